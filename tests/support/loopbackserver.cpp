@@ -1,0 +1,102 @@
+#include "loopbackserver.h"
+
+#include <QPointer>
+#include <QTcpSocket>
+#include <QTimer>
+
+QByteArray LoopbackServer::Request::header(const QByteArray& name) const {
+    for (const auto& [key, value] : headers)
+        if (key.compare(name, Qt::CaseInsensitive) == 0)
+            return value;
+    return {};
+}
+
+LoopbackServer::LoopbackServer(QObject* parent) : QObject(parent) {
+    connect(&m_server, &QTcpServer::newConnection, this, &LoopbackServer::onNewConnection);
+}
+
+LoopbackServer::~LoopbackServer() = default;
+
+bool LoopbackServer::listen() { return m_server.listen(QHostAddress::LocalHost, 0); }
+
+QUrl LoopbackServer::baseUrl() const {
+    return QUrl(QStringLiteral("http://127.0.0.1:%1").arg(m_server.serverPort()));
+}
+
+void LoopbackServer::route(const QByteArray& path, const Response& response) {
+    m_routes.insert(path, response);
+}
+
+int LoopbackServer::count(const QByteArray& path) const {
+    int n = 0;
+    for (const auto& r : m_requests)
+        n += r.path == path;
+    return n;
+}
+
+void LoopbackServer::onNewConnection() {
+    while (QTcpSocket* socket = m_server.nextPendingConnection()) {
+        socket->setParent(this);
+        connect(socket, &QTcpSocket::readyRead, this, [this, socket] { tryAnswer(socket); });
+        connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+    }
+}
+
+void LoopbackServer::tryAnswer(QTcpSocket* socket) {
+    if (socket->property("answered").toBool())
+        return;
+    QByteArray data = socket->property("buffer").toByteArray() + socket->readAll();
+    socket->setProperty("buffer", data);
+    const qsizetype headerEnd = data.indexOf("\r\n\r\n");
+    if (headerEnd < 0)
+        return;
+
+    Request request;
+    const QList<QByteArray> lines = data.left(headerEnd).split('\n');
+    const QList<QByteArray> first = lines.value(0).trimmed().split(' ');
+    request.method = first.value(0);
+    request.path = first.value(1);
+    qint64 contentLength = 0;
+    for (qsizetype i = 1; i < lines.size(); ++i) {
+        const QByteArray line = lines[i].trimmed();
+        const qsizetype colon = line.indexOf(':');
+        if (colon <= 0)
+            continue;
+        const QByteArray name = line.left(colon).trimmed();
+        const QByteArray value = line.mid(colon + 1).trimmed();
+        request.headers.append({name, value});
+        if (name.compare("Content-Length", Qt::CaseInsensitive) == 0)
+            contentLength = value.toLongLong();
+    }
+    request.body = data.mid(headerEnd + 4);
+    if (request.body.size() < contentLength)
+        return;
+    socket->setProperty("answered", true);
+    m_requests.append(request);
+    emit requestSeen(request.path);
+
+    QByteArray routePath = request.path;
+    if (!m_routes.contains(routePath))
+        routePath = routePath.left(routePath.indexOf('?'));
+    const Response response = m_routes.value(routePath, Response{404, "not found"});
+    if (response.hang)
+        return;
+
+    auto send = [socket = QPointer<QTcpSocket>(socket), response] {
+        if (!socket)
+            return;
+        const qint64 length =
+            response.declaredLength >= 0 ? response.declaredLength : response.body.size();
+        QByteArray head = "HTTP/1.1 " + QByteArray::number(response.status) + " X\r\n";
+        head += "Content-Type: " + response.contentType + "\r\n";
+        head += "Content-Length: " + QByteArray::number(length) + "\r\n";
+        head += "Connection: close\r\n\r\n";
+        socket->write(head + response.body);
+        socket->flush();
+        socket->disconnectFromHost();
+    };
+    if (response.delayMs > 0)
+        QTimer::singleShot(response.delayMs, socket, send);
+    else
+        send();
+}

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QByteArray>
+#include <QHash>
+#include <QList>
+#include <QObject>
+#include <QPair>
+#include <QTcpServer>
+#include <QUrl>
+
+// A tiny HTTP/1.1 server on 127.0.0.1 for tests: canned replies per path, with delays, hangs
+// and short bodies, and a record of every request it saw.
+class LoopbackServer : public QObject {
+    Q_OBJECT
+public:
+    struct Response {
+        int status = 200;
+        QByteArray body;
+        QByteArray contentType = "text/plain; charset=utf-8";
+        int delayMs = 0;            // answer this late
+        bool hang = false;          // accept, read, never answer
+        qint64 declaredLength = -1; // Content-Length to announce; -1 means body.size()
+    };
+    struct Request {
+        QByteArray method;
+        QByteArray path;
+        QList<QPair<QByteArray, QByteArray>> headers; // as sent, names unchanged
+        QByteArray body;
+        QByteArray header(const QByteArray& name) const; // case-insensitive name lookup
+    };
+
+    explicit LoopbackServer(QObject* parent = nullptr);
+    ~LoopbackServer() override;
+
+    bool listen();
+    QUrl baseUrl() const;
+    void route(const QByteArray& path, const Response& response);
+    QList<Request> requests() const { return m_requests; }
+    int count(const QByteArray& path) const;
+
+signals:
+    void requestSeen(const QByteArray& path);
+
+private:
+    void onNewConnection();
+    void tryAnswer(class QTcpSocket* socket);
+
+    QTcpServer m_server;
+    QHash<QByteArray, Response> m_routes;
+    QList<Request> m_requests;
+};
