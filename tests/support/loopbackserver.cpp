@@ -11,13 +11,16 @@ QByteArray LoopbackServer::Request::header(const QByteArray& name) const {
     return {};
 }
 
-LoopbackServer::LoopbackServer(QObject* parent) : QObject(parent) {
+LoopbackServer::LoopbackServer(QObject* parent)
+    : QObject(parent) {
     connect(&m_server, &QTcpServer::newConnection, this, &LoopbackServer::onNewConnection);
 }
 
 LoopbackServer::~LoopbackServer() = default;
 
-bool LoopbackServer::listen() { return m_server.listen(QHostAddress::LocalHost, 0); }
+bool LoopbackServer::listen() {
+    return m_server.listen(QHostAddress::LocalHost, 0);
+}
 
 QUrl LoopbackServer::baseUrl() const {
     return QUrl(QStringLiteral("http://127.0.0.1:%1").arg(m_server.serverPort()));

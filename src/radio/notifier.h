@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+namespace radio {
+
+// Desktop notifications for serial ports that appear or vanish. They are silent and are taken
+// down again a few seconds after delivery.
+class Notifier {
+public:
+    virtual ~Notifier() = default;
+    virtual void notify(const QString& title, const QString& text) = 0;
+};
+
+// org.freedesktop.Notifications on the session bus. Without a bus or a notification service
+// nothing is shown and one line on standard output says so.
+class DBusNotifier : public QObject, public Notifier {
+    Q_OBJECT
+public:
+    static constexpr int kRemoveAfterMs = 3000;
+
+    explicit DBusNotifier(QObject* parent = nullptr);
+    void notify(const QString& title, const QString& text) override;
+
+signals:
+    void diagnostic(const QString& line);
+
+private:
+    void remove(uint id);
+    void reportMissing(const QString& why);
+
+    bool m_reportedMissing = false;
+};
+
+} // namespace radio
