@@ -1,0 +1,366 @@
+#include "ui/cells.h"
+
+#include <charconv>
+#include <cmath>
+#include <string>
+
+namespace ui {
+
+using feeds::ListKind;
+using feeds::Row;
+using feeds::ServiceHosts;
+
+namespace {
+
+// The whole text as a single-precision decimal number: optional sign, digits with an optional
+// fraction, optional exponent; nothing before or after. from_chars alone would also take
+// "inf", "nan" and hexadecimal forms, and it refuses a leading '+', hence the grammar check.
+std::optional<float> readFloat(QStringView text) {
+    std::string ascii;
+    ascii.reserve(text.size());
+    for (QChar c : text) {
+        if (c.unicode() > 0x7f)
+            return std::nullopt;
+        ascii.push_back(char(c.unicode()));
+    }
+    const auto isDigit = [](char c) { return c >= '0' && c <= '9'; };
+    size_t i = 0;
+    if (i < ascii.size() && (ascii[i] == '+' || ascii[i] == '-'))
+        ++i;
+    const size_t numberStart = i;
+    size_t digits = 0;
+    while (i < ascii.size() && isDigit(ascii[i]))
+        ++i, ++digits;
+    if (i < ascii.size() && ascii[i] == '.') {
+        ++i;
+        while (i < ascii.size() && isDigit(ascii[i]))
+            ++i, ++digits;
+    }
+    if (digits == 0)
+        return std::nullopt;
+    if (i < ascii.size() && (ascii[i] == 'e' || ascii[i] == 'E')) {
+        ++i;
+        if (i < ascii.size() && (ascii[i] == '+' || ascii[i] == '-'))
+            ++i;
+        size_t exponentDigits = 0;
+        while (i < ascii.size() && isDigit(ascii[i]))
+            ++i, ++exponentDigits;
+        if (exponentDigits == 0)
+            return std::nullopt;
+    }
+    if (i != ascii.size())
+        return std::nullopt;
+
+    float value = 0;
+    const char* first = ascii.data() + numberStart;
+    const char* last = ascii.data() + ascii.size();
+    const auto [end, error] = std::from_chars(first, last, value);
+    if (error != std::errc() || end != last || !std::isfinite(value))
+        return std::nullopt;
+    return ascii.front() == '-' ? -value : value;
+}
+
+float numberOf(QStringView text) {
+    return readFloat(text).value_or(0.0f);
+}
+
+QString oneDecimal(float value) {
+    return QString::asprintf("%.1f", double(std::isfinite(value) ? value : 0.0f));
+}
+
+// Ages are whole minutes; a spot whose time did not parse has none, and " min" alone is noise.
+QString minutesText(const QString& age) {
+    return age.isEmpty() ? QString() : age + QStringLiteral(" min");
+}
+
+Cell plain(const QString& text, Qt::Alignment alignment = Qt::AlignLeft | Qt::AlignVCenter) {
+    Cell cell;
+    cell.text = text;
+    cell.alignment = alignment;
+    return cell;
+}
+
+// A link needs something to click on and must lead to a web page; anything else is shown as
+// the plain text.
+Cell linkedCell(const QString& text, const QUrl& url,
+                Qt::Alignment alignment = Qt::AlignLeft | Qt::AlignVCenter) {
+    Cell cell = plain(text, alignment);
+    if (!text.isEmpty() && isWebLink(url)) {
+        cell.link = url;
+        cell.linked = true;
+    }
+    return cell;
+}
+
+QUrl mapUrl(const Row& row, const ServiceHosts& hosts) {
+    // The position texts are percent-encoded so that a stray '&' or '#' cannot reshape the query.
+    const QString latitude = QString::fromLatin1(QUrl::toPercentEncoding(row.value(6)));
+    const QString longitude = QString::fromLatin1(QUrl::toPercentEncoding(row.value(7)));
+    const QString position = latitude + u',' + longitude;
+    return feeds::serviceUrl(hosts.maps, QStringLiteral("/?q=") + position +
+                                             QStringLiteral("&ll=") + position +
+                                             QStringLiteral("&z=5"));
+}
+
+QUrl parkUrl(const QString& reference, const ServiceHosts& hosts) {
+    // The park page is routed by the site's script from the fragment, so the reference goes
+    // after '#': https://pota.app/#/park/K-1234.
+    QUrl url = feeds::serviceUrl(hosts.potaWeb, QStringLiteral("/"));
+    url.setFragment(QStringLiteral("/park/") + reference, QUrl::DecodedMode);
+    return url;
+}
+
+Cell addressCell(const QString& text, const QString& address, Qt::Alignment alignment) {
+    if (address.isEmpty())
+        return plain(text, alignment);
+    return linkedCell(text, QUrl(address), alignment);
+}
+
+std::optional<Cell> potaCell(QStringView id, const Row& row, const ServiceHosts& hosts) {
+    if (id == u"tune")
+        return Cell{};
+    if (id == u"activator")
+        return plain(row.value(0));
+    if (id == u"frequency")
+        return plain(oneDecimal(numberOf(row.value(1))));
+    if (id == u"mode")
+        return plain(row.value(2));
+    if (id == u"comment")
+        return plain(row.value(3));
+    if (id == u"name")
+        return linkedCell(row.value(4), mapUrl(row, hosts));
+    if (id == u"last")
+        return plain(minutesText(row.value(5)));
+    if (id == u"location")
+        return plain(row.value(8));
+    if (id == u"reference") {
+        const Qt::Alignment right = Qt::AlignRight | Qt::AlignVCenter;
+        if (row.size() < 10)
+            return plain(QString(), right);
+        return linkedCell(row.value(9), parkUrl(row.value(9), hosts), right);
+    }
+    return std::nullopt;
+}
+
+std::optional<Cell> sotaCell(QStringView id, const Row& row) {
+    if (id == u"tune2")
+        return Cell{};
+    if (id == u"activator2")
+        return plain(row.value(0));
+    if (id == u"activatorName") {
+        const QString name = row.value(1);
+        return plain(capitalised(name == u"Not recognised" ? QStringLiteral("--") : name));
+    }
+    if (id == u"frequency2")
+        return plain(oneDecimal(numberOf(row.value(2)) * 1000.0f));
+    if (id == u"mode2")
+        return plain(row.value(3).toUpper());
+    if (id == u"comment2")
+        return plain(row.value(4));
+    if (id == u"name2") {
+        const QString summit = row.value(6);
+        return plain(summit == u"Summit not recognised" ? QStringLiteral("--") : summit);
+    }
+    if (id == u"last2")
+        return plain(row.size() >= 10 ? minutesText(row.value(9)) : QStringLiteral(" "));
+    if (id == u"location2")
+        return plain(row.value(7));
+    if (id == u"reference2")
+        return plain(row.value(8));
+    return std::nullopt;
+}
+
+std::optional<Cell> netLoggerCell(QStringView id, const Row& row) {
+    if (id == u"tune")
+        return Cell{};
+    if (id == u"freq")
+        return plain(netLoggerFrequencyText(row.value(1)));
+    if (id == u"mode2")
+        return plain(row.value(2));
+    if (id == u"netName")
+        return plain(row.value(0));
+    if (id == u"checkIns") {
+        if (row.size() < 4)
+            return std::nullopt;
+        return plain(row.value(3));
+    }
+    return std::nullopt;
+}
+
+std::optional<Cell> netsCell(QStringView id, const Row& row) {
+    if (id == u"tune3" || id == u"confirm" || id == u"unconfirm")
+        return Cell{};
+    if (id == u"utc")
+        return plain(row.value(2));
+    if (id == u"freq")
+        return plain(row.value(1));
+    if (id == u"netName")
+        return addressCell(row.value(0), row.value(4), Qt::AlignLeft | Qt::AlignVCenter);
+    if (id == u"mode")
+        return plain(row.value(3));
+    if (id == u"confirmed")
+        return plain(row.value(5));
+    return std::nullopt;
+}
+
+std::optional<Cell> mwCell(QStringView id, const Row& row) {
+    if (id == u"tune3")
+        return Cell{};
+    if (id == u"station")
+        return addressCell(row.value(0), row.value(4), Qt::AlignLeft | Qt::AlignVCenter);
+    if (id == u"freq")
+        return plain(row.value(1));
+    if (id == u"city")
+        return plain(row.value(2));
+    if (id == u"power")
+        return plain(row.value(3) + QStringLiteral(" kW"));
+    return std::nullopt;
+}
+
+ColumnSpec text(const char16_t* identifier, const char16_t* title) {
+    return {QString::fromUtf16(identifier), QString::fromUtf16(title), CellKind::Text};
+}
+ColumnSpec link(const char16_t* identifier, const char16_t* title) {
+    return {QString::fromUtf16(identifier), QString::fromUtf16(title), CellKind::Link};
+}
+ColumnSpec button(const char16_t* identifier, CellKind kind) {
+    return {QString::fromUtf16(identifier), QString(), kind};
+}
+
+} // namespace
+
+QList<ColumnSpec> columnsFor(ListKind list) {
+    switch (list) {
+    case ListKind::Pota:
+        return {button(u"tune", CellKind::TuneButton),
+                text(u"activator", u"Activator"),
+                text(u"frequency", u"kHz"),
+                text(u"mode", u"Mode"),
+                link(u"reference", u"Park"),
+                link(u"name", u"Name"),
+                text(u"location", u"Location"),
+                text(u"last", u"Age"),
+                text(u"comment", u"Comment")};
+    case ListKind::Sota:
+        return {button(u"tune2", CellKind::TuneButton),
+                text(u"activator2", u"Activator"),
+                text(u"activatorName", u"Name"),
+                text(u"frequency2", u"kHz"),
+                text(u"mode2", u"Mode"),
+                text(u"name2", u"Summit"),
+                text(u"location2", u"Height"),
+                text(u"reference2", u"Points"),
+                text(u"last2", u"Age"),
+                text(u"comment2", u"Comment")};
+    case ListKind::NetLogger:
+        return {button(u"tune", CellKind::TuneButton), text(u"netName", u"Net"),
+                text(u"freq", u"kHz"), text(u"mode2", u"Mode"), text(u"checkIns", u"Check-ins")};
+    case ListKind::Nets:
+        return {button(u"tune3", CellKind::TuneButton),
+                link(u"netName", u"Net"),
+                text(u"freq", u"MHz"),
+                text(u"utc", u"UTC"),
+                text(u"mode", u"Mode"),
+                text(u"confirmed", u"Confirmed"),
+                button(u"confirm", CellKind::ConfirmButton),
+                button(u"unconfirm", CellKind::UnconfirmButton)};
+    case ListKind::MW:
+        return {button(u"tune3", CellKind::TuneButton), link(u"station", u"Station"),
+                text(u"freq", u"kHz"), text(u"city", u"City"), text(u"power", u"Power")};
+    }
+    return {};
+}
+
+std::optional<Cell> cellFor(ListKind list, QStringView identifier, const Row& row,
+                            const ServiceHosts& hosts) {
+    switch (list) {
+    case ListKind::Pota:
+        return potaCell(identifier, row, hosts);
+    case ListKind::Sota:
+        return sotaCell(identifier, row);
+    case ListKind::NetLogger:
+        return netLoggerCell(identifier, row);
+    case ListKind::Nets:
+        return netsCell(identifier, row);
+    case ListKind::MW:
+        return mwCell(identifier, row);
+    }
+    return std::nullopt;
+}
+
+QString netLoggerFrequencyText(QStringView column1) {
+    const std::optional<float> number = readFloat(column1);
+    if (!number)
+        return {};
+    // Above 70 the server wrote kilohertz; bring it to megahertz so that both spellings
+    // give the same digits once the point is moved.
+    float megahertz = *number;
+    if (megahertz > 70.0f)
+        megahertz /= 1000.0f;
+    QString digits = QString::asprintf("%.4f", double(megahertz));
+    digits.remove(u'.');
+    if (digits.isEmpty())
+        return {};
+    digits.insert(digits.size() - 1, u'.');
+    return digits;
+}
+
+QString capitalised(const QString& text) {
+    QString result;
+    result.reserve(text.size());
+    bool wordStart = true;
+    for (qsizetype i = 0; i < text.size();) {
+        const bool pair =
+            text.at(i).isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate();
+        const qsizetype length = pair ? 2 : 1;
+        const QString piece = text.mid(i, length);
+        i += length;
+        if (!pair && text.at(i - 1).isSpace()) {
+            result += piece;
+            wordStart = true;
+            continue;
+        }
+        // Leading punctuation is skipped over, so "(bob)" reads "(Bob)"; a leading digit
+        // counts as the word's start, so "3rd" stays "3rd".
+        const char32_t codePoint = piece.toUcs4().value(0);
+        result += wordStart && QChar::isLetter(codePoint) ? piece.toUpper() : piece.toLower();
+        if (QChar::isLetterOrNumber(codePoint))
+            wordStart = false;
+    }
+    return result;
+}
+
+bool isWebLink(const QUrl& url) {
+    if (!url.isValid() || url.host().isEmpty())
+        return false;
+    const QString scheme = url.scheme();
+    return scheme == u"http" || scheme == u"https";
+}
+
+std::optional<qint64> parseDroppedIndex(QStringView text) {
+    qsizetype i = 0;
+    const bool negative = !text.isEmpty() && text.front() == u'-';
+    if (!text.isEmpty() && (text.front() == u'+' || negative))
+        ++i;
+    if (i == text.size())
+        return std::nullopt;
+    std::string digits = negative ? "-" : "";
+    for (; i < text.size(); ++i) {
+        const char16_t c = text.at(i).unicode();
+        if (c < u'0' || c > u'9')
+            return std::nullopt;
+        digits.push_back(char(c));
+    }
+    qint64 value = 0;
+    const char* last = digits.data() + digits.size();
+    const auto [end, error] = std::from_chars(digits.data(), last, value);
+    if (error != std::errc() || end != last)
+        return std::nullopt;
+    return value;
+}
+
+qint64 dropDestination(qint64 source, qint64 dropRow) {
+    return source < dropRow ? dropRow - 1 : dropRow;
+}
+
+} // namespace ui

@@ -1,0 +1,130 @@
+#include "ui/tablebinder.h"
+
+#include "ui/linkdelegate.h"
+#include "ui/rowtablemodel.h"
+
+#include <QHeaderView>
+#include <QPushButton>
+#include <QTableView>
+
+namespace ui {
+
+namespace {
+
+constexpr int rowHeight = 27;
+
+QString tablePrefix(feeds::ListKind list) {
+    switch (list) {
+    case feeds::ListKind::Pota:
+        return QStringLiteral("potaTable");
+    case feeds::ListKind::Sota:
+        return QStringLiteral("sotaTable");
+    case feeds::ListKind::NetLogger:
+        return QStringLiteral("netLoggerTable");
+    case feeds::ListKind::Nets:
+        return QStringLiteral("netsTable");
+    case feeds::ListKind::MW:
+        return QStringLiteral("mwTable");
+    }
+    return {};
+}
+
+QString buttonTitle(CellKind kind) {
+    switch (kind) {
+    case CellKind::TuneButton:
+        return QStringLiteral("Tune");
+    case CellKind::ConfirmButton:
+        return QStringLiteral("Confirm");
+    case CellKind::UnconfirmButton:
+        return QStringLiteral("Unconfirm");
+    case CellKind::Text:
+    case CellKind::Link:
+        break;
+    }
+    return {};
+}
+
+bool isButton(CellKind kind) {
+    return !buttonTitle(kind).isEmpty();
+}
+
+} // namespace
+
+int tagOf(const QObject* sender) {
+    if (!sender)
+        return -1;
+    bool ok = false;
+    const int tag = sender->property("tag").toInt(&ok);
+    return ok ? tag : -1;
+}
+
+TableBinder::TableBinder(QTableView* view, RowTableModel* model, QObject* parent)
+    : QObject(parent)
+    , m_view(view)
+    , m_model(model)
+    , m_delegate(new LinkDelegate(this)) {
+    // The view connects its own reset to the model first, so by the time installButtons runs
+    // the previous load's buttons are already released.
+    view->setModel(model);
+    view->setItemDelegate(m_delegate);
+    connect(m_delegate, &LinkDelegate::linkActivated, this, &TableBinder::linkActivated);
+
+    QHeaderView* rows = view->verticalHeader();
+    rows->setMinimumSectionSize(rowHeight);
+    rows->setDefaultSectionSize(rowHeight);
+    rows->setSectionResizeMode(QHeaderView::Fixed);
+    rows->hide();
+
+    // The rows stand in the order the feed built them; a header click must not change it.
+    view->setSortingEnabled(false);
+    view->horizontalHeader()->setSectionsClickable(false);
+    view->horizontalHeader()->setStretchLastSection(true);
+
+    view->setSelectionBehavior(QAbstractItemView::SelectRows);
+    view->setSelectionMode(QAbstractItemView::SingleSelection);
+    view->setDragEnabled(true);
+    view->setAcceptDrops(true);
+    view->setDragDropMode(QAbstractItemView::DragDrop);
+    view->setDefaultDropAction(Qt::MoveAction);
+    view->setDropIndicatorShown(true);
+    // Without this a table view drops onto cells rather than between rows.
+    view->setDragDropOverwriteMode(false);
+
+    connect(model, &QAbstractItemModel::modelReset, this, &TableBinder::installButtons);
+    installButtons();
+}
+
+void TableBinder::onButton(CellKind kind, std::function<void(QObject* sender)> handler) {
+    m_handlers[kind] = std::move(handler);
+}
+
+void TableBinder::installButtons() {
+    if (!m_view || !m_model)
+        return;
+    const QString prefix = tablePrefix(m_model->list());
+    const QList<ColumnSpec>& columns = m_model->columns();
+    for (int column = 0; column < columns.size(); ++column) {
+        const CellKind kind = columns.at(column).kind;
+        if (!isButton(kind))
+            continue;
+        const QString title = buttonTitle(kind);
+        const QString name = prefix + title + QStringLiteral("Button");
+        for (int row = 0; row < m_model->rowCount(); ++row) {
+            auto* button = new QPushButton(title);
+            button->setObjectName(name);
+            button->setProperty("tag", row);
+            connect(button, &QPushButton::clicked, this,
+                    [this, kind, button] { buttonClicked(kind, button); });
+            m_view->setIndexWidget(m_model->index(row, column), button);
+        }
+    }
+    m_view->resizeColumnsToContents();
+}
+
+void TableBinder::buttonClicked(CellKind kind, QObject* button) {
+    const auto handler = m_handlers.find(kind);
+    if (handler != m_handlers.end() && handler->second)
+        handler->second(button);
+}
+
+} // namespace ui

@@ -1,0 +1,176 @@
+#include "printers.h"
+#include "ui/linkdelegate.h"
+#include "ui/rowtablemodel.h"
+#include "ui/tablebinder.h"
+
+#include <QCoreApplication>
+#include <QHeaderView>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTableView>
+#include <QTest>
+#include <gtest/gtest.h>
+
+using feeds::ListKind;
+using feeds::Row;
+using feeds::Rows;
+using ui::CellKind;
+
+namespace {
+
+Rows potaRows(int count, const QString& prefix = QStringLiteral("K")) {
+    Rows rows;
+    for (int i = 0; i < count; ++i)
+        rows.append(Row{prefix + QString::number(i), "14074", "FT8", "", "Park", "3", "1.0", "2.0",
+                        "US-MI", QStringLiteral("US-%1").arg(i)});
+    return rows;
+}
+
+Rows netsRows(int count) {
+    Rows rows;
+    for (int i = 0; i < count; ++i)
+        rows.append(Row{"Net", "7.2", "0100", "LSB", "", "No", QString::number(i)});
+    return rows;
+}
+
+struct Table {
+    explicit Table(ListKind list)
+        : model(list, {})
+        , binder(&view, &model) {
+        view.resize(900, 400);
+    }
+    QPushButton* button(int row, QStringView identifier) {
+        return qobject_cast<QPushButton*>(
+            view.indexWidget(model.index(row, model.columnOf(identifier))));
+    }
+
+    QTableView view;
+    ui::RowTableModel model;
+    ui::TableBinder binder;
+};
+
+TEST(TableBinder, TagsEveryButtonWithItsRowAcrossReloads) {
+    Table pota(ListKind::Pota);
+    pota.model.setRows(potaRows(5));
+    QPushButton* tune = pota.button(3, u"tune");
+    ASSERT_TRUE(tune);
+    EXPECT_EQ(ui::tagOf(tune), 3);
+    EXPECT_EQ(tune->text(), "Tune");
+    EXPECT_EQ(tune->objectName(), "potaTableTuneButton");
+
+    pota.model.setRows(potaRows(2, "N"));
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    for (int row = 0; row < 2; ++row) {
+        ASSERT_TRUE(pota.button(row, u"tune"));
+        EXPECT_EQ(ui::tagOf(pota.button(row, u"tune")), row);
+    }
+    EXPECT_EQ(pota.view.findChildren<QPushButton*>().size(), 2);
+
+    Table nets(ListKind::Nets);
+    nets.model.setRows(netsRows(4));
+    const std::vector<std::tuple<const char16_t*, const char*, const char*>> buttons{
+        {u"tune3", "Tune", "netsTableTuneButton"},
+        {u"confirm", "Confirm", "netsTableConfirmButton"},
+        {u"unconfirm", "Unconfirm", "netsTableUnconfirmButton"},
+    };
+    for (const auto& [identifier, title, name] : buttons) {
+        QPushButton* button = nets.button(3, identifier);
+        ASSERT_TRUE(button) << name;
+        EXPECT_EQ(button->text(), title);
+        EXPECT_EQ(button->objectName(), name);
+        EXPECT_EQ(ui::tagOf(button), 3);
+    }
+
+    for (auto [list, name] : {std::pair{ListKind::Sota, "sotaTableTuneButton"},
+                              std::pair{ListKind::NetLogger, "netLoggerTableTuneButton"},
+                              std::pair{ListKind::MW, "mwTableTuneButton"}}) {
+        Table table(list);
+        table.model.setRows({Row(feeds::columnCount(list))});
+        ASSERT_TRUE(table.button(0, table.model.columns().first().identifier));
+        EXPECT_EQ(table.button(0, table.model.columns().first().identifier)->objectName(), name);
+    }
+}
+
+TEST(TableBinder, HandsThePressedButtonToItsHandler) {
+    Table nets(ListKind::Nets);
+    nets.model.setRows(netsRows(5));
+    QObject* tuned = nullptr;
+    QObject* confirmed = nullptr;
+    nets.binder.onButton(CellKind::TuneButton, [&](QObject* sender) { tuned = sender; });
+    nets.binder.onButton(CellKind::ConfirmButton, [&](QObject* sender) { confirmed = sender; });
+
+    nets.button(3, u"tune3")->click();
+    EXPECT_EQ(tuned, nets.button(3, u"tune3"));
+    EXPECT_EQ(ui::tagOf(tuned), 3);
+    EXPECT_EQ(confirmed, nullptr);
+
+    nets.button(1, u"confirm")->click();
+    EXPECT_EQ(ui::tagOf(confirmed), 1);
+    nets.button(1, u"unconfirm")->click(); // no handler: nothing happens
+}
+
+TEST(TableBinder, KeepsRowsAt27PixelsAndHeaderClicksInert) {
+    Table pota(ListKind::Pota);
+    pota.model.setRows(potaRows(4));
+    pota.view.show();
+    for (int row = 0; row < 4; ++row)
+        EXPECT_EQ(pota.view.rowHeight(row), 27);
+    EXPECT_EQ(pota.view.verticalHeader()->sectionResizeMode(0), QHeaderView::Fixed);
+    EXPECT_TRUE(pota.view.verticalHeader()->isHidden());
+
+    const int activator = pota.model.columnOf(u"activator");
+    QHeaderView* header = pota.view.horizontalHeader();
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                      QPoint(header->sectionViewportPosition(activator) + 5, 5));
+    EXPECT_EQ(pota.model.rows(), potaRows(4));
+    EXPECT_EQ(pota.model.index(0, activator).data().toString(), "K0");
+}
+
+TEST(TableBinder, ReportsAClickOnALinkOnly) {
+    Table pota(ListKind::Pota);
+    pota.model.setRows(potaRows(3));
+    pota.view.show();
+    QSignalSpy links(&pota.binder, &ui::TableBinder::linkActivated);
+
+    const auto click = [&](int row, const char16_t* identifier) {
+        const QRect cell =
+            pota.view.visualRect(pota.model.index(row, pota.model.columnOf(identifier)));
+        QTest::mouseClick(pota.view.viewport(), Qt::LeftButton, {}, cell.center());
+    };
+    click(2, u"activator");
+    EXPECT_EQ(links.count(), 0);
+    click(2, u"reference");
+    ASSERT_EQ(links.count(), 1);
+    EXPECT_EQ(links.at(0).at(0).toUrl(), QUrl("https://pota.app/#/park/US-2"));
+}
+
+class ExposedLinkDelegate : public ui::LinkDelegate {
+public:
+    using ui::LinkDelegate::initStyleOption;
+};
+
+TEST(LinkDelegate, DrawsLinksUnderlinedInTheLinkColour) {
+    ui::RowTableModel model(ListKind::Pota, {});
+    model.setRows(potaRows(1));
+    ExposedLinkDelegate delegate;
+    QStyleOptionViewItem linked;
+    delegate.initStyleOption(&linked, model.index(0, model.columnOf(u"reference")));
+    EXPECT_TRUE(linked.font.underline());
+    EXPECT_EQ(linked.palette.color(QPalette::Text), linked.palette.color(QPalette::Link));
+
+    QStyleOptionViewItem plain;
+    delegate.initStyleOption(&plain, model.index(0, model.columnOf(u"activator")));
+    EXPECT_FALSE(plain.font.underline());
+}
+
+TEST(TagOf, ReadsTheTagProperty) {
+    QObject object;
+    EXPECT_EQ(ui::tagOf(nullptr), -1);
+    EXPECT_EQ(ui::tagOf(&object), -1);
+    object.setProperty("tag", 7);
+    EXPECT_EQ(ui::tagOf(&object), 7);
+    object.setProperty("tag", "seven");
+    EXPECT_EQ(ui::tagOf(&object), -1);
+}
+
+} // namespace
