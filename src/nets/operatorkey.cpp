@@ -1,0 +1,207 @@
+#include "nets/operatorkey.h"
+
+#include <QFile>
+#include <QSettings>
+
+#ifdef BH_HAVE_KEYCHAIN
+#include <qt6keychain/keychain.h>
+#endif
+
+#include <memory>
+
+namespace nets {
+
+namespace {
+
+const QString kService = QStringLiteral("Bandhopper");
+const QString kKeyName = QStringLiteral("operatorKey");
+const QString kSilentKeychain = QStringLiteral("the keychain did not answer");
+
+} // namespace
+
+OperatorKeyStore::OperatorKeyStore(QSettings* fallback, QObject* parent)
+    : QObject(parent)
+    , m_settings(fallback) {
+    m_readTimeout.setSingleShot(true);
+    connect(&m_readTimeout, &QTimer::timeout, this, &OperatorKeyStore::onReadTimeout);
+}
+
+// Pending jobs delete themselves when they end; their connections to this store die with it.
+OperatorKeyStore::~OperatorKeyStore() = default;
+
+void OperatorKeyStore::load() {
+    m_loading = true;
+    m_keySetDuringLoad = false;
+#ifdef BH_HAVE_KEYCHAIN
+    if (m_backend != Backend::Settings) {
+        if (m_readJob)
+            m_readJob->disconnect(this);
+        auto* job = new QKeychain::ReadPasswordJob(kService);
+        job->setAutoDelete(true);
+        job->setKey(kKeyName);
+        m_readJob = job;
+        connect(job, &QKeychain::Job::finished, this, &OperatorKeyStore::onReadFinished);
+        m_readTimeout.start(m_keychainTimeoutMs);
+        job->start();
+        return;
+    }
+#else
+    useSettings(QStringLiteral("this build has no keychain support"));
+#endif
+    // Answer on a later turn of the event loop, as a keychain job would.
+    m_readTimeout.stop();
+    QTimer::singleShot(0, this, [this] {
+        if (!m_keySetDuringLoad)
+            m_key = settingsKey();
+        finishLoad();
+    });
+}
+
+void OperatorKeyStore::onReadFinished(QKeychain::Job* job) {
+#ifdef BH_HAVE_KEYCHAIN
+    if (job != m_readJob)
+        return;
+    m_readJob = nullptr;
+    m_readTimeout.stop();
+    switch (job->error()) {
+    case QKeychain::NoError:
+        m_backend = Backend::Keychain;
+        if (!m_keySetDuringLoad)
+            m_key = static_cast<QKeychain::ReadPasswordJob*>(job)->textData();
+        dropSettingsCopy();
+        break;
+    case QKeychain::EntryNotFound:
+        m_backend = Backend::Keychain;
+        if (!m_keySetDuringLoad) {
+            // A key kept in the settings while no keychain ran moves into the keychain now.
+            m_key = settingsKey();
+            if (!m_key.isEmpty())
+                writeKeychain();
+        }
+        break;
+    default:
+        useSettings(job->errorString());
+        if (!m_keySetDuringLoad)
+            m_key = settingsKey();
+        break;
+    }
+    finishLoad();
+#else
+    Q_UNUSED(job);
+#endif
+}
+
+void OperatorKeyStore::onReadTimeout() {
+    if (m_readJob)
+        m_readJob->disconnect(this);
+    m_readJob = nullptr;
+    useSettings(kSilentKeychain);
+    if (!m_keySetDuringLoad)
+        m_key = settingsKey();
+    finishLoad();
+}
+
+void OperatorKeyStore::finishLoad() {
+    m_loading = false;
+    m_keySetDuringLoad = false;
+    emit loaded();
+}
+
+void OperatorKeyStore::setKey(const QString& key) {
+    m_key = key;
+    // A load still under way must not overwrite the newer key with the stored one.
+    if (m_loading)
+        m_keySetDuringLoad = true;
+    if (m_backend == Backend::Settings) {
+        writeSettings();
+        return;
+    }
+#ifdef BH_HAVE_KEYCHAIN
+    writeKeychain();
+#else
+    useSettings(QStringLiteral("this build has no keychain support"));
+    writeSettings();
+#endif
+}
+
+void OperatorKeyStore::writeKeychain() {
+#ifdef BH_HAVE_KEYCHAIN
+    auto* job = new QKeychain::WritePasswordJob(kService);
+    job->setAutoDelete(true);
+    job->setKey(kKeyName);
+    job->setTextData(m_key);
+    // Whichever comes first, the job's answer or its time-out, decides; the other is ignored.
+    auto decided = std::make_shared<bool>(false);
+    connect(job, &QKeychain::Job::finished, this, [this, decided](QKeychain::Job* done) {
+        if (std::exchange(*decided, true))
+            return;
+        if (done->error() == QKeychain::NoError) {
+            m_backend = Backend::Keychain;
+            dropSettingsCopy();
+        } else {
+            useSettings(done->errorString());
+            writeSettings();
+        }
+    });
+    QTimer::singleShot(m_keychainTimeoutMs, this,
+                       [this, decided, job = QPointer<QKeychain::Job>(job)] {
+                           if (std::exchange(*decided, true))
+                               return;
+                           if (job)
+                               job->disconnect(this);
+                           useSettings(kSilentKeychain);
+                           writeSettings();
+                       });
+    job->start();
+#endif
+}
+
+void OperatorKeyStore::useSettings(const QString& why) {
+    if (m_backend == Backend::Settings)
+        return;
+    m_backend = Backend::Settings;
+    if (!m_settings) {
+        emit diagnostic(
+            QStringLiteral("no keychain service (%1); operator key kept for this run only")
+                .arg(why));
+        return;
+    }
+    emit diagnostic(QStringLiteral("no keychain service (%1); operator key kept in %2, readable "
+                                   "by its owner only")
+                        .arg(why, m_settings->fileName()));
+    // The file may already hold a key from an earlier run.
+    restrictPermissions();
+}
+
+QString OperatorKeyStore::settingsKey() const {
+    return m_settings ? m_settings->value(kKeyName).toString() : QString();
+}
+
+void OperatorKeyStore::writeSettings() {
+    if (!m_settings)
+        return;
+    if (m_key.isEmpty())
+        m_settings->remove(kKeyName);
+    else
+        m_settings->setValue(kKeyName, m_key);
+    m_settings->sync();
+    restrictPermissions();
+}
+
+void OperatorKeyStore::restrictPermissions() {
+    const QString fileName = m_settings->fileName();
+    if (!QFile::exists(fileName))
+        return;
+    if (!QFile::setPermissions(fileName, QFile::ReadOwner | QFile::WriteOwner))
+        emit diagnostic(
+            QStringLiteral("could not make %1 readable by its owner only").arg(fileName));
+}
+
+void OperatorKeyStore::dropSettingsCopy() {
+    if (!m_settings || !m_settings->contains(kKeyName))
+        return;
+    m_settings->remove(kKeyName);
+    m_settings->sync();
+}
+
+} // namespace nets
