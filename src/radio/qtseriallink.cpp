@@ -69,10 +69,9 @@ void QtSerialLink::close() {
 }
 
 void QtSerialLink::sendData(const QByteArray& data) {
-    if (!m_port.isOpen()) {
-        emit errorOccurred(QStringLiteral("The port is not open."));
+    // A port that is not open takes nothing; the operator sees the link state on the button.
+    if (!m_port.isOpen())
         return;
-    }
     if (m_port.write(data) != data.size())
         emit errorOccurred(m_port.errorString());
 }

@@ -1,0 +1,115 @@
+#include "app/application.h"
+
+#include "conditions/updatenotice.h"
+#include "nets/operatorkey.h"
+#include "radio/notifier.h"
+#include "radio/qtseriallink.h"
+#include "tuning/sounds.h"
+#include "tuning/speech.h"
+
+#include <QAction>
+#include <QDesktopServices>
+#include <QInputDialog>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTextStream>
+#include <QTimer>
+
+namespace app {
+
+void printLine(const QString& line) {
+    QTextStream out(stdout);
+    out << line << Qt::endl;
+}
+
+void DesktopBrowser::open(const QUrl& url) {
+    if (!QDesktopServices::openUrl(url))
+        printLine(QStringLiteral("Cannot open ") + url.toString());
+}
+
+void MessageBoxPrompter::showUpdateAlert(const conditions::UpdateAlert& alert,
+                                         std::function<void(bool download)> done) {
+    auto* box = new QMessageBox(m_parent);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(Qt::WindowModal);
+    box->setText(alert.message);
+    box->setInformativeText(alert.informative);
+    QPushButton* download = box->addButton(alert.firstButton, QMessageBox::AcceptRole);
+    box->addButton(alert.secondButton, QMessageBox::RejectRole);
+    box->setDefaultButton(download);
+    QObject::connect(box, &QMessageBox::finished, box, [box, download, done] {
+        done(box->clickedButton() == download);
+    });
+    box->open();
+}
+
+Application::Application(const feeds::ServiceHosts& hosts)
+    : m_window(std::make_unique<MainWindow>())
+    , m_ports(std::make_unique<radio::QtPortManager>())
+    , m_speech(std::make_unique<tuning::QueuedSpeech>())
+    , m_sounds(std::make_unique<tuning::MediaSoundPlayer>(tuning::defaultSoundsDir()))
+    , m_notifier(std::make_unique<radio::DBusNotifier>())
+    , m_keys(std::make_unique<nets::OperatorKeyStore>(&m_settings))
+    , m_prompter(std::make_unique<MessageBoxPrompter>(m_window.get())) {
+    QObject::connect(m_speech.get(), &tuning::QueuedSpeech::diagnostic, printLine);
+    QObject::connect(m_notifier.get(), &radio::DBusNotifier::diagnostic, printLine);
+    QObject::connect(m_keys.get(), &nets::OperatorKeyStore::diagnostic, printLine);
+
+    Platform platform;
+    platform.settings = &m_settings;
+    platform.ports = m_ports.get();
+    platform.speech = m_speech.get();
+    platform.sounds = m_sounds.get();
+    platform.notifier = m_notifier.get();
+    platform.browser = &m_browser;
+    platform.prompter = m_prompter.get();
+    platform.nam = &m_nam;
+    platform.keys = m_keys.get();
+    platform.hosts = hosts;
+    m_controller = std::make_unique<SerialPortDemoController>(m_window->controls(), platform);
+
+    SerialPortDemoController* controller = m_controller.get();
+    for (QObject* sender : m_window->refreshSenders()) {
+        if (auto* action = qobject_cast<QAction*>(sender))
+            QObject::connect(action, &QAction::triggered, controller,
+                             [controller, action] { controller->go(action); });
+        else if (auto* button = qobject_cast<QPushButton*>(sender))
+            QObject::connect(button, &QPushButton::clicked, controller,
+                             [controller, button] { controller->go(button); });
+    }
+    QObject::connect(m_window->helpAction(), &QAction::triggered, controller,
+                     [controller] { controller->showHelp(); });
+    QObject::connect(m_window->operatorKeyAction(), &QAction::triggered, m_window.get(),
+                     [this] { askOperatorKey(); });
+}
+
+Application::~Application() {
+    // The controller lets go of the port and the seams before they are destroyed.
+    m_controller.reset();
+}
+
+void Application::launch() {
+    m_speech->reportAvailability();
+    m_keys->load();
+    m_controller->awakeFromNib();
+    m_window->show();
+    QTimer::singleShot(0, m_window.get(),
+                       [this] { m_window->controls().mainTab->setCurrentIndex(0); });
+}
+
+void Application::askOperatorKey() {
+    auto* dialog = new QInputDialog(m_window.get());
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setWindowTitle(QObject::tr("Operator Key"));
+    dialog->setLabelText(
+        QObject::tr("Key that identifies you to the nets directory (leave empty to clear):"));
+    dialog->setTextEchoMode(QLineEdit::Password);
+    dialog->setTextValue(m_keys->key());
+    QObject::connect(dialog, &QInputDialog::textValueSelected, m_keys.get(),
+                     [this](const QString& key) { m_keys->setKey(key.trimmed()); });
+    dialog->open();
+}
+
+} // namespace app

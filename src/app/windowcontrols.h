@@ -1,0 +1,42 @@
+#pragma once
+
+class QAction;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QPushButton;
+class QTabWidget;
+class QTableView;
+
+namespace app {
+
+// The window's controls the controller reads and writes.
+struct WindowControls {
+    QTabWidget* mainTab = nullptr;
+    QComboBox* RadioPopUpButton = nullptr;
+    QComboBox* PortPopUpButton = nullptr;
+    QComboBox* BaudPopUpButton = nullptr;
+    QPushButton* openCloseButton = nullptr;
+    QTableView* potaTable = nullptr;
+    QTableView* sotaTable = nullptr;
+    QTableView* netLoggerTable = nullptr;
+    QTableView* netsTable = nullptr;
+    QTableView* mwTable = nullptr;
+    QTableView* memoriesTable = nullptr;
+    QGroupBox* bandBox = nullptr;
+    QLabel* solarFluxField = nullptr;
+    QLabel* signalNoiseField = nullptr;
+    QLabel* magicBandField = nullptr;
+    QLabel* day8040Field = nullptr;
+    QLabel* day3020Field = nullptr;
+    QLabel* day1715Field = nullptr;
+    QLabel* day1210Field = nullptr;
+    QLabel* night8040Field = nullptr;
+    QLabel* night3020Field = nullptr;
+    QLabel* night1715Field = nullptr;
+    QLabel* night1210Field = nullptr;
+    QAction* menuItemPreferencesVoice = nullptr;
+    QAction* menuItemPreferencesSounds = nullptr;
+};
+
+} // namespace app
