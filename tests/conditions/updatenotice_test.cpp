@@ -50,12 +50,6 @@ TEST(UpdateAlert, RaisedWhenTheTextsDiffer) {
     EXPECT_TRUE(updateAlert(kVersion, QStringLiteral("0.92")));
 }
 
-TEST(UpdateNoticeUrls, PathsOnTheMakersHost) {
-    const QUrl base(QStringLiteral("https://maker.example:8443/ignored?x=1"));
-    EXPECT_EQ(installerUrl(base).toString(), "https://maker.example:8443/bandhopper/Installer.dmg");
-    EXPECT_EQ(productPageUrl(base).toString(), "https://maker.example:8443/bandhopper/");
-}
-
 TEST(VersionFetcher, PublishedVersionOrTheRunningOne) {
     const struct {
         const char* name;

@@ -44,21 +44,6 @@ TEST(ConfirmRequest, TargetHeaderAndSettings) {
     EXPECT_EQ(request.transferTimeout(), 30000);
 }
 
-TEST(OutcomeAnnouncement, SaysWhatHappened) {
-    const struct {
-        bool confirm;
-        bool succeeded;
-        const char* said;
-    } cases[] = {
-        {true, true, "thank you for confirming Friendly Net"},
-        {false, true, "your confirmation of this net has been retracted"},
-        {true, false, "confirmation failed for Friendly Net"},
-        {false, false, "retraction failed for Friendly Net"},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(outcomeAnnouncement(c.confirm, c.succeeded, "Friendly Net"), c.said);
-}
-
 quint16 closedPort() {
     QTcpServer server;
     if (!server.listen(QHostAddress::LocalHost))
