@@ -1,0 +1,118 @@
+#pragma once
+
+#include "app/platform.h"
+#include "conditions/updatenotice.h"
+#include "radio/notifier.h"
+#include "radio/qtseriallink.h"
+#include "radio/seriallink.h"
+#include "tuning/sounds.h"
+#include "tuning/speech.h"
+
+#include <QList>
+#include <QStringList>
+
+// Stand-ins for the platform pieces the controller talks to; each records what it was asked.
+
+class FakeLink : public radio::SerialLink {
+    Q_OBJECT
+public:
+    explicit FakeLink(QString description) : m_description(std::move(description)) {}
+    QString name() const override { return m_description; }
+    QString description() const override { return m_description; }
+    bool isOpen() const override { return m_open; }
+    qint32 baudRate() const override { return m_settings.baudRate; }
+    void setBaudRate(qint32 rate) override { m_settings.baudRate = rate; }
+    void setLineSettings(const radio::LineSettings& s) override { m_settings = s; }
+    radio::LineSettings lineSettings() const override { return m_settings; }
+    void open() override {
+        if (refuseOpen) {
+            emit errorOccurred(QStringLiteral("Permission denied"));
+            return;
+        }
+        m_open = true;
+        emit opened();
+    }
+    void close() override {
+        if (!m_open)
+            return;
+        m_open = false;
+        emit closed();
+    }
+    void sendData(const QByteArray& data) override {
+        if (m_open)
+            written.append(data);
+    }
+    void vanish() {
+        m_open = false;
+        emit errorOccurred(QStringLiteral("Input/output error"));
+        emit removedFromSystem();
+    }
+
+    QList<QByteArray> written;
+    bool refuseOpen = false;
+
+private:
+    QString m_description;
+    radio::LineSettings m_settings;
+    bool m_open = false;
+};
+
+class FakePorts : public radio::PortManager {
+    Q_OBJECT
+public:
+    QList<radio::PortInfo> availablePorts() const override { return ports; }
+    std::unique_ptr<radio::SerialLink> createLink(const radio::PortInfo& port) override {
+        if (realLinks)
+            return std::make_unique<radio::QtSerialLink>(port.location);
+        auto link = std::make_unique<FakeLink>(port.description);
+        link->refuseOpen = refuseOpen;
+        lastLink = link.get();
+        return link;
+    }
+    void plugIn(const QList<radio::PortInfo>& added) {
+        ports += added;
+        emit portsConnected(added);
+    }
+    void unplug(const radio::PortInfo& port) {
+        ports.removeAll(port);
+        emit portsDisconnected({port});
+    }
+
+    QList<radio::PortInfo> ports;
+    FakeLink* lastLink = nullptr;
+    bool refuseOpen = false;
+    bool realLinks = false; // open real devices (pseudo-terminals) instead of fakes
+};
+
+struct FakeSpeech : tuning::SpeechEngine {
+    void say(const QString& text) override { spoken << text; }
+    QStringList spoken;
+};
+
+struct FakeSounds : tuning::SoundPlayer {
+    void play(const QString& name) override { played << name; }
+    QStringList played;
+};
+
+struct FakeNotifier : radio::Notifier {
+    void notify(const QString& title, const QString& text) override {
+        shown << title + QStringLiteral(" | ") + text;
+    }
+    QStringList shown;
+};
+
+struct FakeBrowser : app::Browser {
+    void open(const QUrl& url) override { opened << url; }
+    QList<QUrl> opened;
+};
+
+struct FakePrompter : app::UpdatePrompter {
+    void showUpdateAlert(const conditions::UpdateAlert& alert,
+                         std::function<void(bool)> done) override {
+        alerts << alert;
+        if (done)
+            done(answerDownload);
+    }
+    QList<conditions::UpdateAlert> alerts;
+    bool answerDownload = false;
+};

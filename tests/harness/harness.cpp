@@ -1,0 +1,52 @@
+// Opens the real window with every service pointed at a loopback server that serves the
+// captured replies in tests/data, so the filled window can be looked at without the internet.
+#include "app/application.h"
+#include "loopbackserver.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QTimer>
+
+namespace {
+
+QByteArray fixture(const char* name) {
+    QFile file(QStringLiteral(BH_FIXTURES_DIR "/") + QLatin1String(name));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QApplication qapp(argc, argv);
+    // Keep the harness's settings apart from the operator's own.
+    QCoreApplication::setOrganizationName(QStringLiteral("BandhopperHarness"));
+    QCoreApplication::setApplicationName(QStringLiteral("BandhopperHarness"));
+
+    LoopbackServer server;
+    if (!server.listen())
+        return 1;
+    server.route("/spot/activator",
+                 {200, fixture("pota-activator-spots.json"), "application/json"});
+    server.route("/api/spots/-3/all", {200, fixture("sota-spots.json"), "application/json"});
+    server.route("/api/GetActiveNets.php", {200, fixture("netlogger-active-nets.xml")});
+    server.route("/nets.php", {200, fixture("nets-directory.txt")});
+    server.route("/mw.php", {200, fixture("mw-stations.txt")});
+    server.route("/solarxml.php", {200, fixture("solarxml-4.xml")});
+    server.route("/bandhopper/version.txt", {200, "0.93\n"});
+    server.route("/netconf.php", {200, "ok"});
+
+    app::Application application(feeds::ServiceHosts::allAt(server.baseUrl()));
+    application.launch();
+
+    // --tab N shows that tab once the lists are in; --quit-after MS ends the run.
+    const QStringList args = qapp.arguments();
+    const int tab = args.indexOf(QStringLiteral("--tab"));
+    if (tab > 0 && tab + 1 < args.size())
+        QTimer::singleShot(2500, &qapp, [&application, index = args[tab + 1].toInt()] {
+            application.window().controls().mainTab->setCurrentIndex(index);
+        });
+    const int quit = args.indexOf(QStringLiteral("--quit-after"));
+    if (quit > 0 && quit + 1 < args.size())
+        QTimer::singleShot(args[quit + 1].toInt(), &qapp, &QCoreApplication::quit);
+    return qapp.exec();
+}

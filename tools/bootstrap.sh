@@ -1,0 +1,49 @@
+#!/usr/bin/env bash
+# Installs what a fresh Debian 12 machine lacks, builds, and then either starts the application
+# (`app`) or runs every test (`test`). Run from the repository root as root or with sudo.
+set -euo pipefail
+mode=${1:-}
+case "$mode" in app | test) ;; *) echo "usage: $0 app|test" >&2; exit 2 ;; esac
+cd "$(dirname "$0")/.."
+
+packages=(
+    cmake ninja-build g++ pkg-config libgl-dev
+    qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins qt6-serialport-dev
+    qt6-speech-dev qt6-declarative-dev qt6-speech-flite-plugin
+    qt6-multimedia-dev qt6-httpserver-dev qt6-websockets-dev qtkeychain-qt6-dev
+    gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad
+    googletest libgtest-dev libgmock-dev libbenchmark-dev
+)
+missing=()
+for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if ((${#missing[@]})); then
+    if [ "$(id -u)" -ne 0 ]; then
+        echo "Missing Debian packages: ${missing[*]}; run this as root or with sudo." >&2
+        exit 1
+    fi
+    apt-get update
+    DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "${missing[@]}"
+fi
+
+# Build and run as the invoking user when started through sudo, so the build tree and the
+# settings belong to them.
+as_user=()
+if [ -n "${SUDO_USER:-}" ] && [ "$SUDO_USER" != root ]; then
+    as_user=(sudo -u "$SUDO_USER" --preserve-env=DISPLAY,WAYLAND_DISPLAY,XDG_RUNTIME_DIR,DBUS_SESSION_BUS_ADDRESS)
+fi
+build=${BANDHOPPER_BUILD_DIR:-build}
+jobs=$(nproc)
+
+if [ "$mode" = app ]; then
+    "${as_user[@]}" cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+        -DBANDHOPPER_BUILD_TESTS=OFF -DBANDHOPPER_BUILD_BENCH=OFF
+    "${as_user[@]}" cmake --build "$build" --target bandhopper bandhopper-cli bandhopper_sounds -j "$jobs"
+    exec "${as_user[@]}" "$build/src/app/bandhopper"
+fi
+
+"${as_user[@]}" cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DBANDHOPPER_BUILD_BENCH=OFF
+"${as_user[@]}" cmake --build "$build" -j "$jobs"
+cd "$build"
+"${as_user[@]}" env QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$jobs" --timeout 180
