@@ -57,6 +57,7 @@ signals:
 private:
     void abandon();
     void onFinished(QNetworkReply* reply);
+    void dropOversized(QNetworkReply* reply);
 
     QNetworkAccessManager* m_nam;
     QPointer<QNetworkReply> m_reply;

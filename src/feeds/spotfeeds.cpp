@@ -1,0 +1,374 @@
+#include "feeds/spotfeeds.h"
+
+#include "feeds/textfeed.h"
+
+#include "feeds/jsonrecords.h"
+
+#include <QDate>
+#include <QLatin1String>
+#include <QTimeZone>
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <cmath>
+#include <limits>
+#include <span>
+#include <string_view>
+#include <vector>
+
+namespace feeds {
+
+namespace {
+
+constexpr qint64 kMsecsPerDay = 86400000;
+constexpr qint64 kUnixEpochJulianDay = 2440588;
+
+int twoDigits(QStringView text, qsizetype at) {
+    return (text[at].unicode() - u'0') * 10 + (text[at + 1].unicode() - u'0');
+}
+
+// Milliseconds since the Unix epoch, without building a QDateTime per spot.
+std::optional<qint64> spotTimeMsecs(QStringView text) {
+    if (text.endsWith(u'Z'))
+        text.chop(1);
+    if (text.size() != 19)
+        return std::nullopt;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i].unicode();
+        switch (i) {
+        case 4:
+        case 7:
+            if (c != u'-')
+                return std::nullopt;
+            break;
+        case 10:
+            if (c != u'T')
+                return std::nullopt;
+            break;
+        case 13:
+        case 16:
+            if (c != u':')
+                return std::nullopt;
+            break;
+        default:
+            if (c < u'0' || c > u'9')
+                return std::nullopt;
+        }
+    }
+    const QDate date(twoDigits(text, 0) * 100 + twoDigits(text, 2), twoDigits(text, 5),
+                     twoDigits(text, 8));
+    const int hour = twoDigits(text, 11);
+    const int minute = twoDigits(text, 14);
+    const int second = twoDigits(text, 17);
+    if (!date.isValid() || hour > 23 || minute > 59 || second > 59)
+        return std::nullopt;
+    return (date.toJulianDay() - kUnixEpochJulianDay) * kMsecsPerDay +
+           ((hour * 60 + minute) * 60 + second) * qint64(1000);
+}
+
+qint64 ageMinutes(qint64 timeMsecs, qint64 nowMsecs) {
+    // Integer division truncates toward zero, at the seconds as at the minutes.
+    return (nowMsecs - timeMsecs) / 1000 / 60;
+}
+
+QString ageText(std::optional<qint64> timeMsecs, qint64 nowMsecs) {
+    return timeMsecs ? QString::number(ageMinutes(*timeMsecs, nowMsecs)) : QString();
+}
+
+// Reads the fields of one spot; the first broken rule leaves its description in `error`
+// and every later read returns a default.
+class RecordReader {
+public:
+    RecordReader(JsonField* fields, std::span<const std::string_view> keys)
+        : m_fields(fields)
+        , m_keys(keys) {}
+
+    bool ok() const { return m_error.isEmpty(); }
+    const QString& error() const { return m_error; }
+
+    QString required(std::size_t key) {
+        JsonField& field = m_fields[key];
+        if (field.type == JsonType::String)
+            return std::move(field.text);
+        if (field.type == JsonType::Missing)
+            fail(QStringLiteral("key \"%1\" is missing").arg(name(key)));
+        else
+            wrongType(key, "a string");
+        return {};
+    }
+
+    std::optional<QString> optionalText(std::size_t key) {
+        JsonField& field = m_fields[key];
+        if (field.type == JsonType::Missing || field.type == JsonType::Null)
+            return std::nullopt;
+        if (field.type == JsonType::String)
+            return std::move(field.text);
+        wrongType(key, "a string");
+        return std::nullopt;
+    }
+
+    std::optional<float> optionalFloat(std::size_t key) {
+        const JsonField& field = m_fields[key];
+        if (field.type == JsonType::Missing || field.type == JsonType::Null)
+            return std::nullopt;
+        if (field.type != JsonType::Number) {
+            wrongType(key, "a number");
+            return std::nullopt;
+        }
+        const char* const begin = field.number.data();
+        const char* const end = begin + field.number.size();
+        double number = 0;
+        std::from_chars(begin, end, number);
+        if (!(std::abs(number) <= double(std::numeric_limits<float>::max()))) {
+            fail(QStringLiteral("key \"%1\": the number %2 does not fit in a 32-bit float")
+                     .arg(name(key), QLatin1String(field.number)));
+            return std::nullopt;
+        }
+        // Straight from the text, so the float is not rounded twice.
+        float value = 0;
+        if (std::from_chars(begin, end, value).ec != std::errc())
+            value = float(number);
+        return value;
+    }
+
+private:
+    QLatin1String name(std::size_t key) const {
+        return QLatin1String(m_keys[key].data(), qsizetype(m_keys[key].size()));
+    }
+
+    void wrongType(std::size_t key, const char* expected) {
+        fail(QStringLiteral("key \"%1\": expected %2 but found %3")
+                 .arg(name(key), QLatin1String(expected), jsonTypeName(m_fields[key].type)));
+    }
+
+    void fail(const QString& description) {
+        if (m_error.isEmpty())
+            m_error = description;
+    }
+
+    JsonField* m_fields;
+    std::span<const std::string_view> m_keys;
+    QString m_error;
+};
+
+// The reply read for `keys`, or nothing with one diagnostic line saying why.
+std::optional<JsonRecords> readSpots(const QByteArray& body, std::span<const std::string_view> keys,
+                                     const QString& feed, QStringList& diagnostics) {
+    JsonRecords records = readJsonRecords(body, keys);
+    if (!records.error.isEmpty()) {
+        diagnostics.append(
+            QStringLiteral("%1: the reply is not a JSON array: %2").arg(feed, records.error));
+        return std::nullopt;
+    }
+    return records;
+}
+
+QString skippedLine(const QString& feed, std::size_t index, const QString& description) {
+    return QStringLiteral("%1: spot %2 skipped: %3").arg(feed).arg(index).arg(description);
+}
+
+QString notAnObjectLine(const QString& feed, std::size_t index, JsonType type) {
+    return skippedLine(feed, index,
+                       QStringLiteral("expected an object but found %1").arg(jsonTypeName(type)));
+}
+
+} // namespace
+
+std::optional<QDateTime> parseSpotTime(QStringView text) {
+    const std::optional<qint64> msecs = spotTimeMsecs(text);
+    if (!msecs)
+        return std::nullopt;
+    return QDateTime::fromMSecsSinceEpoch(*msecs, QTimeZone::utc());
+}
+
+qint64 spotAgeMinutes(const QDateTime& time, const QDateTime& now) {
+    return ageMinutes(time.toMSecsSinceEpoch(), now.toMSecsSinceEpoch());
+}
+
+QString coordinateText(float value) {
+    // Fixed notation keeps tiny magnitudes as plain decimals; to_chars gives the shortest
+    // digits that read back as the same float.
+    char buffer[64];
+    const auto [end, ec] =
+        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed);
+    if (ec != std::errc())
+        return QStringLiteral("0.0");
+    QString text = QString::fromLatin1(buffer, end - buffer);
+    if (!text.contains(u'.'))
+        text += QStringLiteral(".0");
+    return text;
+}
+
+std::optional<float> parseFloat32(QStringView text) {
+    QByteArray ascii;
+    ascii.reserve(text.size());
+    for (const QChar c : text) {
+        if (c.unicode() >= 0x80)
+            return std::nullopt;
+        ascii.append(char(c.unicode()));
+    }
+    const char* p = ascii.constData();
+    const char* const end = p + ascii.size();
+    bool negative = false;
+    if (p != end && (*p == '+' || *p == '-')) {
+        negative = *p == '-';
+        ++p;
+    }
+    // from_chars takes no '+' and would take a second '-'; white space is never skipped.
+    if (p == end || *p == '+' || *p == '-')
+        return std::nullopt;
+    auto format = std::chars_format::general;
+    if (end - p > 2 && p[0] == '0' && (p[1] == 'x' || p[1] == 'X')) {
+        format = std::chars_format::hex;
+        p += 2;
+    }
+    float value = 0;
+    const auto [stop, ec] = std::from_chars(p, end, value, format);
+    if (ec != std::errc() || stop != end)
+        return std::nullopt;
+    return negative ? -value : value;
+}
+
+ParsedRows parsePotaSpots(const QByteArray& body, const QDateTime& now) {
+    static const QString kFeed = QStringLiteral("POTA spots");
+    enum Key : std::size_t {
+        Activator,
+        Frequency,
+        Mode,
+        Comments,
+        Name,
+        SpotTime,
+        Latitude,
+        Longitude,
+        LocationDesc,
+        Reference,
+        KeyCount
+    };
+    static constexpr std::array<std::string_view, KeyCount> kKeys = {
+        "activator", "frequency", "mode",      "comments",     "name",
+        "spotTime",  "latitude",  "longitude", "locationDesc", "reference"};
+
+    ParsedRows parsed;
+    std::optional<JsonRecords> records = readSpots(body, kKeys, kFeed, parsed.diagnostics);
+    if (!records)
+        return parsed;
+
+    const qint64 nowMsecs = now.toMSecsSinceEpoch();
+    struct Keyed {
+        qint64 age;
+        Row row;
+    };
+    std::vector<Keyed> keyed;
+    keyed.reserve(records->elements.size());
+    for (std::size_t index = 0; index < records->elements.size(); ++index) {
+        if (records->elements[index] != JsonType::Object) {
+            parsed.diagnostics.append(notAnObjectLine(kFeed, index, records->elements[index]));
+            continue;
+        }
+        RecordReader reader(&records->field(index, 0, KeyCount), kKeys);
+        QString activator = reader.required(Activator);
+        QString frequency = reader.required(Frequency);
+        QString mode = reader.required(Mode);
+        // Many spots carry a null comment; that is an empty comment, not a broken spot.
+        QString comments = reader.optionalText(Comments).value_or(QString());
+        QString name = reader.required(Name);
+        const QString spotTime = reader.required(SpotTime);
+        const float latitude = reader.optionalFloat(Latitude).value_or(0.0f);
+        const float longitude = reader.optionalFloat(Longitude).value_or(0.0f);
+        QString locationDesc = reader.required(LocationDesc);
+        QString reference = reader.required(Reference);
+        if (!reader.ok()) {
+            parsed.diagnostics.append(skippedLine(kFeed, index, reader.error()));
+            continue;
+        }
+        if (comments.contains(QLatin1String("qrt"), Qt::CaseInsensitive))
+            continue;
+
+        const std::optional<qint64> time = spotTimeMsecs(spotTime);
+        // A time that does not parse leaves the age empty, which sorts like a non-number.
+        const qint64 age = time ? ageMinutes(*time, nowMsecs) : kNotANumberKey;
+        keyed.push_back({age, Row{std::move(activator), std::move(frequency), std::move(mode),
+                                  std::move(comments), std::move(name), ageText(time, nowMsecs),
+                                  coordinateText(latitude), coordinateText(longitude),
+                                  std::move(locationDesc), std::move(reference)}});
+    }
+
+    std::stable_sort(keyed.begin(), keyed.end(),
+                     [](const Keyed& a, const Keyed& b) { return a.age < b.age; });
+    parsed.rows.reserve(qsizetype(keyed.size()));
+    for (Keyed& k : keyed)
+        parsed.rows.append(std::move(k.row));
+    return parsed;
+}
+
+ParsedRows parseSotaSpots(const QByteArray& body, const QDateTime& now) {
+    static const QString kFeed = QStringLiteral("SOTA spots");
+    static const QString kBlank = QStringLiteral(" ");
+    enum Key : std::size_t {
+        TimeStamp,
+        Comments,
+        ActivatorCallsign,
+        ActivatorName,
+        Frequency,
+        Mode,
+        SummitCode,
+        SummitDetails,
+        KeyCount
+    };
+    static constexpr std::array<std::string_view, KeyCount> kKeys = {
+        "timeStamp", "comments", "activatorCallsign", "activatorName",
+        "frequency", "mode",     "summitCode",        "summitDetails"};
+
+    ParsedRows parsed;
+    std::optional<JsonRecords> records = readSpots(body, kKeys, kFeed, parsed.diagnostics);
+    if (!records)
+        return parsed;
+
+    const qint64 nowMsecs = now.toMSecsSinceEpoch();
+    for (std::size_t index = 0; index < records->elements.size(); ++index) {
+        if (records->elements[index] != JsonType::Object) {
+            parsed.diagnostics.append(notAnObjectLine(kFeed, index, records->elements[index]));
+            continue;
+        }
+        RecordReader reader(&records->field(index, 0, KeyCount), kKeys);
+        const QString timeStamp = reader.required(TimeStamp);
+        const std::optional<QString> comments = reader.optionalText(Comments);
+        QString activatorCallsign = reader.required(ActivatorCallsign);
+        QString activatorName = reader.required(ActivatorName);
+        QString frequency = reader.required(Frequency);
+        QString mode = reader.required(Mode);
+        QString summitCode = reader.required(SummitCode);
+        const QString summitDetails = reader.required(SummitDetails);
+        if (!reader.ok()) {
+            parsed.diagnostics.append(skippedLine(kFeed, index, reader.error()));
+            continue;
+        }
+
+        // Only the whole megahertz count; "14,062", " 14.062" and infinities are not numbers.
+        const std::optional<float> megahertz = parseFloat32(frequency);
+        if (!megahertz || !std::isfinite(*megahertz))
+            continue;
+        const float whole = std::trunc(*megahertz);
+        if (whole < 2.0f || whole > 69.0f)
+            continue;
+
+        // A fractional-seconds tail is cut off at the first full stop.
+        const QList<QStringView> timePieces =
+            QStringView(timeStamp).split(u'.', Qt::SkipEmptyParts);
+        const std::optional<qint64> time =
+            timePieces.isEmpty() ? std::nullopt : spotTimeMsecs(timePieces.first());
+
+        // "Name, 1246m, 8 points"
+        const QStringList details = summitDetails.split(u',', Qt::SkipEmptyParts);
+        const bool split = details.size() >= 3;
+        parsed.rows.append(Row{std::move(activatorCallsign), std::move(activatorName),
+                               std::move(frequency), std::move(mode), comments.value_or(kBlank),
+                               std::move(summitCode), split ? details[0] : summitDetails,
+                               split ? details[1].trimmed() : kBlank,
+                               split ? details[2].trimmed() : kBlank, ageText(time, nowMsecs)});
+    }
+    return parsed;
+}
+
+} // namespace feeds

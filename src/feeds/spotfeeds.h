@@ -1,0 +1,39 @@
+#pragma once
+
+#include "feeds/rows.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QStringList>
+#include <QStringView>
+
+#include <optional>
+
+namespace feeds {
+
+struct ParsedRows {
+    Rows rows;
+    QStringList diagnostics; // one line each, for standard output
+};
+
+// POTA activator spots: one row per spot whose comments do not mention QRT, freshest first.
+// A spot that breaks the record is skipped alone with a diagnostic line; the others stay.
+ParsedRows parsePotaSpots(const QByteArray& body, const QDateTime& now);
+
+// SOTA spots from 2 MHz up to (not including) 70 MHz, in reply order.
+ParsedRows parseSotaSpots(const QByteArray& body, const QDateTime& now);
+
+// "yyyy-MM-ddTHH:mm:ss" in UTC with exactly two digits per field (four for the year); a
+// trailing "Z" is accepted. Anything else is rejected.
+std::optional<QDateTime> parseSpotTime(QStringView text);
+
+// Whole minutes from `time` to `now`, truncated toward zero at seconds and at minutes.
+qint64 spotAgeMinutes(const QDateTime& time, const QDateTime& now);
+
+// Shortest text that reads back as the same 32-bit float, always with a decimal point.
+QString coordinateText(float value);
+
+// A whole text read as a 32-bit float (no surrounding white space); nothing otherwise.
+std::optional<float> parseFloat32(QStringView text);
+
+} // namespace feeds

@@ -1,0 +1,151 @@
+#include "feeds/textfeed.h"
+
+#include <QStringList>
+
+#include <algorithm>
+#include <array>
+#include <limits>
+#include <vector>
+
+namespace feeds {
+
+namespace {
+
+std::optional<QString> scanBetween(QStringView line, QStringView open, QStringView close) {
+    const qsizetype start = line.indexOf(open);
+    if (start < 0)
+        return std::nullopt;
+    const qsizetype valueStart = start + open.size();
+    const qsizetype end = line.indexOf(close, valueStart);
+    if (end < 0)
+        return std::nullopt;
+    return line.mid(valueStart, end - valueStart).toString();
+}
+
+const QString kFrequencyCharacters = QStringLiteral("0123456789.");
+
+// One list of values per tag, filled line by line; positions of different lists relate only
+// through the order of the lines, and rows pair them position by position.
+template <std::size_t N>
+Rows pairTagValues(const QString& text, const std::array<QStringView, N>& tags,
+                   qsizetype frequencyIndex) {
+    std::array<QString, N> opens;
+    std::array<QString, N> closes;
+    for (std::size_t t = 0; t < N; ++t) {
+        opens[t] = u'<' + tags[t].toString() + u'>';
+        closes[t] = QStringLiteral("</") + tags[t].toString() + u'>';
+    }
+
+    std::array<QStringList, N> lists;
+    for (const QStringView line : QStringView(text).split(u'\n')) {
+        for (std::size_t t = 0; t < N; ++t) {
+            std::optional<QString> value = scanBetween(line, opens[t], closes[t]);
+            if (!value)
+                continue;
+            if (qsizetype(t) == frequencyIndex)
+                value = keepCharacters(*value, kFrequencyCharacters);
+            lists[t].append(std::move(*value));
+        }
+    }
+
+    qsizetype complete = std::numeric_limits<qsizetype>::max();
+    for (const QStringList& list : lists)
+        complete = std::min(complete, list.size());
+    Rows rows;
+    rows.reserve(complete);
+    for (qsizetype i = 0; i < complete; ++i) {
+        Row row;
+        row.reserve(qsizetype(N));
+        for (const QStringList& list : lists)
+            row.append(list[i]);
+        rows.append(std::move(row));
+    }
+    return rows;
+}
+
+} // namespace
+
+std::optional<QString> scanTag(QStringView line, QStringView tag) {
+    return scanBetween(line, QString(u'<' + tag.toString() + u'>'),
+                       QString(QStringLiteral("</") + tag.toString() + u'>'));
+}
+
+QString keepCharacters(QStringView text, QStringView allowed) {
+    QString kept;
+    kept.reserve(text.size());
+    for (const QChar c : text)
+        if (allowed.contains(c))
+            kept.append(c);
+    return kept;
+}
+
+QString decodeFeedText(const QByteArray& body) {
+    // fromUtf8 substitutes U+FFFD for every malformed sequence and keeps going.
+    return QString::fromUtf8(body);
+}
+
+std::optional<qint64> parseWholeNumber(QStringView text) {
+    qsizetype i = 0;
+    bool negative = false;
+    if (i < text.size() && (text[i] == u'+' || text[i] == u'-')) {
+        negative = text[i] == u'-';
+        ++i;
+    }
+    if (i == text.size())
+        return std::nullopt;
+    // Accumulate toward the negative side, which holds one more value than the positive.
+    constexpr qint64 kMin = std::numeric_limits<qint64>::min();
+    qint64 value = 0;
+    for (; i < text.size(); ++i) {
+        const char16_t c = text[i].unicode();
+        if (c < u'0' || c > u'9')
+            return std::nullopt;
+        const int digit = c - u'0';
+        if (value < (kMin + digit) / 10)
+            return std::nullopt;
+        value = value * 10 - digit;
+    }
+    if (!negative) {
+        if (value == kMin)
+            return std::nullopt;
+        value = -value;
+    }
+    return value;
+}
+
+Rows parseNetLoggerNets(const QString& text) {
+    static constexpr std::array<QStringView, 4> kTags = {u"NetName", u"Frequency", u"Mode",
+                                                         u"SubscriberCount"};
+    const Rows all = pairTagValues(text, kTags, 1);
+
+    struct Keyed {
+        qint64 count;
+        qsizetype index;
+    };
+    std::vector<Keyed> keyed;
+    for (qsizetype i = 0; i < all.size(); ++i)
+        if (all[i][2] == u"SSB")
+            keyed.push_back({parseWholeNumber(all[i][3]).value_or(kNotANumberKey), i});
+    std::stable_sort(keyed.begin(), keyed.end(),
+                     [](const Keyed& a, const Keyed& b) { return a.count > b.count; });
+
+    Rows rows;
+    rows.reserve(qsizetype(keyed.size()));
+    for (const Keyed& k : keyed)
+        rows.append(all[k.index]);
+    return rows;
+}
+
+Rows parseNetsDirectory(const QString& text) {
+    static constexpr std::array<QStringView, 7> kTags = {u"NetName", u"Frequency", u"UTC",  u"Mode",
+                                                         u"URL",     u"Confirmed", u"NetID"};
+    return pairTagValues(text, kTags, 1);
+}
+
+Rows parseMWStations(const QString& text) {
+    static constexpr std::array<QStringView, 5> kTags = {u"Station", u"Frequency", u"City",
+                                                         u"Power", u"URL"};
+    return pairTagValues(text, kTags, 1);
+}
+
+} // namespace feeds

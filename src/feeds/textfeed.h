@@ -1,0 +1,39 @@
+#pragma once
+
+#include "feeds/rows.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringView>
+
+#include <optional>
+
+namespace feeds {
+
+// The three text feeds (NetLogger, nets directory, MW list) are not read as XML: each line is
+// searched for literal opening and closing tags, so a value must sit on one line.
+
+// The text between the first "<tag>" of the line and the first "</tag>" after it, untrimmed
+// and unescaped; nothing when either tag is missing.
+std::optional<QString> scanTag(QStringView line, QStringView tag);
+
+// The characters of `text` that occur in `allowed`, in their order.
+QString keepCharacters(QStringView text, QStringView allowed);
+
+// UTF-8; invalid sequences become U+FFFD rather than emptying or truncating the text.
+QString decodeFeedText(const QByteArray& body);
+
+// An optional '+' or '-' followed by ASCII digits only, fitting a 64-bit signed integer.
+std::optional<qint64> parseWholeNumber(QStringView text);
+
+// Sort key of count and age columns that are not whole numbers.
+constexpr qint64 kNotANumberKey = 99999999;
+
+// Active SSB nets, most subscribers first (rows whose count is not a number come first).
+Rows parseNetLoggerNets(const QString& text);
+// The nets directory in reply order.
+Rows parseNetsDirectory(const QString& text);
+// Medium-wave stations in reply order.
+Rows parseMWStations(const QString& text);
+
+} // namespace feeds
