@@ -39,9 +39,8 @@ void MessageBoxPrompter::showUpdateAlert(const conditions::UpdateAlert& alert,
     QPushButton* download = box->addButton(alert.firstButton, QMessageBox::AcceptRole);
     box->addButton(alert.secondButton, QMessageBox::RejectRole);
     box->setDefaultButton(download);
-    QObject::connect(box, &QMessageBox::finished, box, [box, download, done] {
-        done(box->clickedButton() == download);
-    });
+    QObject::connect(box, &QMessageBox::finished, box,
+                     [box, download, done] { done(box->clickedButton() == download); });
     box->open();
 }
 

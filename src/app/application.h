@@ -31,7 +31,8 @@ public:
 // The notice as a window-modal message box that does not hold up the event loop.
 class MessageBoxPrompter : public UpdatePrompter {
 public:
-    explicit MessageBoxPrompter(QWidget* parent) : m_parent(parent) {}
+    explicit MessageBoxPrompter(QWidget* parent)
+        : m_parent(parent) {}
     void showUpdateAlert(const conditions::UpdateAlert& alert,
                          std::function<void(bool download)> done) override;
 

@@ -12,6 +12,7 @@
 #include <QJsonDocument>
 #include <QMap>
 #include <QSettings>
+#include <QTimeZone>
 #include <QTimer>
 
 #include <optional>
@@ -75,7 +76,10 @@ std::optional<QUrl> baseUrlOption(const Parsed& parsed, const QUrl& fallback) {
 } // namespace
 
 Cli::Cli(const QStringList& args, QTextStream& out, QTextStream& err, QObject* parent)
-    : QObject(parent), m_args(args), m_out(out), m_err(err) {}
+    : QObject(parent)
+    , m_args(args)
+    , m_out(out)
+    , m_err(err) {}
 
 Cli::~Cli() = default;
 
@@ -181,8 +185,8 @@ void Cli::runTune() {
     link->setLineSettings(settings);
     link->open();
     if (!link->isOpen()) {
-        m_err << link->name() << ": " << (failure.isEmpty() ? QStringLiteral("cannot open") : failure)
-              << "\n";
+        m_err << link->name() << ": "
+              << (failure.isEmpty() ? QStringLiteral("cannot open") : failure) << "\n";
         return finish(1);
     }
     for (const QByteArray& bytes : commands.writes())
@@ -212,8 +216,8 @@ void Cli::runTune() {
 }
 
 void Cli::runRows() {
-    const Parsed parsed = parseArguments(
-        m_args.mid(1), {QStringLiteral("--base-url"), QStringLiteral("--now")});
+    const Parsed parsed =
+        parseArguments(m_args.mid(1), {QStringLiteral("--base-url"), QStringLiteral("--now")});
     if (!parsed.error.isEmpty())
         return (void)usageError(parsed.error);
     if (parsed.positional.size() != 1)
@@ -224,10 +228,10 @@ void Cli::runRows() {
     QDateTime now = QDateTime::currentDateTimeUtc();
     if (parsed.options.contains(QStringLiteral("--now"))) {
         now = QDateTime::fromString(parsed.options.value(QStringLiteral("--now")),
-                                    QStringLiteral("yyyy-MM-ddTHH:mm:ss"));
+                                    QStringLiteral("yyyy-MM-dd'T'HH:mm:ss"));
         if (!now.isValid())
             return (void)usageError(QStringLiteral("--now takes YYYY-MM-DDTHH:MM:SS"));
-        now.setTimeZone(QTimeZone::UTC);
+        now.setTimeZone(QTimeZone::utc());
     }
     feeds::ServiceHosts hosts;
     if (parsed.options.contains(QStringLiteral("--base-url"))) {
@@ -272,9 +276,9 @@ void Cli::runConditions() {
 }
 
 void Cli::runConfirm(bool confirm) {
-    const Parsed parsed = parseArguments(
-        m_args.mid(1),
-        {QStringLiteral("--name"), QStringLiteral("--key"), QStringLiteral("--base-url")});
+    const Parsed parsed =
+        parseArguments(m_args.mid(1), {QStringLiteral("--name"), QStringLiteral("--key"),
+                                       QStringLiteral("--base-url")});
     if (!parsed.error.isEmpty())
         return (void)usageError(parsed.error);
     if (parsed.positional.size() != 1)
@@ -298,9 +302,10 @@ void Cli::runConfirm(bool confirm) {
         return;
     }
     // The stored key comes from the keychain, which answers asynchronously.
-    auto* settings = m_settingsFile.isEmpty()
-                         ? new QSettings(QStringLiteral("Bandhopper"), QStringLiteral("Bandhopper"), this)
-                         : new QSettings(m_settingsFile, QSettings::IniFormat, this);
+    auto* settings =
+        m_settingsFile.isEmpty()
+            ? new QSettings(QStringLiteral("Bandhopper"), QStringLiteral("Bandhopper"), this)
+            : new QSettings(m_settingsFile, QSettings::IniFormat, this);
     auto* keys = new nets::OperatorKeyStore(settings, this);
     connect(keys, &nets::OperatorKeyStore::diagnostic, this,
             [this](const QString& line) { m_err << line << "\n"; });

@@ -18,7 +18,9 @@ namespace {
 
 using feeds::ListKind;
 
-constexpr int index(ListKind list) { return static_cast<int>(list); }
+constexpr int index(ListKind list) {
+    return static_cast<int>(list);
+}
 
 QColor colourOf(conditions::Colour colour) {
     // Mid-tone colours stay readable on light and dark window backgrounds alike.
@@ -42,11 +44,21 @@ void SerialPortDemoController::startLoad(ListKind list) {
                                   QDateTime::currentDateTimeUtc());
 }
 
-void SerialPortDemoController::loadPotaSpots() { startLoad(ListKind::Pota); }
-void SerialPortDemoController::loadSotaSpots() { startLoad(ListKind::Sota); }
-void SerialPortDemoController::loadNetLoggerNets() { startLoad(ListKind::NetLogger); }
-void SerialPortDemoController::loadNetsDirectory() { startLoad(ListKind::Nets); }
-void SerialPortDemoController::loadMWStations() { startLoad(ListKind::MW); }
+void SerialPortDemoController::loadPotaSpots() {
+    startLoad(ListKind::Pota);
+}
+void SerialPortDemoController::loadSotaSpots() {
+    startLoad(ListKind::Sota);
+}
+void SerialPortDemoController::loadNetLoggerNets() {
+    startLoad(ListKind::NetLogger);
+}
+void SerialPortDemoController::loadNetsDirectory() {
+    startLoad(ListKind::Nets);
+}
+void SerialPortDemoController::loadMWStations() {
+    startLoad(ListKind::MW);
+}
 
 void SerialPortDemoController::onListShown(ListKind list, const feeds::Rows& rows) {
     rowsRef(list) = rows;
@@ -78,15 +90,25 @@ void SerialPortDemoController::tune(ListKind list, QObject* sender) {
         announce(commands.announcement);
 }
 
-void SerialPortDemoController::goPotaTune(QObject* sender) { tune(ListKind::Pota, sender); }
-void SerialPortDemoController::goSotaTune(QObject* sender) { tune(ListKind::Sota, sender); }
+void SerialPortDemoController::goPotaTune(QObject* sender) {
+    tune(ListKind::Pota, sender);
+}
+void SerialPortDemoController::goSotaTune(QObject* sender) {
+    tune(ListKind::Sota, sender);
+}
 void SerialPortDemoController::goNetLoggerTune(QObject* sender) {
     tune(ListKind::NetLogger, sender);
 }
-void SerialPortDemoController::goNetsTune(QObject* sender) { tune(ListKind::Nets, sender); }
-void SerialPortDemoController::goMWTune(QObject* sender) { tune(ListKind::MW, sender); }
+void SerialPortDemoController::goNetsTune(QObject* sender) {
+    tune(ListKind::Nets, sender);
+}
+void SerialPortDemoController::goMWTune(QObject* sender) {
+    tune(ListKind::MW, sender);
+}
 
-void SerialPortDemoController::fetchBandConditions() { m_conditions->start(m_platform.hosts.solar); }
+void SerialPortDemoController::fetchBandConditions() {
+    m_conditions->start(m_platform.hosts.solar);
+}
 
 void SerialPortDemoController::onConditionsShown(const conditions::PanelView& view) {
     if (m_window.bandBox) {
@@ -100,10 +122,10 @@ void SerialPortDemoController::onConditionsShown(const conditions::PanelView& vi
             QLabel* field = fields[i];
             field->setText(view.fields[i].text);
             const QColor colour = colourOf(view.fields[i].colour);
-            field->setStyleSheet(colour.isValid()
-                                     ? QStringLiteral("QLabel { color: %1; font-weight: bold; }")
-                                           .arg(colour.name())
-                                     : QString());
+            field->setStyleSheet(
+                colour.isValid()
+                    ? QStringLiteral("QLabel { color: %1; font-weight: bold; }").arg(colour.name())
+                    : QString());
         }
     }
     if (m_funkAfterConditions && kvSounds == QLatin1String("1"))
@@ -123,7 +145,11 @@ void SerialPortDemoController::confirm(QObject* sender, bool confirm) {
     m_confirmer->send(m_platform.hosts.maker, key, row[6], confirm, row[0]);
 }
 
-void SerialPortDemoController::goNetsConfirm(QObject* sender) { confirm(sender, true); }
-void SerialPortDemoController::goNetsUnconfirm(QObject* sender) { confirm(sender, false); }
+void SerialPortDemoController::goNetsConfirm(QObject* sender) {
+    confirm(sender, true);
+}
+void SerialPortDemoController::goNetsUnconfirm(QObject* sender) {
+    confirm(sender, false);
+}
 
 } // namespace app

@@ -4,7 +4,9 @@
 
 namespace app {
 
-MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), m_ui(new Ui::MainWindow) {
+MainWindow::MainWindow(QWidget* parent)
+    : QMainWindow(parent)
+    , m_ui(new Ui::MainWindow) {
     m_ui->setupUi(this);
 }
 
@@ -47,8 +49,12 @@ QList<QObject*> MainWindow::refreshSenders() const {
             m_ui->netsTabRefresh,          m_ui->bandRefresh};
 }
 
-QAction* MainWindow::helpAction() const { return m_ui->actionHelp; }
+QAction* MainWindow::helpAction() const {
+    return m_ui->actionHelp;
+}
 
-QAction* MainWindow::operatorKeyAction() const { return m_ui->actionOperatorKey; }
+QAction* MainWindow::operatorKeyAction() const {
+    return m_ui->actionOperatorKey;
+}
 
 } // namespace app

@@ -13,6 +13,7 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QPushButton>
 #include <QSettings>
 #include <QTabWidget>
 #include <QTableView>
@@ -26,7 +27,9 @@ using feeds::ListKind;
 constexpr std::array kLists{ListKind::Pota, ListKind::Sota, ListKind::NetLogger, ListKind::Nets,
                             ListKind::MW};
 
-constexpr int index(ListKind list) { return static_cast<int>(list); }
+constexpr int index(ListKind list) {
+    return static_cast<int>(list);
+}
 
 // Refresh tags of go().
 constexpr int kTagWebPage = 805;
@@ -157,7 +160,9 @@ void SerialPortDemoController::playResourceSound(const QString& name) {
         m_platform.sounds->play(name);
 }
 
-void SerialPortDemoController::playSystemSound(const QString& name) { playResourceSound(name); }
+void SerialPortDemoController::playSystemSound(const QString& name) {
+    playResourceSound(name);
+}
 
 void SerialPortDemoController::awakeFromNib() {
     if (kvPortChecked != 0)

@@ -21,15 +21,16 @@ std::optional<QString> resourceSoundPath(const QString& soundsDir, const QString
 
 QString defaultSoundsDir() {
     const QString appDir = QCoreApplication::applicationDirPath();
-    for (const QString& candidate :
-         {appDir + QStringLiteral("/Sounds"), appDir + QStringLiteral("/../share/bandhopper/Sounds")})
+    for (const QString& candidate : {appDir + QStringLiteral("/Sounds"),
+                                     appDir + QStringLiteral("/../share/bandhopper/Sounds")})
         if (QFileInfo(candidate).isDir())
             return QDir(candidate).absolutePath();
     return appDir + QStringLiteral("/Sounds");
 }
 
 MediaSoundPlayer::MediaSoundPlayer(const QString& soundsDir, QObject* parent)
-    : QObject(parent), m_dir(soundsDir) {}
+    : QObject(parent)
+    , m_dir(soundsDir) {}
 
 void MediaSoundPlayer::play(const QString& name) {
     const auto path = resourceSoundPath(m_dir, name);

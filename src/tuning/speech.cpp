@@ -6,14 +6,15 @@
 
 namespace tuning {
 
-QueuedSpeech::QueuedSpeech(QObject* parent) : QObject(parent) {
+QueuedSpeech::QueuedSpeech(QObject* parent)
+    : QObject(parent) {
     const QStringList engines = QTextToSpeech::availableEngines();
     if (!engines.isEmpty()) {
         // flite speaks without a daemon; speech-dispatcher needs one that may not be running.
         const QString engine =
             engines.contains(QStringLiteral("flite")) ? QStringLiteral("flite") : engines.first();
         m_tts = new QTextToSpeech(engine, this);
-        if (m_tts->state() == QTextToSpeech::BackendError) {
+        if (m_tts->state() == QTextToSpeech::Error) {
             delete m_tts;
             m_tts = nullptr;
         }
@@ -53,7 +54,7 @@ void QueuedSpeech::speakNext() {
 
 void QueuedSpeech::onStateChanged() {
     const auto state = m_tts->state();
-    if (state == QTextToSpeech::Ready || state == QTextToSpeech::BackendError) {
+    if (state == QTextToSpeech::Ready || state == QTextToSpeech::Error) {
         m_watchdog.stop();
         m_busy = false;
         // Leave the engine's own signal handler before speaking again.

@@ -20,7 +20,8 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(server.listen());
         settings = std::make_unique<QSettings>(dir.filePath("settings.ini"), QSettings::IniFormat);
-        ports.ports = {{"ttyUSB0", "/dev/ttyUSB0", "ttyUSB0"}, {"ttyUSB1", "/dev/ttyUSB1", "ttyUSB1"}};
+        ports.ports = {{"ttyUSB0", "/dev/ttyUSB0", "ttyUSB0"},
+                       {"ttyUSB1", "/dev/ttyUSB1", "ttyUSB1"}};
         makeController();
     }
 

@@ -16,7 +16,8 @@
 class FakeLink : public radio::SerialLink {
     Q_OBJECT
 public:
-    explicit FakeLink(QString description) : m_description(std::move(description)) {}
+    explicit FakeLink(QString description)
+        : m_description(std::move(description)) {}
     QString name() const override { return m_description; }
     QString description() const override { return m_description; }
     bool isOpen() const override { return m_open; }

@@ -43,7 +43,8 @@ TEST_F(SerialTest, SoundsOffSilencesOpeningButNotClosingOrErrors) {
     controller->awakeFromNib();
     FakeLink* link = choosePort(0);
     controller->openOrClosePort();
-    EXPECT_EQ(settings->value("defaultBaud").toString(), "19200"); // no radio chosen: the port's rate
+    EXPECT_EQ(settings->value("defaultBaud").toString(),
+              "19200"); // no radio chosen: the port's rate
     controller->openOrClosePort();
     link->refuseOpen = true;
     controller->openOrClosePort();
@@ -85,9 +86,10 @@ TEST_F(SerialTest, PortsAppearingNotifyEachAndRestoreOnce) {
     controller->awakeFromNib();
     ASSERT_TRUE(waitFor([&] { return server.count("/mw.php") == 1; }, 2000));
     ports.plugIn({{"ttyACM0", "/dev/ttyACM0", "ttyACM0"}, {"ttyACM1", "/dev/ttyACM1", "ttyACM1"}});
-    EXPECT_EQ(notifier.shown,
-              (QStringList{"Serial Port Connected | Serial Port ttyACM0 was connected to your Mac.",
-                           "Serial Port Connected | Serial Port ttyACM1 was connected to your Mac."}));
+    EXPECT_EQ(
+        notifier.shown,
+        (QStringList{"Serial Port Connected | Serial Port ttyACM0 was connected to your Mac.",
+                     "Serial Port Connected | Serial Port ttyACM1 was connected to your Mac."}));
     EXPECT_TRUE(out.contains("Ports were connected: (ttyACM0, ttyACM1)"));
     EXPECT_EQ(w().PortPopUpButton->currentText(), "ttyACM1");
     ASSERT_TRUE(waitFor([&] { return server.count("/mw.php") == 2; }, 2000));
