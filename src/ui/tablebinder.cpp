@@ -78,7 +78,10 @@ TableBinder::TableBinder(QTableView* view, RowTableModel* model, QObject* parent
     // The rows stand in the order the feed built them; a header click must not change it.
     view->setSortingEnabled(false);
     view->horizontalHeader()->setSectionsClickable(false);
-    view->horizontalHeader()->setStretchLastSection(true);
+    // The free width goes to the column with the longest free text, never to a button column.
+    view->horizontalHeader()->setStretchLastSection(false);
+    if (const int wide = stretchColumn(model->columns()); wide >= 0)
+        view->horizontalHeader()->setSectionResizeMode(wide, QHeaderView::Stretch);
 
     view->setSelectionBehavior(QAbstractItemView::SelectRows);
     view->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -96,6 +99,17 @@ TableBinder::TableBinder(QTableView* view, RowTableModel* model, QObject* parent
 
 void TableBinder::onButton(CellKind kind, std::function<void(QObject* sender)> handler) {
     m_handlers[kind] = std::move(handler);
+}
+
+int TableBinder::stretchColumn(const QList<ColumnSpec>& columns) {
+    for (const char* preferred : {"comment", "comment2", "netName", "city"})
+        for (int i = 0; i < columns.size(); ++i)
+            if (columns[i].identifier == QLatin1String(preferred))
+                return i;
+    for (int i = int(columns.size()) - 1; i >= 0; --i)
+        if (!isButton(columns[i].kind))
+            return i;
+    return -1;
 }
 
 void TableBinder::installButtons() {

@@ -34,6 +34,7 @@ signals:
 
 private:
     void installButtons();
+    static int stretchColumn(const QList<ColumnSpec>& columns);
     void buttonClicked(CellKind kind, QObject* button);
 
     QPointer<QTableView> m_view;
