@@ -15,6 +15,7 @@
 #include <QTimeZone>
 #include <QTimer>
 
+#include <memory>
 #include <optional>
 
 namespace app {
@@ -177,16 +178,17 @@ void Cli::runTune() {
         return (void)usageError(QStringLiteral("--baud needs a positive whole number"));
 
     auto* link = new radio::QtSerialLink(parsed.options.value(QStringLiteral("--port")), this);
-    QString failure;
+    // Outlives this function: the write is watched from the event loop.
+    const auto failure = std::make_shared<QString>();
     connect(link, &radio::SerialLink::errorOccurred, this,
-            [&failure](const QString& error) { failure = error; });
+            [failure](const QString& error) { *failure = error; });
     radio::LineSettings settings;
     settings.baudRate = rate;
     link->setLineSettings(settings);
     link->open();
     if (!link->isOpen()) {
         m_err << link->name() << ": "
-              << (failure.isEmpty() ? QStringLiteral("cannot open") : failure) << "\n";
+              << (failure->isEmpty() ? QStringLiteral("cannot open") : *failure) << "\n";
         return finish(1);
     }
     for (const QByteArray& bytes : commands.writes())
@@ -203,9 +205,9 @@ void Cli::runTune() {
         link->close();
         finish(code);
     };
-    connect(poll, &QTimer::timeout, this, [link, done, &failure = failure] {
-        if (!failure.isEmpty())
-            done(1, failure);
+    connect(poll, &QTimer::timeout, this, [link, done, failure] {
+        if (!failure->isEmpty())
+            done(1, *failure);
         else if (!link->hasPendingWrites())
             done(0, {});
     });
