@@ -42,11 +42,13 @@ DeadlineFetch::DeadlineFetch(QNetworkAccessManager* nam, QObject* parent)
     // A coarse timer may fire up to 5 % early, before the reply had its full two seconds.
     m_deadline.setTimerType(Qt::PreciseTimer);
     connect(&m_deadline, &QTimer::timeout, this, [this] {
-        if (m_reply) {
+        if (QNetworkReply* late = m_reply.data()) {
             // Still running: whatever trickled in so far is not a reply.
+            const QString what = requestText(late);
             abandon();
             m_result = FetchResult{};
             m_result.error = QStringLiteral("no reply within %1 ms").arg(m_deadlineMs);
+            emit diagnostic(what + QStringLiteral(" gave no reply within %1 ms").arg(m_deadlineMs));
         }
         // A copy, because a receiver may start the next fetch right away.
         const FetchResult result = std::exchange(m_result, FetchResult{});
