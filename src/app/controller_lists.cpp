@@ -106,6 +106,12 @@ void SerialPortDemoController::goMWTune(QObject* sender) {
     tune(ListKind::MW, sender);
 }
 
+void SerialPortDemoController::setDeadlineMs(int ms) {
+    for (feeds::FeedLoader* loader : m_loaders)
+        loader->setDeadlineMs(ms);
+    m_conditions->setDeadlineMs(ms);
+}
+
 void SerialPortDemoController::fetchBandConditions() {
     m_conditions->start(m_platform.hosts.solar);
 }

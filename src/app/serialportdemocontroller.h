@@ -78,6 +78,9 @@ public:
     void loadMWStations();
     void fetchBandConditions();
     void versionCheck();
+    // How long every list load and the band-conditions fetch wait before showing what arrived;
+    // shortened only by soak runs that repeat hundreds of loads.
+    void setDeadlineMs(int ms);
 
     // Net confirmations.
     void goNetsConfirm(QObject* sender);

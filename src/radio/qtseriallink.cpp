@@ -18,7 +18,8 @@ bool lineHungUp(int fd) {
 } // namespace
 
 QtSerialLink::QtSerialLink(const QString& location, QObject* parent)
-    : SerialLink(parent) {
+    : SerialLink(parent)
+    , m_devicePath(location.startsWith(u'/') ? location : QStringLiteral("/dev/") + location) {
     m_port.setPortName(location);
     connect(&m_port, &QSerialPort::readyRead, this,
             [this] { emit dataReceived(m_port.readAll()); });
@@ -57,8 +58,13 @@ void QtSerialLink::open() {
     m_port.setFlowControl(m_settings.rtsCts ? QSerialPort::HardwareControl
                                             : QSerialPort::NoFlowControl);
     // Failures arrive through errorOccurred (OpenError, PermissionError, DeviceNotFoundError).
-    if (m_port.open(QIODevice::ReadWrite))
-        emit opened();
+    // A device that opens but refuses the line settings fails twice inside QSerialPort (the
+    // settings, then restoring them on the way out): one refused open is one error.
+    m_openErrors = 0;
+    const bool opened = m_port.open(QIODevice::ReadWrite);
+    m_openErrors = -1;
+    if (opened)
+        emit this->opened();
 }
 
 void QtSerialLink::close() {
@@ -85,16 +91,24 @@ void QtSerialLink::onError(QSerialPort::SerialPortError error) {
         return;
     const QString text = m_port.errorString();
     m_port.clearError();
+    if (m_openErrors >= 0 && m_openErrors++ > 0)
+        return;
     emit errorOccurred(text);
-    // A resource error, or a read error on a line that has hung up, means the device went away
-    // (adapter unplugged, the other end of a pseudo-terminal closed): report it as removed, once.
-    const bool gone = error == QSerialPort::ResourceError ||
-                      (error == QSerialPort::ReadError && lineHungUp(m_port.handle()));
+    // A resource or read error means the device went away (adapter unplugged, the other end of a
+    // pseudo-terminal closed) only when the line has hung up or its device node is gone: report
+    // that as removed, once. A write refused by a device that is still there is an error like
+    // any other and leaves the link as it is.
+    const bool gone = (error == QSerialPort::ResourceError || error == QSerialPort::ReadError) &&
+                      (lineHungUp(m_port.handle()) || !QFileInfo::exists(m_devicePath));
     if (gone && !m_removed) {
         m_removed = true;
         if (m_port.isOpen())
             m_port.close();
         emit removedFromSystem();
+    } else if (!gone && m_port.isOpen() && m_port.bytesToWrite() > 0) {
+        // QSerialPort retries its queued bytes every time the line is writable, failing and
+        // reporting again each time: drop them, so that one failed write is reported once.
+        m_port.clear(QSerialPort::Output);
     }
 }
 

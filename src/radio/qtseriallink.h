@@ -32,8 +32,10 @@ private:
     void onError(QSerialPort::SerialPortError error);
 
     QSerialPort m_port;
+    QString m_devicePath;
     LineSettings m_settings;
     bool m_removed = false;
+    int m_openErrors = -1; // errors reported by the open() under way; -1 outside open()
 };
 
 // Polls the system's port list once a second; enumeration is cheap and polling avoids a udev

@@ -1,6 +1,10 @@
 #include "loopbackserver.h"
 
+#include <QFile>
 #include <QPointer>
+#include <QSslConfiguration>
+#include <QSslKey>
+#include <QSslServer>
 #include <QTcpSocket>
 #include <QTimer>
 
@@ -12,18 +16,48 @@ QByteArray LoopbackServer::Request::header(const QByteArray& name) const {
 }
 
 LoopbackServer::LoopbackServer(QObject* parent)
-    : QObject(parent) {
-    connect(&m_server, &QTcpServer::newConnection, this, &LoopbackServer::onNewConnection);
+    : QObject(parent)
+    , m_server(new QTcpServer(this)) {
+    connect(m_server, &QTcpServer::pendingConnectionAvailable, this,
+            &LoopbackServer::onNewConnection);
 }
 
 LoopbackServer::~LoopbackServer() = default;
 
 bool LoopbackServer::listen() {
-    return m_server.listen(QHostAddress::LocalHost, 0);
+    return m_server->listen(QHostAddress::LocalHost, 0);
+}
+
+bool LoopbackServer::listenTls(const QString& certificatePath, const QString& keyPath) {
+    QFile certificateFile(certificatePath);
+    QFile keyFile(keyPath);
+    if (m_server->isListening() || !certificateFile.open(QIODevice::ReadOnly) ||
+        !keyFile.open(QIODevice::ReadOnly))
+        return false;
+    const QSslCertificate certificate(&certificateFile, QSsl::Pem);
+    const QSslKey key(&keyFile, QSsl::Rsa, QSsl::Pem);
+    if (certificate.isNull() || key.isNull())
+        return false;
+    QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
+    configuration.setLocalCertificate(certificate);
+    configuration.setPrivateKey(key);
+    configuration.setPeerVerifyMode(QSslSocket::VerifyNone);
+
+    // A TLS server hands out a connection only once its handshake has succeeded.
+    auto* server = new QSslServer(this);
+    server->setSslConfiguration(configuration);
+    connect(server, &QTcpServer::pendingConnectionAvailable, this,
+            &LoopbackServer::onNewConnection);
+    delete m_server;
+    m_server = server;
+    m_tls = true;
+    return m_server->listen(QHostAddress::LocalHost, 0);
 }
 
 QUrl LoopbackServer::baseUrl() const {
-    return QUrl(QStringLiteral("http://127.0.0.1:%1").arg(m_server.serverPort()));
+    return QUrl(QStringLiteral("%1://127.0.0.1:%2")
+                    .arg(m_tls ? QStringLiteral("https") : QStringLiteral("http"))
+                    .arg(m_server->serverPort()));
 }
 
 void LoopbackServer::route(const QByteArray& path, const Response& response) {
@@ -37,8 +71,15 @@ int LoopbackServer::count(const QByteArray& path) const {
     return n;
 }
 
+int LoopbackServer::openConnections() const {
+    int n = 0;
+    for (const QTcpSocket* socket : findChildren<QTcpSocket*>(Qt::FindDirectChildrenOnly))
+        n += socket->state() == QAbstractSocket::ConnectedState;
+    return n;
+}
+
 void LoopbackServer::onNewConnection() {
-    while (QTcpSocket* socket = m_server.nextPendingConnection()) {
+    while (QTcpSocket* socket = m_server->nextPendingConnection()) {
         socket->setParent(this);
         connect(socket, &QTcpSocket::readyRead, this, [this, socket] { tryAnswer(socket); });
         connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
@@ -92,7 +133,8 @@ void LoopbackServer::tryAnswer(QTcpSocket* socket) {
             response.declaredLength >= 0 ? response.declaredLength : response.body.size();
         QByteArray head = "HTTP/1.1 " + QByteArray::number(response.status) + " X\r\n";
         head += "Content-Type: " + response.contentType + "\r\n";
-        head += "Content-Length: " + QByteArray::number(length) + "\r\n";
+        if (!response.omitLength)
+            head += "Content-Length: " + QByteArray::number(length) + "\r\n";
         head += "Connection: close\r\n\r\n";
         socket->write(head + response.body);
         socket->flush();

@@ -9,7 +9,7 @@
 #include <QUrl>
 
 // A tiny HTTP/1.1 server on 127.0.0.1 for tests: canned replies per path, with delays, hangs
-// and short bodies, and a record of every request it saw.
+// and short bodies, plain or over TLS, and a record of every request it saw.
 class LoopbackServer : public QObject {
     Q_OBJECT
 public:
@@ -20,6 +20,7 @@ public:
         int delayMs = 0;            // answer this late
         bool hang = false;          // accept, read, never answer
         qint64 declaredLength = -1; // Content-Length to announce; -1 means body.size()
+        bool omitLength = false;    // no Content-Length: the body ends when the connection does
     };
     struct Request {
         QByteArray method;
@@ -33,10 +34,14 @@ public:
     ~LoopbackServer() override;
 
     bool listen();
+    // Serves HTTPS with the given PEM certificate and key instead of plain HTTP.
+    bool listenTls(const QString& certificatePath, const QString& keyPath);
     QUrl baseUrl() const;
     void route(const QByteArray& path, const Response& response);
     QList<Request> requests() const { return m_requests; }
     int count(const QByteArray& path) const;
+    // Connections accepted and not yet closed by either side.
+    int openConnections() const;
 
 signals:
     void requestSeen(const QByteArray& path);
@@ -45,7 +50,8 @@ private:
     void onNewConnection();
     void tryAnswer(class QTcpSocket* socket);
 
-    QTcpServer m_server;
+    QTcpServer* m_server;
+    bool m_tls = false;
     QHash<QByteArray, Response> m_routes;
     QList<Request> m_requests;
 };
