@@ -1,5 +1,7 @@
 #include "feeds/spotfeeds.h"
 
+#include "feeds/numbers.h"
+
 #include "feeds/textfeed.h"
 
 #include "feeds/jsonrecords.h"
@@ -186,50 +188,6 @@ qint64 spotAgeMinutes(const QDateTime& time, const QDateTime& now) {
     return ageMinutes(time.toMSecsSinceEpoch(), now.toMSecsSinceEpoch());
 }
 
-QString coordinateText(float value) {
-    // Fixed notation keeps tiny magnitudes as plain decimals; to_chars gives the shortest
-    // digits that read back as the same float.
-    char buffer[64];
-    const auto [end, ec] =
-        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed);
-    if (ec != std::errc())
-        return QStringLiteral("0.0");
-    QString text = QString::fromLatin1(buffer, end - buffer);
-    if (!text.contains(u'.'))
-        text += QStringLiteral(".0");
-    return text;
-}
-
-std::optional<float> parseFloat32(QStringView text) {
-    QByteArray ascii;
-    ascii.reserve(text.size());
-    for (const QChar c : text) {
-        if (c.unicode() >= 0x80)
-            return std::nullopt;
-        ascii.append(char(c.unicode()));
-    }
-    const char* p = ascii.constData();
-    const char* const end = p + ascii.size();
-    bool negative = false;
-    if (p != end && (*p == '+' || *p == '-')) {
-        negative = *p == '-';
-        ++p;
-    }
-    // from_chars takes no '+' and would take a second '-'; white space is never skipped.
-    if (p == end || *p == '+' || *p == '-')
-        return std::nullopt;
-    auto format = std::chars_format::general;
-    if (end - p > 2 && p[0] == '0' && (p[1] == 'x' || p[1] == 'X')) {
-        format = std::chars_format::hex;
-        p += 2;
-    }
-    float value = 0;
-    const auto [stop, ec] = std::from_chars(p, end, value, format);
-    if (ec != std::errc() || stop != end)
-        return std::nullopt;
-    return negative ? -value : value;
-}
-
 ParsedRows parsePotaSpots(const QByteArray& body, const QDateTime& now) {
     static const QString kFeed = QStringLiteral("POTA spots");
     enum Key : std::size_t {
@@ -290,7 +248,7 @@ ParsedRows parsePotaSpots(const QByteArray& body, const QDateTime& now) {
         const qint64 age = time ? ageMinutes(*time, nowMsecs) : kNotANumberKey;
         keyed.push_back({age, Row{std::move(activator), std::move(frequency), std::move(mode),
                                   std::move(comments), std::move(name), ageText(time, nowMsecs),
-                                  coordinateText(latitude), coordinateText(longitude),
+                                  shortestFloatText(latitude), shortestFloatText(longitude),
                                   std::move(locationDesc), std::move(reference)}});
     }
 

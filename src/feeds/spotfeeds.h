@@ -1,5 +1,6 @@
 #pragma once
 
+#include "feeds/numbers.h"
 #include "feeds/rows.h"
 
 #include <QByteArray>
@@ -29,11 +30,5 @@ std::optional<QDateTime> parseSpotTime(QStringView text);
 
 // Whole minutes from `time` to `now`, truncated toward zero at seconds and at minutes.
 qint64 spotAgeMinutes(const QDateTime& time, const QDateTime& now);
-
-// Shortest text that reads back as the same 32-bit float, always with a decimal point.
-QString coordinateText(float value);
-
-// A whole text read as a 32-bit float (no surrounding white space); nothing otherwise.
-std::optional<float> parseFloat32(QStringView text);
 
 } // namespace feeds

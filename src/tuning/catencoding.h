@@ -1,5 +1,6 @@
 #pragma once
 
+#include "feeds/numbers.h"
 #include "feeds/rows.h"
 
 #include <QByteArray>
@@ -23,14 +24,9 @@ enum class Family { Icom, Yaesu };
 // was chosen, selects Yaesu.
 Family familyFor(const QString& kvRadio);
 
-// Strict decimal number covering the whole text: optional sign, digits, optional point with
-// digits ("5." and ".5" included), optional exponent; no blanks, nothing after. Gives the
-// nearest 32-bit float (an overflow gives an infinity), or nullopt when the text is invalid.
-std::optional<float> parseFloat32(QStringView text);
-
-// Shortest decimal text that reads back as the same float, in plain notation, always with a
-// point and at least one digit after it (0 -> "0.0", 1430000 -> "1430000.0").
-QString shortestFloatText(float value);
+// The number readings every list shares.
+using feeds::parseFloat32;
+using feeds::shortestFloatText;
 
 // Two hexadecimal characters per byte, either case, no validation (other characters count as
 // whatever the lookup table holds, mostly 0). A trailing odd character is ignored.

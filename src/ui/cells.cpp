@@ -1,5 +1,7 @@
 #include "ui/cells.h"
 
+#include "feeds/numbers.h"
+
 #include <charconv>
 #include <cmath>
 #include <string>
@@ -12,52 +14,12 @@ using feeds::ServiceHosts;
 
 namespace {
 
-// The whole text as a single-precision decimal number: optional sign, digits with an optional
-// fraction, optional exponent; nothing before or after. from_chars alone would also take
-// "inf", "nan" and hexadecimal forms, and it refuses a leading '+', hence the grammar check.
+// A cell shows a number only for a finite whole-text reading.
 std::optional<float> readFloat(QStringView text) {
-    std::string ascii;
-    ascii.reserve(text.size());
-    for (QChar c : text) {
-        if (c.unicode() > 0x7f)
-            return std::nullopt;
-        ascii.push_back(char(c.unicode()));
-    }
-    const auto isDigit = [](char c) { return c >= '0' && c <= '9'; };
-    size_t i = 0;
-    if (i < ascii.size() && (ascii[i] == '+' || ascii[i] == '-'))
-        ++i;
-    const size_t numberStart = i;
-    size_t digits = 0;
-    while (i < ascii.size() && isDigit(ascii[i]))
-        ++i, ++digits;
-    if (i < ascii.size() && ascii[i] == '.') {
-        ++i;
-        while (i < ascii.size() && isDigit(ascii[i]))
-            ++i, ++digits;
-    }
-    if (digits == 0)
+    const std::optional<float> value = feeds::parseFloat32(text);
+    if (!value || !std::isfinite(*value))
         return std::nullopt;
-    if (i < ascii.size() && (ascii[i] == 'e' || ascii[i] == 'E')) {
-        ++i;
-        if (i < ascii.size() && (ascii[i] == '+' || ascii[i] == '-'))
-            ++i;
-        size_t exponentDigits = 0;
-        while (i < ascii.size() && isDigit(ascii[i]))
-            ++i, ++exponentDigits;
-        if (exponentDigits == 0)
-            return std::nullopt;
-    }
-    if (i != ascii.size())
-        return std::nullopt;
-
-    float value = 0;
-    const char* first = ascii.data() + numberStart;
-    const char* last = ascii.data() + ascii.size();
-    const auto [end, error] = std::from_chars(first, last, value);
-    if (error != std::errc() || end != last || !std::isfinite(value))
-        return std::nullopt;
-    return ascii.front() == '-' ? -value : value;
+    return value;
 }
 
 float numberOf(QStringView text) {
