@@ -173,6 +173,10 @@ struct ReplyFault {
     std::optional<QString> firstCell; // column 2 of row 0, where the text itself matters
 };
 
+void PrintTo(const ReplyFault& fault, std::ostream* os) {
+    *os << fault.name;
+}
+
 class ReplyFaultTest : public FaultsTest, public ::testing::WithParamInterface<ReplyFault> {};
 
 TEST_P(ReplyFaultTest, ShowsOnlyWhatTheRulesAllowAndRecovers) {
