@@ -121,7 +121,10 @@ public:
         const char* const begin = field.number.data();
         const char* const end = begin + field.number.size();
         double number = 0;
-        std::from_chars(begin, end, number);
+        // Beyond a double's range from_chars leaves `number` at 0, which would read 1e400 as 0;
+        // the float reading tells that overflow (an infinity) from an underflow (a zero).
+        if (std::from_chars(begin, end, number).ec == std::errc::result_out_of_range)
+            number = parseFloat32(QString::fromLatin1(begin, end - begin)).value_or(0.0f);
         if (!(std::abs(number) <= double(std::numeric_limits<float>::max()))) {
             fail(QStringLiteral("key \"%1\": the number %2 does not fit in a 32-bit float")
                      .arg(name(key), QLatin1String(field.number)));

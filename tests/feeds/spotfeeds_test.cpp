@@ -186,6 +186,31 @@ TEST(PotaSpots, OptionalCoordinates) {
     }
 }
 
+// Numbers a double cannot hold either: too large does not fit, too small is a (signed) zero.
+TEST(PotaSpots, CoordinatesBeyondADouble) {
+    const std::vector<std::pair<QByteArray, QString>> cases = {
+        {"1e400", ""}, // "" : the spot is skipped
+        {"-96e1556", ""},
+        {"1e-400", "0.0"},
+        {"-1e-400", "-0.0"},
+    };
+    QJsonObject spot = potaSpot("K1ABC");
+    spot["latitude"] = 12.5;
+    for (const auto& [latitude, text] : cases) {
+        QByteArray reply = body({spot});
+        reply.replace("12.5", latitude);
+        const ParsedRows parsed = parsePotaSpots(reply, kNow);
+        if (text.isEmpty()) {
+            EXPECT_TRUE(parsed.rows.isEmpty()) << latitude.toStdString();
+            ASSERT_EQ(parsed.diagnostics.size(), 1) << latitude.toStdString();
+            EXPECT_TRUE(parsed.diagnostics[0].contains("does not fit in a 32-bit float"));
+        } else {
+            ASSERT_EQ(parsed.rows.size(), 1) << latitude.toStdString();
+            EXPECT_EQ(parsed.rows[0][6], text);
+        }
+    }
+}
+
 // One broken element costs only itself, with a line that says which one and why.
 TEST(PotaSpots, BrokenElementIsSkippedAlone) {
     struct Case {
