@@ -39,6 +39,8 @@ public:
     QUrl baseUrl() const;
     void route(const QByteArray& path, const Response& response);
     QList<Request> requests() const { return m_requests; }
+    // Forgets the requests seen so far, so that long runs do not accumulate them.
+    void clearRequests() { m_requests.clear(); }
     int count(const QByteArray& path) const;
     // Connections accepted and not yet closed by either side.
     int openConnections() const;
