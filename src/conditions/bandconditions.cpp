@@ -44,7 +44,9 @@ QString lineValue(QStringView line) {
 std::optional<ConditionSlots> cutConditionSlots(const QByteArray& body) {
     if (body.isEmpty())
         return std::nullopt;
-    QStringDecoder decoder(QStringDecoder::Utf8);
+    // Stateless: a stateful decoder keeps a sequence cut off at the end as pending input
+    // instead of reporting it.
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     QString text = decoder.decode(body);
     if (decoder.hasError())
         return std::nullopt;

@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 using namespace conditions;
 
 namespace conditions {
@@ -100,11 +102,21 @@ TEST(LineValue, TwoCuts) {
 
 TEST(CutConditionSlots, NoDataGivesNothing) {
     EXPECT_FALSE(cutConditionSlots(QByteArray()));
-    EXPECT_FALSE(cutConditionSlots(QByteArray("\xff\xfe<x>Good</x>\n")));
     // A valid document with one broken byte in a value is still not trusted.
     QByteArray broken = capture("solarxml.xml");
     broken.replace("Fair", "F\xc3ir");
     EXPECT_FALSE(cutConditionSlots(broken));
+
+    const std::vector<std::pair<QByteArray, bool>> bodies = {
+        {"\xff\xfe<x>Good</x>\n", false},
+        // A character cut off at the very end is as invalid as one in the middle.
+        {"<x>Good</x>\n\xe2\x82", false},
+        {"<x>Good</x>\n\xc3", false},
+        {"<x>Good</x>\n\xe2\x82\xac", true},
+        {"\xef\xbb\xbf<x>Good</x>", true},
+    };
+    for (const auto& [body, valid] : bodies)
+        EXPECT_EQ(cutConditionSlots(body).has_value(), valid) << body.toHex().toStdString();
 }
 
 TEST(CutConditionSlots, ShortAndOddReplies) {

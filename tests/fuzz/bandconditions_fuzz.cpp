@@ -11,6 +11,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::optional<conditions::ConditionSlots> values = conditions::cutConditionSlots(body);
     const conditions::PanelView view = conditions::panelView(values);
 
+    // Data only from a non-empty, wholly valid UTF-8 body (a cut-off last character included).
+    FUZZ_CHECK(values.has_value() == (!body.isEmpty() && QByteArrayView(body).isValidUtf8()));
+
     FUZZ_CHECK(view.fields.size() == 11);
     FUZZ_CHECK(view.title.startsWith(QLatin1String("Band Conditions - ")), view.title);
     for (const conditions::FieldView& field : view.fields) {
