@@ -61,10 +61,10 @@ void QtSerialLink::open() {
     // A device that opens but refuses the line settings fails twice inside QSerialPort (the
     // settings, then restoring them on the way out): one refused open is one error.
     m_openErrors = 0;
-    const bool opened = m_port.open(QIODevice::ReadWrite);
+    const bool ok = m_port.open(QIODevice::ReadWrite);
     m_openErrors = -1;
-    if (opened)
-        emit this->opened();
+    if (ok)
+        emit opened();
 }
 
 void QtSerialLink::close() {
