@@ -3,15 +3,24 @@
 #include "ui/linkdelegate.h"
 #include "ui/rowtablemodel.h"
 
+#include <QEvent>
 #include <QHeaderView>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTableView>
+#include <QTimer>
+
+#include <algorithm>
 
 namespace ui {
 
 namespace {
 
 constexpr int rowHeight = 27;
+// Rows around the visible ones that get their buttons ahead of a scroll.
+constexpr int kButtonMargin = 20;
+// Rows whose contents size the columns; more only cost time.
+constexpr int kSizingRows = 200;
 
 QString tablePrefix(feeds::ListKind list) {
     switch (list) {
@@ -93,8 +102,25 @@ TableBinder::TableBinder(QTableView* view, RowTableModel* model, QObject* parent
     // Without this a table view drops onto cells rather than between rows.
     view->setDragDropOverwriteMode(false);
 
-    connect(model, &QAbstractItemModel::modelReset, this, &TableBinder::installButtons);
+    // Buttons are real widgets, and hundreds of them take longer to make than a frame lasts:
+    // only the rows in view, and a margin around them, get theirs, the rest as they scroll in.
+    view->horizontalHeader()->setResizeContentsPrecision(kSizingRows);
+    connect(model, &QAbstractItemModel::modelReset, this, [this] {
+        installButtons();
+        m_view->resizeColumnsToContents();
+    });
+    connect(view->verticalScrollBar(), &QScrollBar::valueChanged, this,
+            &TableBinder::installButtons);
+    view->viewport()->installEventFilter(this);
+    view->installEventFilter(this);
     installButtons();
+    view->resizeColumnsToContents();
+}
+
+bool TableBinder::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Show || event->type() == QEvent::Resize)
+        QTimer::singleShot(0, this, &TableBinder::installButtons);
+    return QObject::eventFilter(watched, event);
 }
 
 void TableBinder::onButton(CellKind kind, std::function<void(QObject* sender)> handler) {
@@ -113,8 +139,17 @@ int TableBinder::stretchColumn(const QList<ColumnSpec>& columns) {
 }
 
 void TableBinder::installButtons() {
-    if (!m_view || !m_model)
+    if (!m_view || !m_model || m_model->rowCount() == 0)
         return;
+    // A table on a tab in the back gets its buttons when it is shown.
+    if (!m_view->isVisible() && m_view->window()->isVisible())
+        return;
+    const int rows = m_model->rowCount();
+    const int top = m_view->rowAt(0);
+    const int bottom = m_view->rowAt(m_view->viewport()->height() - 1);
+    const int first = std::max(0, (top < 0 ? 0 : top) - kButtonMargin);
+    const int last = std::min(rows - 1, (bottom < 0 ? rows - 1 : bottom) + kButtonMargin);
+
     const QString prefix = tablePrefix(m_model->list());
     const QList<ColumnSpec>& columns = m_model->columns();
     for (int column = 0; column < columns.size(); ++column) {
@@ -123,16 +158,18 @@ void TableBinder::installButtons() {
             continue;
         const QString title = buttonTitle(kind);
         const QString name = prefix + title + QStringLiteral("Button");
-        for (int row = 0; row < m_model->rowCount(); ++row) {
+        for (int row = first; row <= last; ++row) {
+            const QModelIndex index = m_model->index(row, column);
+            if (m_view->indexWidget(index))
+                continue;
             auto* button = new QPushButton(title);
             button->setObjectName(name);
             button->setProperty("tag", row);
             connect(button, &QPushButton::clicked, this,
                     [this, kind, button] { buttonClicked(kind, button); });
-            m_view->setIndexWidget(m_model->index(row, column), button);
+            m_view->setIndexWidget(index, button);
         }
     }
-    m_view->resizeColumnsToContents();
 }
 
 void TableBinder::buttonClicked(CellKind kind, QObject* button) {

@@ -32,6 +32,9 @@ public:
 signals:
     void linkActivated(const QUrl& url);
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void installButtons();
     static int stretchColumn(const QList<ColumnSpec>& columns);

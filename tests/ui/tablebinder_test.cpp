@@ -91,6 +91,23 @@ TEST(TableBinder, TagsEveryButtonWithItsRowAcrossReloads) {
     }
 }
 
+// Hundreds of rows get buttons only around the rows in view; scrolling brings the others.
+TEST(TableBinder, MakesButtonsForTheRowsInViewAndScrolledTo) {
+    Table pota(ListKind::Pota);
+    pota.view.resize(800, 400);
+    pota.view.show();
+    pota.model.setRows(potaRows(300));
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(pota.button(0, u"tune"));
+    EXPECT_FALSE(pota.button(299, u"tune"));
+    EXPECT_LT(pota.view.findChildren<QPushButton*>().size(), 60);
+
+    pota.view.scrollToBottom();
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(pota.button(299, u"tune"));
+    EXPECT_EQ(ui::tagOf(pota.button(299, u"tune")), 299);
+}
+
 TEST(TableBinder, HandsThePressedButtonToItsHandler) {
     Table nets(ListKind::Nets);
     nets.model.setRows(netsRows(5));
