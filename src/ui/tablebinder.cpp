@@ -20,7 +20,7 @@ constexpr int rowHeight = 27;
 // Rows around the visible ones that get their buttons ahead of a scroll.
 constexpr int kButtonMargin = 20;
 // Rows whose contents size the columns; more only cost time.
-constexpr int kSizingRows = 200;
+constexpr int kSizingRows = 40;
 
 QString tablePrefix(feeds::ListKind list) {
     switch (list) {
@@ -146,7 +146,10 @@ void TableBinder::installButtons() {
         return;
     const int rows = m_model->rowCount();
     const int top = m_view->rowAt(0);
-    const int bottom = m_view->rowAt(m_view->viewport()->height() - 1);
+    const int height = m_view->viewport()->height();
+    // Past the last row rowAt() finds nothing: every row is in view then. A viewport that was
+    // never laid out has no height and counts as showing its first row only.
+    const int bottom = height > 0 ? m_view->rowAt(height - 1) : std::max(top, 0);
     const int first = std::max(0, (top < 0 ? 0 : top) - kButtonMargin);
     const int last = std::min(rows - 1, (bottom < 0 ? rows - 1 : bottom) + kButtonMargin);
 
