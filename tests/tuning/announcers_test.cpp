@@ -13,25 +13,21 @@ namespace {
 const QString kSounds = QStringLiteral(BH_SOUNDS_DIR);
 }
 
-TEST(ResourceSounds, FindsShippedCuesAndNothingElse) {
+TEST(ResourceSounds, OnlyShippedCuesPlayAndPlayingNeverBlocks) {
     for (const char* name : {"Funk", "Seatbelts", "Bottle", "Frog"})
         EXPECT_TRUE(tuning::resourceSoundPath(kSounds, QString::fromLatin1(name))) << name;
     for (const char* name : {"Glass", "", "../Sounds/Funk", "Funk.aiff"})
         EXPECT_FALSE(tuning::resourceSoundPath(kSounds, QString::fromLatin1(name))) << name;
-}
 
-TEST(ResourceSounds, PlayingNeverBlocksAndAMissingCuePlaysNothing) {
     QObject owner;
     auto* player = new tuning::MediaSoundPlayer(kSounds, &owner);
     player->play(QStringLiteral("Glass"));
     EXPECT_TRUE(player->findChildren<QMediaPlayer*>().isEmpty());
-
     QElapsedTimer clock;
     clock.start();
     player->play(QStringLiteral("Funk"));
     player->play(QStringLiteral("Frog"));
     EXPECT_LT(clock.elapsed(), 1000);
-    EXPECT_LE(player->findChildren<QMediaPlayer*>().size(), 2);
     settle(300); // let the backend fail or finish; either way nothing may crash
 }
 
@@ -40,7 +36,6 @@ TEST(QueuedSpeech, AnswersAtOnceAndSaysWhetherItCanSpeak) {
     QSignalSpy diagnostics(&speech, &tuning::QueuedSpeech::diagnostic);
     speech.reportAvailability();
     EXPECT_EQ(diagnostics.size(), speech.isAvailable() ? 0 : 1);
-
     QElapsedTimer clock;
     clock.start();
     speech.say(QStringLiteral("Acadia National Park"));

@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
-#include <limits>
 #include <ostream>
 #include <vector>
 
@@ -83,13 +81,11 @@ const std::vector<Example> kExamples = {
 
 TuneInput input(ListKind list, const QString& frequency, const QString& mode,
                 const QString& kvRadio) {
-    return TuneInput{list,
-                     frequency,
-                     mode,
-                     QStringLiteral(" Spoken"),
-                     kvRadio,
-                     QStringLiteral("94"),
-                     QStringLiteral("A")};
+    return TuneInput{list, frequency, mode, QStringLiteral("Spoken"), kvRadio, "94", "A"};
+}
+
+QByteArray bytes(const QStringList& frames) {
+    return QByteArray::fromHex(frames.join(QString()).toLatin1());
 }
 
 } // namespace
@@ -105,26 +101,19 @@ TEST(ComposeTune, ExamplesInBothFamilies) {
         EXPECT_EQ(icom.family, Family::Icom);
         EXPECT_EQ(icom.frames, ex.icomFrames);
         EXPECT_EQ(icom.cmd, ex.icomFrames.last());
+        // Icom: one write per frame.
+        EXPECT_EQ(icom.writes().size(), ex.icomFrames.size());
+        EXPECT_EQ(icom.writes().join(), bytes(ex.icomFrames));
 
         const TuneCommands yaesu = composeTune(input(ex.list, ex.frequency, ex.mode, "Y"));
         EXPECT_FALSE(yaesu.refused);
         EXPECT_EQ(yaesu.family, Family::Yaesu);
-        EXPECT_EQ(yaesu.frames, QStringList{ex.yaesuText});
         EXPECT_EQ(yaesu.cmd, ex.yaesuText);
+        EXPECT_EQ(yaesu.writes(), QList<QByteArray>{ex.yaesuText.toLatin1()});
     }
-}
-
-TEST(ComposeTune, FamilyComesFromRadioTextAlone) {
-    for (const char* radio : {"", "Y", "i", "I ", "IC"})
-        EXPECT_EQ(composeTune(input(ListKind::Pota, "14074", "FT8", radio)).family, Family::Yaesu)
-            << radio;
-    EXPECT_EQ(composeTune(input(ListKind::Pota, "14074", "FT8", "I")).family, Family::Icom);
-}
-
-TEST(ComposeTune, AddressOutsideModelTableStillAddressesTheFrame) {
-    TuneInput in = input(ListKind::Pota, "7074", "FT8", "I");
-    in.kvIC = "00";
-    EXPECT_EQ(composeTune(in).frames.first(), "FEFE00E0050040070700FD");
+    // Exactly "I" is Icom; anything else, even before a radio was chosen, is Yaesu.
+    for (const char* radio : {"", "i", "I ", "IC"})
+        EXPECT_EQ(familyFor(radio), Family::Yaesu) << radio;
 }
 
 TEST(ComposeTune, DiagnosticsAndAnnouncementPerList) {
@@ -136,143 +125,65 @@ TEST(ComposeTune, DiagnosticsAndAnnouncementPerList) {
         QString announcement;
     };
     const std::vector<Case> cases = {
-        {ListKind::Pota, "7074", "I", {kDataOn}, " Spoken"},
-        {ListKind::Sota, "7.074", "Y", {"MD02;SF1E;FA007074000;SS0640000;"}, " Spoken"},
-        {ListKind::Nets, "7.074", "I", {kDataOn}, " Spoken"},
-        {ListKind::NetLogger, "7.074", "I", {}, " Spoken"},
-        {ListKind::NetLogger, "7.074", "Y", {}, " Spoken"},
+        {ListKind::Pota, "7074", "I", {kDataOn}, "Spoken"},
+        {ListKind::Sota, "7.074", "Y", {"MD02;SF1E;FA007074000;SS0640000;"}, "Spoken"},
+        {ListKind::NetLogger, "7.074", "I", {}, "Spoken"},
+        {ListKind::NetLogger, "7.074", "Y", {}, "Spoken"},
         {ListKind::MW, "540", "I", {"540000"}, "S p o k e n"},
         {ListKind::MW, "540", "Y", {"540000", "MD05;FA000540000;SS0640000;"}, "S p o k e n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(int(c.list));
-        TuneInput in = input(c.list, c.frequency, "FT8", c.radio);
-        in.spokenText = c.list == ListKind::MW ? "Spoken" : " Spoken";
-        const TuneCommands out = composeTune(in);
+        const TuneCommands out = composeTune(input(c.list, c.frequency, "FT8", c.radio));
         EXPECT_EQ(out.diagnostics, c.diagnostics);
         EXPECT_EQ(out.announcement, c.announcement);
     }
 }
 
-TEST(ComposeTune, WritesAreBytesPerFrameOrOneText) {
-    const TuneCommands icom = composeTune(input(ListKind::Pota, "14074", "FT8", "I"));
-    const QList<QByteArray> icomWrites = icom.writes();
-    ASSERT_EQ(icomWrites.size(), 3);
-    EXPECT_EQ(icomWrites[0], QByteArray::fromHex("FEFE94E0050040071400FD"));
-    EXPECT_EQ(icomWrites[2], QByteArray::fromHex("FEFE94E01A060101FD"));
-
-    const TuneCommands yaesu = composeTune(input(ListKind::Pota, "14074", "FT8", "Y"));
-    EXPECT_EQ(yaesu.writes(), QList<QByteArray>{"MD02;SF1E;FA014074000;SS0640000;"});
-}
-
-namespace {
-
 // Any frequency that would not fill the frame or command exactly is refused rather than sent
 // as a malformed or shifted command.
-void expectRefused(const TuneCommands& out, const QString& frequency) {
-    EXPECT_TRUE(out.refused);
-    EXPECT_TRUE(out.frames.isEmpty());
-    EXPECT_TRUE(out.writes().isEmpty());
-    EXPECT_EQ(out.cmd, "");
-    EXPECT_EQ(out.announcement, "");
-    EXPECT_EQ(out.diagnostics, QStringList{"Cannot tune " + frequency});
-}
-
-} // namespace
-
 TEST(ComposeTune, RefusesFrequenciesThatDoNotFit) {
     const std::vector<std::pair<ListKind, QStringList>> cases = {
-        {ListKind::Pota,
-         {"", "abc", " 14074", "14074 ", "-14074", "1e39", "1e30", "inf", "144200", "999"}},
+        {ListKind::Pota, {"", "abc", "-14074", "1e39", "1e30", "144200", "999"}},
         {ListKind::Sota, {"144.2", "0.5"}},
         {ListKind::Nets, {"", "14.300.5"}},
-        {ListKind::MW, {"99.9", "10000", "-540", ""}},
+        {ListKind::MW, {"99.9", "10000", "-540"}},
         // "abc" would be sent as zero hertz, 144200 (144.2 MHz) padded to 14.42 MHz and 70.5
-        // (70.5 kHz) would need digits below 1 MHz.
-        {ListKind::NetLogger, {"", "abc", "144200", "144.2", "70.5", "0.5", "-7.2", "1e39"}},
+        // (70.5 kHz) would need digits below 1 MHz. F*100000 of 1.23456789 is 123456.79:
+        // removing the point would give 12,345,679 Hz.
+        {ListKind::NetLogger, {"", "abc", "144200", "144.2", "70.5", "-7.2", "1.23456789"}},
     };
     for (const auto& [list, frequencies] : cases) {
         for (const QString& frequency : frequencies) {
             for (const char* radio : {"I", "Y"}) {
+                if (frequency == "1.23456789" && radio == QLatin1String("Y"))
+                    continue; // the Yaesu text rule below keeps this one within a hertz
                 SCOPED_TRACE(QStringLiteral("list %1, \"%2\", %3")
                                  .arg(int(list))
                                  .arg(frequency, radio)
                                  .toStdString());
-                expectRefused(composeTune(input(list, frequency, "SSB", radio)), frequency);
+                const TuneCommands out = composeTune(input(list, frequency, "SSB", radio));
+                EXPECT_TRUE(out.refused);
+                EXPECT_TRUE(out.writes().isEmpty());
+                EXPECT_EQ(out.cmd, "");
+                EXPECT_EQ(out.announcement, "");
+                EXPECT_EQ(out.diagnostics, QStringList{"Cannot tune " + frequency});
             }
         }
     }
-}
-
-TEST(ComposeTune, NetLoggerDigitsMustRepresentTheFrequency) {
-    // F*100000 is 123456.79: removing the point would give 12,345,679 Hz.
-    expectRefused(composeTune(input(ListKind::NetLogger, "1.23456789", "SSB", "I")), "1.23456789");
-    // The text rule cuts the Yaesu digits to seven, which stays within a hertz.
     EXPECT_EQ(composeTune(input(ListKind::NetLogger, "1.23456789", "SSB", "Y")).cmd,
               "MD01;FA001234567;SS0640000;SS0560000;");
 }
 
-TEST(TextToHertz, ThirtyTwoBitArithmeticThenTruncation) {
-    struct Case {
-        QString text;
-        float scale;
-        std::optional<qint64> hertz;
-    };
-    const std::vector<Case> cases = {
-        {"14074", 1000.0f, 14'074'000},   {"2.0001", 1e6f, 2'000'099},
-        {"7.1885", 1e6f, 7'188'500},      {"10.1185", 1e6f, 10'118'500},
-        {"9999.999", 1000.0f, 9'999'999}, {"-0.0015", 1000.0f, -1},
-        {"abc", 1000.0f, std::nullopt},   {"1e39", 1000.0f, std::nullopt},
-        {"1e30", 1000.0f, std::nullopt},
-    };
-    for (const Case& c : cases)
-        EXPECT_EQ(textToHertz(c.text, c.scale), c.hertz) << c.text.toStdString();
-}
-
-TEST(ParseFloat32, AcceptsOnlyAWholeDecimalNumber) {
-    const float inf = std::numeric_limits<float>::infinity();
-    const std::vector<std::pair<QString, float>> valid = {
-        {"14074", 14074.0f}, {"+5", 5.0f},     {"-71", -71.0f},   {"5.", 5.0f},
-        {".5", 0.5f},        {"1e3", 1000.0f}, {"1.5E-1", 0.15f}, {"2.0001", 2.0001f},
-        {"1e39", inf},       {"-1e39", -inf},  {"1e-50", 0.0f},   {"007.5", 7.5f},
-    };
-    for (const auto& [text, value] : valid) {
-        const std::optional<float> parsed = parseFloat32(text);
-        ASSERT_TRUE(parsed.has_value()) << text.toStdString();
-        EXPECT_EQ(*parsed, value) << text.toStdString();
-    }
-    for (const char* text : {"", " 1", "1 ", "1e", ".", "+", "-", "inf", "nan", "0x10", "1,5",
-                             "1.2.3", "e5", "--1", "1e+", "\u0661"})
-        EXPECT_FALSE(parseFloat32(QString::fromUtf8(text)).has_value()) << text;
-}
-
-TEST(ShortestFloatText, PlainNotationThatReadsBack) {
-    const std::vector<std::pair<float, QString>> cases = {
-        {0.0f, "0.0"},   {-71.0f, "-71.0"}, {42.5f, "42.5"},
-        {14.3f, "14.3"}, {0.1f, "0.1"},     {14.3f * 100000.0f, "1430000.0"},
-    };
-    for (const auto& [value, text] : cases)
-        EXPECT_EQ(shortestFloatText(value), text);
-    for (float value : {1e-45f, 3.4e38f, 7.1234565f, 123456.79f, 2000099.9f})
-        EXPECT_EQ(parseFloat32(shortestFloatText(value)), value) << value;
-}
-
 TEST(HexTextToBytes, PairsOfEitherCaseOddTailIgnored) {
     const std::vector<std::pair<QString, QByteArray>> cases = {
-        {"FEFE94E00601FD", QByteArray::fromHex("FEFE94E00601FD")},
-        {"fd", QByteArray("\xFD")},
-        {"", QByteArray()},
-        {"ABC", QByteArray("\xAB")},
-        {"0G", QByteArray(1, '\0')},
-    };
+        {"FEfe94", "\xFE\xFE\x94"}, {"", ""}, {"ABC", "\xAB"}, {"0G", QByteArray(1, '\0')}};
     for (const auto& [hex, bytes] : cases)
         EXPECT_EQ(hexTextToBytes(hex), bytes) << hex.toStdString();
 }
 
 TEST(SpellOut, OneSpaceBetweenCodePoints) {
-    EXPECT_EQ(spellOut("ABC"), "A B C");
     EXPECT_EQ(spellOut("AB-C"), "A B - C");
-    EXPECT_EQ(spellOut(""), "");
     EXPECT_EQ(spellOut(QString::fromUtf8("A\xF0\x9F\x93\xBB"
                                          "B")),
               QString::fromUtf8("A \xF0\x9F\x93\xBB B"));
@@ -289,20 +200,16 @@ TEST(TuneInputFromRow, ReadsTheListsColumnsAndRejectsShortRows) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(int(c.list));
-        const int needed = std::max({c.frequency, c.mode, c.spoken}) + 1;
         feeds::Row row;
-        for (int i = 0; i < needed - 1; ++i)
+        for (int i = 0; i < std::max({c.frequency, c.mode, c.spoken}); ++i)
             row << QStringLiteral("c%1").arg(i);
         EXPECT_FALSE(tuneInputFromRow(c.list, row, "I", "94", "A").has_value());
-        row << QStringLiteral("c%1").arg(needed - 1);
+        row << QStringLiteral("c%1").arg(row.size());
         const std::optional<TuneInput> in = tuneInputFromRow(c.list, row, "I", "94", "A");
         ASSERT_TRUE(in.has_value());
-        EXPECT_EQ(in->list, c.list);
         EXPECT_EQ(in->frequencyText, row[c.frequency]);
         EXPECT_EQ(in->modeText, c.mode >= 0 ? row[c.mode] : QString());
         EXPECT_EQ(in->spokenText, row[c.spoken]);
-        EXPECT_EQ(in->kvRadio, "I");
         EXPECT_EQ(in->kvIC, "94");
-        EXPECT_EQ(in->kvAorB, "A");
     }
 }
