@@ -87,14 +87,11 @@ TEST(LineValue, TwoCuts) {
     } cases[] = {
         {"<solarflux>69</solarflux>", "69"},
         {"<band name=\"80m-40m\" time=\"day\">Good</band>", "Good"},
-        {"<aurora></aurora>", ""},
         {"<updated> 15 Jan", " 15 Jan"},  // no second '>': to the end of the line
         {"<a>up to>here", "up to"},       // no '<' after the first '>'
         {"<a>cut<here>more", "cut"},      // both cuts
         {"no angle brackets at all", ""}, // the empty last line or a stray text line
-        {"", ""},
         {">", ""},
-        {"<solar>", ""},
     };
     for (const auto& c : cases)
         EXPECT_EQ(lineValue(QString::fromUtf8(c.line)), QString::fromUtf8(c.value)) << c.line;
@@ -111,7 +108,6 @@ TEST(CutConditionSlots, NoDataGivesNothing) {
         {"\xff\xfe<x>Good</x>\n", false},
         // A character cut off at the very end is as invalid as one in the middle.
         {"<x>Good</x>\n\xe2\x82", false},
-        {"<x>Good</x>\n\xc3", false},
         {"<x>Good</x>\n\xe2\x82\xac", true},
         {"\xef\xbb\xbf<x>Good</x>", true},
     };
@@ -147,20 +143,6 @@ TEST(CutConditionSlots, ShortAndOddReplies) {
     EXPECT_EQ(values->day8040, "20");
 }
 
-TEST(PanelView, FullPanelOfCapture) {
-    const PanelView view = panelView(cutConditionSlots(capture("solarxml-4.xml")));
-    EXPECT_EQ(view.title, "Band Conditions -  14 May 2026 1833 GMT");
-    const QList<FieldView> expected = {
-        {"solarFlux", "103", Colour::Green},  {"day8040", "Good", Colour::Green},
-        {"day3020", "Good", Colour::Green},   {"day1715", "Fair", Colour::Orange},
-        {"day1210", "Poor", Colour::Red},     {"night8040", "Good", Colour::Green},
-        {"night3020", "Good", Colour::Green}, {"night1715", "Fair", Colour::Orange},
-        {"night1210", "Poor", Colour::Red},   {"signalNoise", "S0-S1", Colour::Green},
-        {"magicBand", "Closed", Colour::Red},
-    };
-    EXPECT_EQ(view.fields, expected);
-}
-
 TEST(PanelView, ColourRules) {
     const struct {
         const char* value;
@@ -171,11 +153,9 @@ TEST(PanelView, ColourRules) {
     } cases[] = {
         {"Good", Colour::Green, Colour::Red, "Open", Colour::Green},
         {"Fair", Colour::Orange, Colour::Red, "Open", Colour::Green},
-        {"Poor", Colour::Red, Colour::Red, "Open", Colour::Green},
         {"good", Colour::Red, Colour::Red, "Open", Colour::Green},
         {"", Colour::Red, Colour::Red, "Open", Colour::Green},
         {"S0-S1", Colour::Red, Colour::Green, "Open", Colour::Green},
-        {"S1-S2", Colour::Red, Colour::Green, "Open", Colour::Green},
         {"S2-S3", Colour::Red, Colour::Red, "Open", Colour::Green},
         {"Band Closed", Colour::Red, Colour::Red, "Closed", Colour::Red},
         {"band closed", Colour::Red, Colour::Red, "Open", Colour::Green},
@@ -184,6 +164,7 @@ TEST(PanelView, ColourRules) {
         SCOPED_TRACE(c.value);
         const QString v = QString::fromUtf8(c.value);
         const PanelView view = panelView(ConditionSlots{"t", v, v, v, v, v, v, v, v, v, v, v});
+        EXPECT_EQ(view.title, "Band Conditions - t");
         ASSERT_EQ(view.fields.size(), 11);
         EXPECT_EQ(view.fields[0].colour, Colour::Green); // solar flux, whatever it holds
         for (int i = 1; i <= 8; ++i) {
@@ -209,51 +190,33 @@ TEST(PanelView, NoDataIsBlankNotBad) {
                            "night3020", "night1715", "night1210", "signalNoise", "magicBand"}));
 }
 
-class ConditionsFetcherTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        ASSERT_TRUE(server.listen());
-        QObject::connect(&fetcher, &ConditionsFetcher::shown,
-                         [this](const PanelView& view) { shown.append(view); });
-    }
-
-    LoopbackServer server;
-    QNetworkAccessManager nam;
-    ConditionsFetcher fetcher{&nam};
-    QList<PanelView> shown;
-};
-
-TEST_F(ConditionsFetcherTest, ServedCaptureIsShownAtTheDeadline) {
+// A reply shows at the deadline; an error page (whose lines would otherwise read as conditions)
+// and a reply after the deadline show the blank panel, and nothing more comes later.
+TEST(ConditionsFetcher, ShowsWhatArrivedByTheDeadline) {
     const QByteArray body = capture("solarxml-2.xml");
-    server.route("/solarxml.php", {200, body, "text/xml"});
-    fetcher.setDeadlineMs(400);
-    fetcher.start(server.baseUrl());
-    ASSERT_TRUE(waitFor([&] { return !shown.isEmpty(); }, 3000));
-    EXPECT_EQ(shown.first(), panelView(cutConditionSlots(body)));
-    EXPECT_EQ(shown.first().title, "Band Conditions -  22 Feb 2020 1034 GMT");
-    ASSERT_EQ(server.requests().size(), 1);
-    EXPECT_EQ(server.requests().first().method, "GET");
-    EXPECT_EQ(server.requests().first().path, "/solarxml.php");
-}
-
-TEST_F(ConditionsFetcherTest, ErrorStatusShowsNoData) {
-    // An error page whose lines would otherwise be read as conditions.
-    server.route("/solarxml.php", {500, numberedLines(43)});
-    fetcher.setDeadlineMs(400);
-    fetcher.start(server.baseUrl());
-    ASSERT_TRUE(waitFor([&] { return !shown.isEmpty(); }, 3000));
-    EXPECT_EQ(shown.first(), panelView(std::nullopt));
-}
-
-TEST_F(ConditionsFetcherTest, ReplyAfterTheDeadlineIsNotShown) {
-    LoopbackServer::Response late{200, capture("solarxml.xml"), "text/xml"};
-    late.delayMs = 2500;
-    server.route("/solarxml.php", late);
-    fetcher.start(server.baseUrl()); // the real 2.0 s deadline
-    ASSERT_TRUE(waitFor([&] { return !shown.isEmpty(); }, 2400));
-    EXPECT_EQ(shown.first(), panelView(std::nullopt));
-    settle(1000); // the reply lands meanwhile
-    EXPECT_EQ(shown.size(), 1);
+    LoopbackServer::Response late{200, body, "text/xml"};
+    late.delayMs = 800;
+    const std::vector<std::pair<LoopbackServer::Response, PanelView>> cases = {
+        {{200, body, "text/xml"}, panelView(cutConditionSlots(body))},
+        {{500, numberedLines(43)}, panelView(std::nullopt)},
+        {late, panelView(std::nullopt)},
+    };
+    for (const auto& [response, view] : cases) {
+        LoopbackServer server;
+        ASSERT_TRUE(server.listen());
+        server.route("/solarxml.php", response);
+        QNetworkAccessManager nam;
+        ConditionsFetcher fetcher(&nam);
+        QList<PanelView> shown;
+        QObject::connect(&fetcher, &ConditionsFetcher::shown,
+                         [&](const PanelView& each) { shown.append(each); });
+        fetcher.setDeadlineMs(400);
+        fetcher.start(server.baseUrl());
+        ASSERT_TRUE(waitFor([&] { return !shown.isEmpty(); }, 3000));
+        settle(700);
+        EXPECT_EQ(shown, QList<PanelView>{view});
+        EXPECT_EQ(server.count("/solarxml.php"), 1);
+    }
 }
 
 } // namespace
