@@ -8,11 +8,12 @@
 
 using radio::QtSerialLink;
 
-TEST(QtSerialLink, OpensWithLineSettingsAndWritesInOrder) {
+TEST(QtSerialLink, OpensWithLineSettingsWritesInOrderAndDeliversReplies) {
     PtyPair pty;
     ASSERT_TRUE(pty.isValid());
     QtSerialLink link(pty.slavePath());
     QSignalSpy opened(&link, &radio::SerialLink::opened);
+    QSignalSpy received(&link, &radio::SerialLink::dataReceived);
     link.setBaudRate(38400);
     link.open();
     ASSERT_EQ(opened.count(), 1);
@@ -27,13 +28,7 @@ TEST(QtSerialLink, OpensWithLineSettingsAndWritesInOrder) {
     link.sendData(QByteArray::fromHex("fefe94e0050040071400fd"));
     link.sendData("MD02;");
     EXPECT_EQ(pty.read(16), QByteArray::fromHex("fefe94e0050040071400fd") + "MD02;");
-}
 
-TEST(QtSerialLink, DeliversReceivedBytes) {
-    PtyPair pty;
-    QtSerialLink link(pty.slavePath());
-    QSignalSpy received(&link, &radio::SerialLink::dataReceived);
-    link.open();
     pty.write("RM1000042;");
     ASSERT_TRUE(received.wait(2000));
     EXPECT_EQ(received.first().first().toByteArray(), "RM1000042;");
