@@ -43,11 +43,6 @@ public:
         if (m_open)
             written.append(data);
     }
-    void vanish() {
-        m_open = false;
-        emit errorOccurred(QStringLiteral("Input/output error"));
-        emit removedFromSystem();
-    }
 
     QList<QByteArray> written;
     bool refuseOpen = false;
@@ -66,7 +61,6 @@ public:
         if (realLinks)
             return std::make_unique<radio::QtSerialLink>(port.location);
         auto link = std::make_unique<FakeLink>(port.description);
-        link->refuseOpen = refuseOpen;
         lastLink = link.get();
         return link;
     }
@@ -81,7 +75,6 @@ public:
 
     QList<radio::PortInfo> ports;
     FakeLink* lastLink = nullptr;
-    bool refuseOpen = false;
     bool realLinks = false; // open real devices (pseudo-terminals) instead of fakes
 };
 

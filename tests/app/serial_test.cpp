@@ -43,20 +43,13 @@ TEST_F(SerialTest, SoundsOffSilencesOpeningButNotClosingOrErrors) {
     controller->awakeFromNib();
     FakeLink* link = choosePort(0);
     controller->openOrClosePort();
-    EXPECT_EQ(settings->value("defaultBaud").toString(),
-              "19200"); // no radio chosen: the port's rate
+    EXPECT_EQ(settings->value("defaultBaud").toString(), "19200"); // no radio: the port's rate
     controller->openOrClosePort();
     link->refuseOpen = true;
     controller->openOrClosePort();
     EXPECT_EQ(sounds.played, (QStringList{"Bottle", "Frog"}));
     EXPECT_EQ(out.last(), "SerialPort ttyUSB0 encountered an error: Permission denied");
     EXPECT_EQ(w().mainTab->currentIndex(), 0);
-}
-
-TEST_F(SerialTest, ToggleWithoutAPortDoesNothing) {
-    controller->openOrClosePort();
-    EXPECT_EQ(w().openCloseButton->text(), "Connect");
-    EXPECT_TRUE(sounds.played.isEmpty());
 }
 
 TEST_F(SerialTest, ChoosingAnotherPortClosesThePreviousOne) {
@@ -67,17 +60,6 @@ TEST_F(SerialTest, ChoosingAnotherPortClosesThePreviousOne) {
     EXPECT_FALSE(first->isOpen());
     EXPECT_EQ(w().openCloseButton->text(), "Connect");
     EXPECT_EQ(controller->serialPort(), second);
-}
-
-TEST_F(SerialTest, RemovalClearsThePortAndResetsTheTitleOnly) {
-    FakeLink* link = choosePort(0);
-    controller->openOrClosePort();
-    sounds.played.clear();
-    link->vanish();
-    EXPECT_EQ(controller->serialPort(), nullptr);
-    EXPECT_EQ(w().openCloseButton->text(), "Connect");
-    EXPECT_EQ(sounds.played, QStringList{"Frog"}) << "the error sounds, the removal does not";
-    controller->openOrClosePort(); // nothing to toggle any more
 }
 
 TEST_F(SerialTest, PortsAppearingNotifyEachAndRestoreOnce) {
@@ -95,7 +77,6 @@ TEST_F(SerialTest, PortsAppearingNotifyEachAndRestoreOnce) {
     ASSERT_TRUE(waitFor([&] { return server.count("/mw.php") == 2; }, 2000));
     EXPECT_EQ(server.count("/solarxml.php"), 1) << "the restore does not refetch the conditions";
 
-    FakeLink* link = ports.lastLink;
     controller->openOrClosePort();
     ports.unplug({"ttyACM1", "/dev/ttyACM1", "ttyACM1"});
     EXPECT_EQ(notifier.shown.last(),
@@ -104,7 +85,6 @@ TEST_F(SerialTest, PortsAppearingNotifyEachAndRestoreOnce) {
     EXPECT_EQ(w().openCloseButton->text(), "Connect");
     settle(50);
     EXPECT_EQ(server.count("/mw.php"), 2) << "vanishing ports do not restore";
-    (void)link;
 }
 
 TEST_F(SerialTest, MeterRepliesUpdateTheSignal) {
