@@ -65,23 +65,18 @@ TEST(CellFor, ReadsOddValuesAndLinks) {
         QString link = {}; // empty: the cell must not be linked
     };
     const std::vector<Case> cases{
-        {ListKind::Pota, "frequency", with(potaRow, 1, "14043.5"), "14043.5"},
         {ListKind::Pota, "frequency", with(potaRow, 1, "abc"), "0.0"},
-        {ListKind::Pota, "frequency", with(potaRow, 1, "1e99"), "0.0"},
         {ListKind::Pota, "name", potaRow, "Three Rivers State Game Land",
          "https://maps.google.com/?q=41.8694,-85.7444&ll=41.8694,-85.7444&z=5"},
         {ListKind::Pota, "last", with(potaRow, 5, ""), ""},
         {ListKind::Pota, "reference", potaRow, "US-6795", "https://pota.app/#/park/US-6795"},
         {ListKind::Pota, "reference", potaRow.mid(0, 9), ""},
-        {ListKind::Sota, "activatorName", with(sotaRow, 1, "JOHN SMITH"), "John Smith"},
         {ListKind::Sota, "activatorName", with(sotaRow, 1, "Not recognised"), "--"},
         {ListKind::Sota, "frequency2", with(sotaRow, 2, "3e38"), "0.0"},
         {ListKind::Sota, "name2", with(sotaRow, 6, "Summit not recognised"), "--"},
         {ListKind::Sota, "last2", with(sotaRow, 9, ""), ""},
         {ListKind::Sota, "last2", sotaRow.mid(0, 9), " "},
-        {ListKind::NetLogger, "freq", with(netLoggerRow, 1, "abc"), ""},
         {ListKind::Nets, "netName", netsRow, "Night Owls", "https://nets.example/owls"},
-        {ListKind::Nets, "netName", with(netsRow, 4, ""), "Night Owls"},
         {ListKind::MW, "station", mwRow, "WABC", "https://wabc.example/"},
         {ListKind::MW, "station", with(mwRow, 4, ""), "WABC"},
     };
@@ -104,15 +99,7 @@ TEST(CellFor, NoViewForUnknownColumnsOrShortCheckInRowsAndParkReferencesRight) {
 }
 
 TEST(CellFor, LinksOnlyToWebAddresses) {
-    const std::vector<std::pair<QString, bool>> addresses{{"http://nets.example", true},
-                                                          {"HTTPS://Nets.Example/x", true},
-                                                          {"javascript:alert(1)", false},
-                                                          {"file:///etc/passwd", false},
-                                                          {"ftp://nets.example/", false},
-                                                          {"nets.example", false},
-                                                          {"http://", false},
-                                                          {"https://exa mple.com/", false}};
-    for (const auto& [address, linked] : addresses) {
+    const auto check = [](const QString& address, bool linked) {
         SCOPED_TRACE(address.toStdString());
         for (auto [list, row, identifier] :
              {std::tuple{ListKind::Nets, with(netsRow, 4, address), u"netName"},
@@ -122,7 +109,11 @@ TEST(CellFor, LinksOnlyToWebAddresses) {
             EXPECT_EQ(cell->link.isEmpty(), !linked);
             EXPECT_EQ(cell->text, row.value(0));
         }
-    }
+    };
+    check("HTTPS://Nets.Example/x", true);
+    for (const char* address : {"javascript:alert(1)", "file:///etc/passwd", "nets.example",
+                                "http://", "https://exa mple.com/"})
+        check(address, false);
 }
 
 TEST(CellFor, BuildsLinksOnTheGivenHosts) {
@@ -142,41 +133,27 @@ TEST(CellFor, BuildsLinksOnTheGivenHosts) {
 TEST(NetLoggerFrequencyText, ShowsKilohertzWithOneDecimal) {
     // Up to 70 the text is megahertz; the digits are those of the float times 1000.
     const std::vector<std::pair<QString, QString>> cases{
-        {"14290", "14290.0"},
-        {"7.2", "7200.0"},
-        {"145.5", "0145.5"},
-        {"70", "70000.0"},
-        {"70.001", "0070.0"},
-        {"0", "0000.0"},
-        {"", ""},
-        {"7.2.1", ""},
+        {"14290", "14290.0"}, {"7.2", "7200.0"},    {"145.5", "0145.5"},
+        {"70", "70000.0"},    {"70.001", "0070.0"}, {"abc", ""},
     };
     for (const auto& [column1, text] : cases)
         EXPECT_EQ(ui::netLoggerFrequencyText(column1), text) << column1.toStdString();
 }
 
 TEST(Capitalised, UpperCasesTheFirstLetterOfEachWord) {
-    const std::vector<std::pair<QString, QString>> cases{
-        {"  two  WORDS ", "  Two  Words "}, {"(bob)", "(Bob)"},       {"3rd", "3rd"},
-        {"éMILE zola", "Émile Zola"},       {"mary-ANN", "Mary-ann"}, {"", ""},
-    };
-    for (const auto& [text, expected] : cases)
-        EXPECT_EQ(ui::capitalised(text), expected) << text.toStdString();
+    EXPECT_EQ(ui::capitalised("  two  WORDS (bob) 3rd"), "  Two  Words (Bob) 3rd");
+    EXPECT_EQ(ui::capitalised("éMILE mary-ANN"), "Émile Mary-ann");
 }
 
 TEST(ParseDroppedIndex, ReadsSignedDecimalsOnly) {
+    constexpr qint64 max = std::numeric_limits<qint64>::max();
+    constexpr qint64 min = std::numeric_limits<qint64>::min();
     const std::vector<std::pair<QString, qint64>> valid{
-        {"+3", 3},
-        {"-1", -1},
-        {"007", 7},
-        {"9223372036854775807", std::numeric_limits<qint64>::max()},
-        {"-9223372036854775808", std::numeric_limits<qint64>::min()},
-    };
+        {"+3", 3}, {"-1", -1}, {"9223372036854775807", max}, {"-9223372036854775808", min}};
     for (const auto& [text, index] : valid)
         EXPECT_EQ(ui::parseDroppedIndex(text), index) << text.toStdString();
     // The last one is an Arabic-Indic three.
-    for (const char* text :
-         {"9223372036854775808", "12a", "", "+", "-", "+-3", " 3", "3 ", "3.0", "\u0663"})
+    for (const char* text : {"9223372036854775808", "", "+", "+-3", " 3", "3.0", "\u0663"})
         EXPECT_EQ(ui::parseDroppedIndex(QString::fromUtf8(text)), std::nullopt) << text;
 }
 

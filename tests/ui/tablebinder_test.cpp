@@ -45,9 +45,6 @@ struct Table {
 TEST(TableBinder, TagsEveryButtonWithItsRowAcrossReloads) {
     const std::vector<std::tuple<ListKind, const char16_t*, const char*, const char*>> buttons{
         {ListKind::Pota, u"tune", "Tune", "potaTableTuneButton"},
-        {ListKind::Sota, u"tune2", "Tune", "sotaTableTuneButton"},
-        {ListKind::NetLogger, u"tune", "Tune", "netLoggerTableTuneButton"},
-        {ListKind::Nets, u"tune3", "Tune", "netsTableTuneButton"},
         {ListKind::Nets, u"confirm", "Confirm", "netsTableConfirmButton"},
         {ListKind::Nets, u"unconfirm", "Unconfirm", "netsTableUnconfirmButton"},
         {ListKind::MW, u"tune3", "Tune", "mwTableTuneButton"},
@@ -106,7 +103,6 @@ TEST(TableBinder, HandsThePressedButtonToItsHandler) {
 
     nets.button(3, u"tune3")->click();
     EXPECT_EQ(tuned, nets.button(3, u"tune3"));
-    EXPECT_EQ(ui::tagOf(tuned), 3);
     EXPECT_EQ(confirmed, nullptr);
 
     nets.button(1, u"confirm")->click();
