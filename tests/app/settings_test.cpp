@@ -7,11 +7,6 @@
 
 TEST_F(ControllerTest, FirstStartRestoresDefaultsAndStartsEveryFetchOnce) {
     controller->awakeFromNib();
-    EXPECT_EQ(controller->kvSounds, "1");
-    EXPECT_EQ(controller->kvVoiceGuide, "1");
-    EXPECT_EQ(controller->kvPortChecked, 1);
-    EXPECT_TRUE(w().menuItemPreferencesVoice->isChecked());
-    EXPECT_EQ(w().menuItemPreferencesVoice->property("tag").toInt(), 900);
     EXPECT_TRUE(w().menuItemPreferencesSounds->isChecked());
     EXPECT_EQ(w().menuItemPreferencesSounds->property("tag").toInt(), 901);
     EXPECT_EQ(w().RadioPopUpButton->currentIndex(), 0);
@@ -72,16 +67,13 @@ TEST_F(ControllerTest, MenuTogglesPersistAcrossRestarts) {
     EXPECT_EQ(speech.spoken, QStringList{"CQ"});
 }
 
-TEST_F(ControllerTest, RadioChoiceSetsFamilyAndAddressAndIsRemembered) {
-    struct Case {
-        const char* title;
-        const char* line;
-    };
-    for (const Case& c : {Case{"Icom IC-7300", "I 94"}, Case{"Yaesu FT-710", "Y 00"}}) {
-        w().RadioPopUpButton->setCurrentText(c.title);
+TEST_F(ControllerTest, RadioChoiceIsSaidAndRemembered) {
+    for (const auto& [title, line] :
+         {std::pair{"Icom IC-7300", "I 94"}, std::pair{"Yaesu FT-710", "Y 00"}}) {
+        w().RadioPopUpButton->setCurrentText(title);
         controller->goRadio(w().RadioPopUpButton);
-        EXPECT_EQ(out.last(), c.line);
-        EXPECT_EQ(settings->value("defaultRadio").toString(), c.title);
+        EXPECT_EQ(out.last(), line);
+        EXPECT_EQ(settings->value("defaultRadio").toString(), title);
     }
 }
 
