@@ -189,27 +189,16 @@ TEST(SpellOut, OneSpaceBetweenCodePoints) {
               QString::fromUtf8("A \xF0\x9F\x93\xBB B"));
 }
 
-TEST(TuneInputFromRow, ReadsTheListsColumnsAndRejectsShortRows) {
-    struct Case {
-        ListKind list;
-        int frequency, mode, spoken; // mode -1: none
+// Which columns each Tune reads is shown end to end by the table's Tune buttons.
+TEST(TuneInputFromRow, RejectsRowsTooShortForTheColumnsItReads) {
+    const std::vector<std::pair<ListKind, int>> needed = {
+        {ListKind::Pota, 5}, {ListKind::Sota, 7}, {ListKind::NetLogger, 3},
+        {ListKind::Nets, 4}, {ListKind::MW, 2},
     };
-    const std::vector<Case> cases = {
-        {ListKind::Pota, 1, 2, 4}, {ListKind::Sota, 2, 3, 6}, {ListKind::NetLogger, 1, 2, 0},
-        {ListKind::Nets, 1, 3, 0}, {ListKind::MW, 1, -1, 0},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(int(c.list));
-        feeds::Row row;
-        for (int i = 0; i < std::max({c.frequency, c.mode, c.spoken}); ++i)
-            row << QStringLiteral("c%1").arg(i);
-        EXPECT_FALSE(tuneInputFromRow(c.list, row, "I", "94", "A").has_value());
-        row << QStringLiteral("c%1").arg(row.size());
-        const std::optional<TuneInput> in = tuneInputFromRow(c.list, row, "I", "94", "A");
-        ASSERT_TRUE(in.has_value());
-        EXPECT_EQ(in->frequencyText, row[c.frequency]);
-        EXPECT_EQ(in->modeText, c.mode >= 0 ? row[c.mode] : QString());
-        EXPECT_EQ(in->spokenText, row[c.spoken]);
-        EXPECT_EQ(in->kvIC, "94");
+    for (const auto& [list, columns] : needed) {
+        feeds::Row row(columns - 1, QStringLiteral("7074"));
+        EXPECT_FALSE(tuneInputFromRow(list, row, "I", "94", "A")) << int(list);
+        row << QStringLiteral("7074");
+        EXPECT_TRUE(tuneInputFromRow(list, row, "I", "94", "A")) << int(list);
     }
 }
