@@ -4,13 +4,16 @@
 #include "app/serialportdemocontroller.h"
 #include "fakes.h"
 #include "loopbackserver.h"
+#include "ptypair.h"
 #include "ui/rowtablemodel.h"
 #include "waitfor.h"
 
+#include <QComboBox>
 #include <QFile>
 #include <QNetworkAccessManager>
 #include <QPushButton>
 #include <QSettings>
+#include <QTabWidget>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -96,6 +99,26 @@ protected:
                        !controller->kvNetsArray.isEmpty() && !controller->kvMWArray.isEmpty();
             },
             timeoutMs);
+    }
+
+    // Starts with the lists on the screen and an IC-7300 on a pseudo-terminal.
+    void startOnPty(PtyPair& pty) {
+        ASSERT_TRUE(pty.isValid());
+        ports.realLinks = true;
+        ports.ports = {{"pty", pty.slavePath(), "pty"}};
+        makeController();
+        serveEverything();
+        controller->setDeadlineMs(300); // the lists are only the stage here
+        controller->awakeFromNib();
+        ASSERT_TRUE(allShown(4000));
+        w().PortPopUpButton->setCurrentIndex(0);
+        w().RadioPopUpButton->setCurrentText("Icom IC-7300");
+        controller->goRadio(w().RadioPopUpButton);
+        controller->openOrClosePort();
+        ASSERT_TRUE(controller->serialPort() && controller->serialPort()->isOpen());
+        ASSERT_TRUE(waitFor([&] { return w().mainTab->currentIndex() == 1; }, 1000));
+        sounds.played.clear();
+        out.clear();
     }
 
     // A press of the refresh button or menu item with this tag.

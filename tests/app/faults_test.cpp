@@ -80,27 +80,6 @@ protected:
         return at.baseUrl().toString() + QLatin1String(path);
     }
 
-    // Starts with the lists on the screen and the radio on a pseudo-terminal.
-    void startOnPty(PtyPair& pty) {
-        ASSERT_TRUE(pty.isValid());
-        ports.realLinks = true;
-        ports.ports = {{"pty", pty.slavePath(), "pty"}};
-        makeController();
-        serveEverything();
-        controller->setDeadlineMs(300); // the lists are only the stage here
-        QSignalSpy shown(controller.get(), &app::SerialPortDemoController::listShown);
-        controller->awakeFromNib();
-        ASSERT_EQ(nextShown(shown, ListKind::Pota, 4000), 1);
-        w().PortPopUpButton->setCurrentIndex(0);
-        w().RadioPopUpButton->setCurrentText("Icom IC-7300");
-        controller->goRadio(w().RadioPopUpButton);
-        controller->openOrClosePort();
-        ASSERT_TRUE(controller->serialPort() && controller->serialPort()->isOpen());
-        ASSERT_TRUE(waitFor([&] { return w().mainTab->currentIndex() == 1; }, 1000));
-        sounds.played.clear();
-        out.clear();
-    }
-
     // What the serial port's error path leaves behind, whatever the fault.
     void expectErrorPath(const QString& description) {
         const QStringList errors =

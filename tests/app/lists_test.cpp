@@ -1,5 +1,4 @@
 #include "controllerfixture.h"
-#include "ptypair.h"
 
 #include <QComboBox>
 #include <QElapsedTimer>
@@ -37,18 +36,7 @@ TEST_F(ListsTest, FiveTablesFillTogetherWithoutHoldingTheEventLoop) {
 
 TEST_F(ListsTest, TuneButtonsWriteTheRowsCommandsToTheRadioAndSpeak) {
     PtyPair pty;
-    ASSERT_TRUE(pty.isValid());
-    ports.realLinks = true;
-    ports.ports = {{"pty", pty.slavePath(), "pty"}};
-    makeController();
-    serveEverything();
-    controller->awakeFromNib();
-    ASSERT_TRUE(allShown(4000));
-    w().PortPopUpButton->setCurrentIndex(0);
-    w().RadioPopUpButton->setCurrentText("Icom IC-7300");
-    controller->goRadio(w().RadioPopUpButton);
-    controller->openOrClosePort();
-    ASSERT_TRUE(controller->serialPort() && controller->serialPort()->isOpen());
+    ASSERT_NO_FATAL_FAILURE(startOnPty(pty));
 
     const int netLogger = controller->kvNetLoggerArray.size() - 1;
     const struct {
