@@ -14,7 +14,6 @@
 using feeds::ListKind;
 using feeds::Row;
 using feeds::Rows;
-using ui::CellKind;
 
 namespace {
 
@@ -91,23 +90,6 @@ TEST(TableBinder, MakesButtonsForTheRowsInViewAndScrolledTo) {
     QCoreApplication::processEvents();
     ASSERT_TRUE(pota.button(299, u"tune"));
     EXPECT_EQ(ui::tagOf(pota.button(299, u"tune")), 299);
-}
-
-TEST(TableBinder, HandsThePressedButtonToItsHandler) {
-    Table nets(ListKind::Nets);
-    nets.model.setRows(Rows(5, Row(feeds::columnCount(ListKind::Nets))));
-    QObject* tuned = nullptr;
-    QObject* confirmed = nullptr;
-    nets.binder.onButton(CellKind::TuneButton, [&](QObject* sender) { tuned = sender; });
-    nets.binder.onButton(CellKind::ConfirmButton, [&](QObject* sender) { confirmed = sender; });
-
-    nets.button(3, u"tune3")->click();
-    EXPECT_EQ(tuned, nets.button(3, u"tune3"));
-    EXPECT_EQ(confirmed, nullptr);
-
-    nets.button(1, u"confirm")->click();
-    EXPECT_EQ(ui::tagOf(confirmed), 1);
-    nets.button(1, u"unconfirm")->click(); // no handler: nothing happens
 }
 
 // Fixed 27-pixel rows; a click on a header sorts nothing, a click on a link reports it.
