@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringView>
+#include <QtGlobal>
 
 #include <optional>
 
@@ -15,5 +16,8 @@ std::optional<float> parseFloat32(QStringView text);
 // Shortest decimal text that reads back as the same float, in plain notation, always with a
 // point and at least one digit after it (0 -> "0.0", 1430000 -> "1430000.0").
 QString shortestFloatText(float value);
+
+// An optional '+' or '-' followed by ASCII digits only, fitting a 64-bit signed integer.
+std::optional<qint64> parseWholeNumber(QStringView text);
 
 } // namespace feeds

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "feeds/numbers.h"
 #include "feeds/rows.h"
 
 #include <QByteArray>
@@ -22,9 +23,6 @@ QString keepCharacters(QStringView text, QStringView allowed);
 
 // UTF-8; invalid sequences become U+FFFD rather than emptying or truncating the text.
 QString decodeFeedText(const QByteArray& body);
-
-// An optional '+' or '-' followed by ASCII digits only, fitting a 64-bit signed integer.
-std::optional<qint64> parseWholeNumber(QStringView text);
 
 // Sort key of count and age columns that are not whole numbers.
 constexpr qint64 kNotANumberKey = 99999999;

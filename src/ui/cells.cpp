@@ -300,25 +300,7 @@ bool isWebLink(const QUrl& url) {
 }
 
 std::optional<qint64> parseDroppedIndex(QStringView text) {
-    qsizetype i = 0;
-    const bool negative = !text.isEmpty() && text.front() == u'-';
-    if (!text.isEmpty() && (text.front() == u'+' || negative))
-        ++i;
-    if (i == text.size())
-        return std::nullopt;
-    std::string digits = negative ? "-" : "";
-    for (; i < text.size(); ++i) {
-        const char16_t c = text.at(i).unicode();
-        if (c < u'0' || c > u'9')
-            return std::nullopt;
-        digits.push_back(char(c));
-    }
-    qint64 value = 0;
-    const char* last = digits.data() + digits.size();
-    const auto [end, error] = std::from_chars(digits.data(), last, value);
-    if (error != std::errc() || end != last)
-        return std::nullopt;
-    return value;
+    return feeds::parseWholeNumber(text);
 }
 
 qint64 dropDestination(qint64 source, qint64 dropRow) {

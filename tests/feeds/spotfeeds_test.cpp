@@ -69,8 +69,9 @@ void checkFieldCases(ParsedRows (*parse)(const QByteArray&, const QDateTime&),
         EXPECT_EQ(x >= 0, c.column >= 0);
         calls.removeAll("X");
         EXPECT_EQ(calls, QStringList({"A", "B"}));
-        if (c.column >= 0 && x >= 0)
+        if (c.column >= 0 && x >= 0) {
             EXPECT_EQ(parsed.rows[x].mid(c.column, c.cells.count('|') + 1).join('|'), c.cells);
+        }
         if (c.column == kSkipped) {
             ASSERT_EQ(parsed.diagnostics.size(), 1);
             EXPECT_TRUE(parsed.diagnostics[0].contains("spot 1 skipped"));
