@@ -199,28 +199,15 @@ void soak(benchmark::State& state) {
 
     QSettings settings(dir.filePath(QStringLiteral("settings.ini")), QSettings::IniFormat);
     QNetworkAccessManager nam;
-    FakePorts ports;
-    ports.realLinks = true;
-    ports.ports = {{"pty", pty.slavePath(), "pty"}};
-    FakeSpeech speech;
-    FakeSounds sounds;
-    FakeNotifier notifier;
-    FakeBrowser browser;
-    FakePrompter prompter;
+    Fakes fakes;
+    fakes.ports.realLinks = true;
+    fakes.ports.ports = {{"pty", pty.slavePath(), "pty"}};
     qint64 lines = 0;
 
     app::MainWindow window;
-    app::Platform platform;
-    platform.settings = &settings;
-    platform.ports = &ports;
-    platform.speech = &speech;
-    platform.sounds = &sounds;
-    platform.notifier = &notifier;
-    platform.browser = &browser;
-    platform.prompter = &prompter;
-    platform.nam = &nam;
-    platform.hosts = feeds::ServiceHosts::allAt(server.baseUrl());
-    platform.out = [&lines](const QString&) { ++lines; };
+    const app::Platform platform =
+        fakes.platform(&settings, &nam, feeds::ServiceHosts::allAt(server.baseUrl()),
+                       [&lines](const QString&) { ++lines; });
     app::SerialPortDemoController controller(window.controls(), platform);
     controller.setDeadlineMs(kDeadlineMs);
     const app::WindowControls w = window.controls();
@@ -285,7 +272,7 @@ void soak(benchmark::State& state) {
         controller.loadMWStations();
         const bool settled = waitFor([&] { return allShown(round); }, 5000);
         // The harness keeps nothing from round to round, so that what grows is the application.
-        sounds.played.clear();
+        fakes.sounds.played.clear();
         server.clearRequests();
         return settled;
     };
@@ -326,7 +313,7 @@ void soak(benchmark::State& state) {
                     ++tunes;
                 }
                 waitFor([&] { return !link->hasPendingWrites(); }, 1000);
-                speech.spoken.clear();
+                fakes.speech.spoken.clear();
             }
         }
         tuneStalls.stop();

@@ -53,7 +53,7 @@ inline QPushButton* buttonAt(QTableView* view, int row, const char* identifier) 
 }
 
 // A real window and controller with every platform piece faked and every service on loopback.
-class ControllerTest : public ::testing::Test {
+class ControllerTest : public ::testing::Test, protected Fakes {
 protected:
     void SetUp() override {
         ASSERT_TRUE(server.listen());
@@ -67,18 +67,11 @@ protected:
     void makeController(const std::optional<feeds::ServiceHosts>& hosts = std::nullopt) {
         controller.reset();
         window = std::make_unique<app::MainWindow>();
-        app::Platform platform;
-        platform.settings = settings.get();
-        platform.ports = &ports;
-        platform.speech = &speech;
-        platform.sounds = &sounds;
-        platform.notifier = &notifier;
-        platform.browser = &browser;
-        platform.prompter = &prompter;
-        platform.nam = &nam;
-        platform.hosts = hosts.value_or(feeds::ServiceHosts::allAt(server.baseUrl()));
-        platform.out = [this](const QString& line) { out << line; };
-        controller = std::make_unique<app::SerialPortDemoController>(window->controls(), platform);
+        controller = std::make_unique<app::SerialPortDemoController>(
+            window->controls(),
+            platform(settings.get(), &nam,
+                     hosts.value_or(feeds::ServiceHosts::allAt(server.baseUrl())),
+                     [this](const QString& line) { out << line; }));
     }
 
     void serveEverything() {
@@ -134,12 +127,6 @@ protected:
     LoopbackServer server;
     std::unique_ptr<QSettings> settings;
     QNetworkAccessManager nam;
-    FakePorts ports;
-    FakeSpeech speech;
-    FakeSounds sounds;
-    FakeNotifier notifier;
-    FakeBrowser browser;
-    FakePrompter prompter;
     QStringList out;
     std::unique_ptr<app::MainWindow> window;
     std::unique_ptr<app::SerialPortDemoController> controller;

@@ -9,6 +9,8 @@
 #include "tuning/speech.h"
 
 #include <QList>
+#include <QNetworkAccessManager>
+#include <QSettings>
 #include <QStringList>
 
 // Stand-ins for the platform pieces the controller talks to; each records what it was asked.
@@ -109,4 +111,31 @@ struct FakePrompter : app::UpdatePrompter {
     }
     QList<conditions::UpdateAlert> alerts;
     bool answerDownload = false;
+};
+
+// Every faked platform piece together, and the Platform that hands them to a controller.
+struct Fakes {
+    FakePorts ports;
+    FakeSpeech speech;
+    FakeSounds sounds;
+    FakeNotifier notifier;
+    FakeBrowser browser;
+    FakePrompter prompter;
+
+    app::Platform platform(QSettings* settings, QNetworkAccessManager* nam,
+                           const feeds::ServiceHosts& hosts,
+                           std::function<void(const QString&)> out) {
+        app::Platform platform;
+        platform.settings = settings;
+        platform.ports = &ports;
+        platform.speech = &speech;
+        platform.sounds = &sounds;
+        platform.notifier = &notifier;
+        platform.browser = &browser;
+        platform.prompter = &prompter;
+        platform.nam = nam;
+        platform.hosts = hosts;
+        platform.out = std::move(out);
+        return platform;
+    }
 };
