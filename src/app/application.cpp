@@ -1,11 +1,12 @@
 #include "app/application.h"
 
 #include "conditions/updatenotice.h"
+#include "desktop/notifier.h"
 #include "nets/operatorkey.h"
-#include "radio/notifier.h"
 #include "radio/qtseriallink.h"
-#include "tuning/sounds.h"
-#include "tuning/speech.h"
+#include "session/station.h"
+#include "voice/sounds.h"
+#include "voice/speech.h"
 
 #include <QAction>
 #include <QDesktopServices>
@@ -44,55 +45,45 @@ void MessageBoxPrompter::showUpdateAlert(const conditions::UpdateAlert& alert,
     box->open();
 }
 
-Application::Application(const feeds::ServiceHosts& hosts)
+Application::Application(const core::ServiceHosts& hosts)
     : m_window(std::make_unique<MainWindow>())
     , m_ports(std::make_unique<radio::QtPortManager>())
-    , m_speech(std::make_unique<tuning::QueuedSpeech>())
-    , m_sounds(std::make_unique<tuning::MediaSoundPlayer>(tuning::defaultSoundsDir()))
-    , m_notifier(std::make_unique<radio::DBusNotifier>())
+    , m_speech(std::make_unique<voice::QueuedSpeech>())
+    , m_sounds(std::make_unique<voice::MediaSoundPlayer>(voice::defaultSoundsDir()))
+    , m_notifier(std::make_unique<desktop::DBusNotifier>())
     , m_keys(std::make_unique<nets::OperatorKeyStore>(&m_settings))
     , m_prompter(std::make_unique<MessageBoxPrompter>(m_window.get())) {
-    QObject::connect(m_speech.get(), &tuning::QueuedSpeech::diagnostic, printLine);
-    QObject::connect(m_notifier.get(), &radio::DBusNotifier::diagnostic, printLine);
+    QObject::connect(m_speech.get(), &voice::QueuedSpeech::diagnostic, printLine);
+    QObject::connect(m_notifier.get(), &desktop::DBusNotifier::diagnostic, printLine);
     QObject::connect(m_keys.get(), &nets::OperatorKeyStore::diagnostic, printLine);
 
-    Platform platform;
+    session::Platform platform;
     platform.settings = &m_settings;
     platform.ports = m_ports.get();
     platform.speech = m_speech.get();
     platform.sounds = m_sounds.get();
     platform.notifier = m_notifier.get();
     platform.browser = &m_browser;
-    platform.prompter = m_prompter.get();
     platform.nam = &m_nam;
     platform.keys = m_keys.get();
     platform.hosts = hosts;
-    m_controller = std::make_unique<SerialPortDemoController>(m_window->controls(), platform);
-
-    SerialPortDemoController* controller = m_controller.get();
-    for (QObject* sender : m_window->refreshSenders()) {
-        if (auto* action = qobject_cast<QAction*>(sender))
-            QObject::connect(action, &QAction::triggered, controller,
-                             [controller, action] { controller->go(action); });
-        else if (auto* button = qobject_cast<QPushButton*>(sender))
-            QObject::connect(button, &QPushButton::clicked, controller,
-                             [controller, button] { controller->go(button); });
-    }
-    QObject::connect(m_window->helpAction(), &QAction::triggered, controller,
-                     [controller] { controller->showHelp(); });
-    QObject::connect(m_window->operatorKeyAction(), &QAction::triggered, m_window.get(),
+    m_station = std::make_unique<session::Station>(platform);
+    m_controller = std::make_unique<SerialPortDemoController>(m_window->controls(), *m_station,
+                                                              m_prompter.get());
+    QObject::connect(m_window->controls().actionOperatorKey, &QAction::triggered, m_window.get(),
                      [this] { askOperatorKey(); });
 }
 
 Application::~Application() {
-    // The controller lets go of the port and the seams before they are destroyed.
+    // The binding and the station let go of the port and the seams before they are destroyed.
     m_controller.reset();
+    m_station.reset();
 }
 
 void Application::launch() {
     m_speech->reportAvailability();
     m_keys->load();
-    m_controller->awakeFromNib();
+    m_station->awakeFromNib();
     m_window->show();
     QTimer::singleShot(0, m_window.get(),
                        [this] { m_window->controls().mainTab->setCurrentIndex(0); });

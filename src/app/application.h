@@ -1,29 +1,35 @@
 #pragma once
 
 #include "app/mainwindow.h"
-#include "app/platform.h"
 #include "app/serialportdemocontroller.h"
+#include "core/seams.h"
+#include "core/servicehosts.h"
 
 #include <QNetworkAccessManager>
 #include <QSettings>
 
 #include <memory>
 
+namespace desktop {
+class DBusNotifier;
+}
 namespace nets {
 class OperatorKeyStore;
 }
 namespace radio {
-class DBusNotifier;
 class PortManager;
-} // namespace radio
-namespace tuning {
+}
+namespace session {
+class Station;
+}
+namespace voice {
 class MediaSoundPlayer;
 class QueuedSpeech;
-} // namespace tuning
+} // namespace voice
 
 namespace app {
 
-class DesktopBrowser : public Browser {
+class DesktopBrowser : public core::Browser {
 public:
     void open(const QUrl& url) override;
 };
@@ -40,17 +46,17 @@ private:
     QWidget* m_parent;
 };
 
-// The whole application with its real platform pieces: the window, the controller and
-// everything they talk to. `hosts` lets a test harness point every service at loopback.
+// The whole application with its real platform pieces: the window, the station and everything
+// they talk to. `hosts` lets a test harness point every service at loopback.
 class Application {
 public:
-    explicit Application(const feeds::ServiceHosts& hosts = {});
+    explicit Application(const core::ServiceHosts& hosts = {});
     ~Application();
 
     MainWindow& window() { return *m_window; }
-    SerialPortDemoController& controller() { return *m_controller; }
-    // Starts the controller and shows the window, then selects the first tab the way the
-    // application delegate does once launching has finished.
+    session::Station& station() { return *m_station; }
+    // Starts the station and shows the window, then selects the first tab, as a desktop
+    // application does once launching has finished.
     void launch();
 
 private:
@@ -60,12 +66,13 @@ private:
     QNetworkAccessManager m_nam;
     std::unique_ptr<MainWindow> m_window;
     std::unique_ptr<radio::PortManager> m_ports;
-    std::unique_ptr<tuning::QueuedSpeech> m_speech;
-    std::unique_ptr<tuning::MediaSoundPlayer> m_sounds;
-    std::unique_ptr<radio::DBusNotifier> m_notifier;
+    std::unique_ptr<voice::QueuedSpeech> m_speech;
+    std::unique_ptr<voice::MediaSoundPlayer> m_sounds;
+    std::unique_ptr<desktop::DBusNotifier> m_notifier;
     std::unique_ptr<nets::OperatorKeyStore> m_keys;
     DesktopBrowser m_browser;
     std::unique_ptr<MessageBoxPrompter> m_prompter;
+    std::unique_ptr<session::Station> m_station;
     std::unique_ptr<SerialPortDemoController> m_controller;
 };
 

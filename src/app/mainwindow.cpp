@@ -39,22 +39,20 @@ WindowControls MainWindow::controls() const {
     c.night1210Field = m_ui->night1210Field;
     c.menuItemPreferencesVoice = m_ui->menuItemPreferencesVoice;
     c.menuItemPreferencesSounds = m_ui->menuItemPreferencesSounds;
+    c.actionOperatorKey = m_ui->actionOperatorKey;
+    c.actionRefreshConditions = m_ui->actionRefreshConditions;
+    c.actionRefreshPota = m_ui->actionRefreshPota;
+    c.actionRefreshNetLogger = m_ui->actionRefreshNetLogger;
+    c.actionRefreshSota = m_ui->actionRefreshSota;
+    c.actionRefreshNets = m_ui->actionRefreshNets;
+    c.bandRefresh = m_ui->bandRefresh;
+    c.potaTabRefresh = m_ui->potaTabRefresh;
+    c.sotaTabRefresh = m_ui->sotaTabRefresh;
+    c.netLoggerTabRefresh = m_ui->netLoggerTabRefresh;
+    c.netsTabRefresh = m_ui->netsTabRefresh;
+    c.actionHelp = m_ui->actionHelp;
+    c.actionWebPage = m_ui->actionWebPage;
     return c;
-}
-
-QList<QObject*> MainWindow::refreshSenders() const {
-    return {m_ui->actionRefreshConditions, m_ui->actionRefreshPota, m_ui->actionRefreshNetLogger,
-            m_ui->actionRefreshSota,       m_ui->actionRefreshNets, m_ui->actionWebPage,
-            m_ui->potaTabRefresh,          m_ui->sotaTabRefresh,    m_ui->netLoggerTabRefresh,
-            m_ui->netsTabRefresh,          m_ui->bandRefresh};
-}
-
-QAction* MainWindow::helpAction() const {
-    return m_ui->actionHelp;
-}
-
-QAction* MainWindow::operatorKeyAction() const {
-    return m_ui->actionOperatorKey;
 }
 
 } // namespace app

@@ -1,341 +1,226 @@
 #include "app/serialportdemocontroller.h"
 
-#include "conditions/bandconditions.h"
-#include "conditions/updatenotice.h"
-#include "feeds/http.h"
-#include "nets/netconfirm.h"
-#include "nets/operatorkey.h"
-#include "radio/radiomodels.h"
-#include "tuning/sounds.h"
-#include "tuning/speech.h"
-#include "ui/rowtablemodel.h"
+#include "session/station.h"
 #include "ui/tablebinder.h"
 
 #include <QAction>
 #include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
 #include <QPushButton>
-#include <QSettings>
 #include <QTabWidget>
 #include <QTableView>
-#include <QTextStream>
 
 namespace app {
+
 namespace {
 
-using feeds::ListKind;
+using core::ListKind;
+using session::CellKind;
 
-constexpr std::array kLists{ListKind::Pota, ListKind::Sota, ListKind::NetLogger, ListKind::Nets,
-                            ListKind::MW};
+const QColor kConnectedColour(0x2e, 0xa0, 0x43);
+const QColor kClosedColour(0xd9, 0x3b, 0x3b);
 
-constexpr int index(ListKind list) {
-    return static_cast<int>(list);
+QColor colourOf(conditions::Colour colour) {
+    // Mid-tone colours stay readable on light and dark window backgrounds alike.
+    switch (colour) {
+    case conditions::Colour::Green:
+        return QColor(0x2e, 0xa0, 0x43);
+    case conditions::Colour::Orange:
+        return QColor(0xe8, 0x8a, 0x00);
+    case conditions::Colour::Red:
+        return QColor(0xe0, 0x3e, 0x3e);
+    case conditions::Colour::Normal:
+        break;
+    }
+    return {};
 }
 
-// Refresh tags of go().
-constexpr int kTagWebPage = 805;
-constexpr int kTagConditions = 810;
-constexpr int kTagPota = 811;
-constexpr int kTagNetLogger = 812;
-constexpr int kTagSota = 813;
-constexpr int kTagNets = 814;
-
-// Menu-item tags carry the switch state: on / off.
-constexpr int kVoiceOn = 900;
-constexpr int kVoiceOff = 1900;
-constexpr int kSoundsOn = 901;
-constexpr int kSoundsOff = 1901;
+void selectTitle(QComboBox* popUp, const QString& title) {
+    const int i = popUp->findText(title, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    if (i >= 0)
+        popUp->setCurrentIndex(i);
+}
 
 } // namespace
 
 SerialPortDemoController::SerialPortDemoController(const WindowControls& window,
-                                                   const Platform& platform, QObject* parent)
+                                                   session::Station& station,
+                                                   UpdatePrompter* prompter, QObject* parent)
     : QObject(parent)
-    , kvVersion(conditions::kVersion)
-    , kvNewestVersion(conditions::kVersion)
     , m_window(window)
-    , m_platform(platform) {
-    m_window.RadioPopUpButton->addItems(radio::radioPopUpTitles());
-    connect(m_window.RadioPopUpButton, &QComboBox::activated, this, [this] { goRadio(); });
+    , m_station(station)
+    , m_prompter(prompter) {
+    session::RadioSession& radio = station.radio();
 
-    for (qint32 rate : availableBaudRates)
+    // Pop-ups: only the operator's choices (activated) reach the session; what the session
+    // shows comes back through its signals.
+    m_window.RadioPopUpButton->addItems(session::RadioSession::radioTitles());
+    connect(m_window.RadioPopUpButton, &QComboBox::activated, this, [this, &radio](int index) {
+        radio.chooseRadio(index, m_window.RadioPopUpButton->itemText(index));
+    });
+    connect(&radio, &session::RadioSession::radioShown, this,
+            [this](const QString& title) { selectTitle(m_window.RadioPopUpButton, title); });
+
+    for (qint32 rate : session::RadioSession::baudRates())
         m_window.BaudPopUpButton->addItem(QString::number(rate));
-    connect(m_window.BaudPopUpButton, &QComboBox::currentIndexChanged, this, [this](int i) {
-        if (m_serialPort && i >= 0)
-            m_serialPort->setBaudRate(availableBaudRates.value(i));
+    connect(m_window.BaudPopUpButton, &QComboBox::activated, this, [&radio](int index) {
+        radio.chooseBaud(session::RadioSession::baudRates().value(index));
+    });
+    connect(&radio, &session::RadioSession::baudShown, this, [this](qint32 rate) {
+        selectTitle(m_window.BaudPopUpButton, QString::number(rate));
     });
 
     m_window.PortPopUpButton->setPlaceholderText(tr("Choose a port"));
     fillPortPopUp();
-    connect(m_window.PortPopUpButton, &QComboBox::currentIndexChanged, this,
-            &SerialPortDemoController::onPortChosen);
-    connect(m_window.openCloseButton, &QPushButton::clicked, this, [this] { openOrClosePort(); });
-    if (m_platform.ports) {
-        connect(m_platform.ports, &radio::PortManager::portsConnected, this,
-                &SerialPortDemoController::serialPortsWereConnected);
-        connect(m_platform.ports, &radio::PortManager::portsDisconnected, this,
-                &SerialPortDemoController::serialPortsWereDisconnected);
-    }
+    connect(m_window.PortPopUpButton, &QComboBox::activated, this, [this, &radio](int index) {
+        radio.choosePort(m_window.PortPopUpButton->itemText(index));
+    });
+    connect(&radio, &session::RadioSession::portsChanged, this,
+            &SerialPortDemoController::fillPortPopUp);
+    connect(&radio, &session::RadioSession::portShown, this,
+            [this](const QString& port) { selectTitle(m_window.PortPopUpButton, port); });
 
-    for (QAction* item : {m_window.menuItemPreferencesVoice, m_window.menuItemPreferencesSounds})
-        connect(item, &QAction::triggered, this, [this, item] { goMainMenu(item); });
+    connect(m_window.openCloseButton, &QPushButton::clicked, &radio,
+            &session::RadioSession::openOrClose);
+    connect(&radio, &session::RadioSession::linkStateChanged, this,
+            &SerialPortDemoController::showLinkState);
+    connect(&radio, &session::RadioSession::listsWanted, this,
+            [this] { m_window.mainTab->setCurrentIndex(1); });
+    connect(&radio, &session::RadioSession::radioWanted, this,
+            [this] { m_window.mainTab->setCurrentIndex(0); });
+
+    // Preferences.
+    connect(m_window.menuItemPreferencesVoice, &QAction::triggered, this,
+            [this](bool on) { m_station.preferences().setVoice(on); });
+    connect(m_window.menuItemPreferencesSounds, &QAction::triggered, this,
+            [this](bool on) { m_station.preferences().setSounds(on); });
+    connect(&station.preferences(), &session::Preferences::switchesChanged, this,
+            &SerialPortDemoController::showSwitches);
+
+    // Refresh commands.
+    const auto bindRefresh = [this](QObject* control, session::Refresh what) {
+        if (auto* action = qobject_cast<QAction*>(control))
+            connect(action, &QAction::triggered, this, [this, what] { m_station.refresh(what); });
+        else if (auto* button = qobject_cast<QPushButton*>(control))
+            connect(button, &QPushButton::clicked, this, [this, what] { m_station.refresh(what); });
+    };
+    bindRefresh(m_window.actionRefreshConditions, session::Refresh::Conditions);
+    bindRefresh(m_window.bandRefresh, session::Refresh::Conditions);
+    bindRefresh(m_window.actionRefreshPota, session::Refresh::Pota);
+    bindRefresh(m_window.potaTabRefresh, session::Refresh::Pota);
+    bindRefresh(m_window.actionRefreshNetLogger, session::Refresh::NetLogger);
+    bindRefresh(m_window.netLoggerTabRefresh, session::Refresh::NetLogger);
+    bindRefresh(m_window.actionRefreshSota, session::Refresh::Sota);
+    bindRefresh(m_window.sotaTabRefresh, session::Refresh::Sota);
+    bindRefresh(m_window.actionRefreshNets, session::Refresh::Nets);
+    bindRefresh(m_window.netsTabRefresh, session::Refresh::Nets);
+    for (QAction* page : {m_window.actionHelp, m_window.actionWebPage})
+        connect(page, &QAction::triggered, &station, &session::Station::showHelp);
 
     connect(m_window.mainTab, &QTabWidget::currentChanged, this, [this](int i) {
         const QWidget* tab = m_window.mainTab->widget(i);
         print(tab ? tab->objectName() : QString());
     });
 
+    // The tables.
     const std::array<QTableView*, 5> views{m_window.potaTable, m_window.sotaTable,
                                            m_window.netLoggerTable, m_window.netsTable,
                                            m_window.mwTable};
-    const std::array<void (SerialPortDemoController::*)(QObject*), 5> tunes{
-        &SerialPortDemoController::goPotaTune, &SerialPortDemoController::goSotaTune,
-        &SerialPortDemoController::goNetLoggerTune, &SerialPortDemoController::goNetsTune,
-        &SerialPortDemoController::goMWTune};
-    for (ListKind list : kLists) {
-        const int i = index(list);
-        m_models[i] = new ui::RowTableModel(list, m_platform.hosts, this);
-        m_binders[i] = new ui::TableBinder(views[i], m_models[i], this);
-        m_binders[i]->onButton(ui::CellKind::TuneButton,
-                               [this, tune = tunes[i]](QObject* sender) { (this->*tune)(sender); });
-        connect(m_binders[i], &ui::TableBinder::linkActivated, this, [this](const QUrl& url) {
-            if (m_platform.browser)
-                m_platform.browser->open(url);
+    for (ListKind list : core::kAllLists) {
+        auto* binder = new ui::TableBinder(views[core::listIndex(list)],
+                                           station.lists().model(list), this);
+        m_binders[core::listIndex(list)] = binder;
+        binder->onButton(CellKind::TuneButton, [this, list](int row) { tuneRequested(list, row); });
+        connect(binder, &ui::TableBinder::linkActivated, this, [this](const QUrl& url) {
+            if (m_station.platform().browser)
+                m_station.platform().browser->open(url);
         });
-        m_loaders[i] = new feeds::FeedLoader(list, m_platform.nam, this);
-        connect(m_loaders[i], &feeds::FeedLoader::shown, this,
-                [this, list](const feeds::Rows& rows) { onListShown(list, rows); });
-        connect(m_loaders[i], &feeds::FeedLoader::diagnostic, this,
-                &SerialPortDemoController::print);
     }
-    m_binders[index(ListKind::Nets)]->onButton(ui::CellKind::ConfirmButton,
-                                               [this](QObject* s) { goNetsConfirm(s); });
-    m_binders[index(ListKind::Nets)]->onButton(ui::CellKind::UnconfirmButton,
-                                               [this](QObject* s) { goNetsUnconfirm(s); });
+    ui::TableBinder* nets = m_binders[core::listIndex(ListKind::Nets)];
+    nets->onButton(CellKind::ConfirmButton, [this](int row) { confirmRequested(row, true); });
+    nets->onButton(CellKind::UnconfirmButton, [this](int row) { confirmRequested(row, false); });
+    // A press before the operator key has been read would send an empty key.
+    const auto enableConfirmations = [nets](bool ready) {
+        nets->setButtonsEnabled(CellKind::ConfirmButton, ready);
+        nets->setButtonsEnabled(CellKind::UnconfirmButton, ready);
+    };
+    enableConfirmations(station.confirmationsReady());
+    connect(&station, &session::Station::confirmationsReadyChanged, this, enableConfirmations);
 
-    m_conditions = new conditions::ConditionsFetcher(m_platform.nam, this);
-    connect(m_conditions, &conditions::ConditionsFetcher::shown, this,
-            &SerialPortDemoController::onConditionsShown);
-    connect(m_conditions, &conditions::ConditionsFetcher::diagnostic, this,
-            &SerialPortDemoController::print);
-
-    m_versionFetcher = new conditions::VersionFetcher(m_platform.nam, this);
-    connect(m_versionFetcher, &conditions::VersionFetcher::finished, this,
-            [this](const QString& newest) {
-                kvNewestVersion = newest;
-                m_versionAnswered = true;
-                maybeRunVersionCheck();
-            });
-    connect(m_versionFetcher, &conditions::VersionFetcher::diagnostic, this,
-            &SerialPortDemoController::print);
-
-    m_confirmer = new nets::NetConfirmer(m_platform.nam, this);
-    connect(m_confirmer, &nets::NetConfirmer::finished, this,
-            [this](bool, const QString& announcement) {
-                announce(announcement);
-                loadNetsDirectory();
-            });
-    connect(m_confirmer, &nets::NetConfirmer::diagnostic, this, &SerialPortDemoController::print);
+    connect(&station, &session::Station::conditionsShown, this,
+            &SerialPortDemoController::showConditions);
+    connect(&station, &session::Station::updateAvailable, this,
+            &SerialPortDemoController::showUpdateAlert);
 }
 
-SerialPortDemoController::~SerialPortDemoController() {
-    if (m_platform.ports)
-        disconnect(m_platform.ports, nullptr, this, nullptr);
-    if (m_serialPort) {
-        disconnect(m_serialPort.get(), nullptr, this, nullptr);
-        m_serialPort->close();
-    }
-}
+SerialPortDemoController::~SerialPortDemoController() = default;
 
 void SerialPortDemoController::print(const QString& line) const {
-    if (m_platform.out) {
-        m_platform.out(line);
+    core::writeDiagnostic(m_station.platform().out, line);
+}
+
+void SerialPortDemoController::tuneRequested(ListKind list, int row) {
+    m_station.tune(list, row);
+}
+
+void SerialPortDemoController::confirmRequested(int row, bool confirm) {
+    m_station.confirm(row, confirm);
+}
+
+void SerialPortDemoController::showLinkState(session::LinkState state) {
+    QPushButton* button = m_window.openCloseButton;
+    button->setText(state == session::LinkState::Connected ? tr("Connected") : tr("Connect"));
+    if (state == session::LinkState::Removed)
         return;
+    const QColor& colour =
+        state == session::LinkState::Connected ? kConnectedColour : kClosedColour;
+    button->setStyleSheet(
+        QStringLiteral("QPushButton { background-color: %1; color: white; border-radius: 4px; "
+                       "padding: 4px 12px; }")
+            .arg(colour.name()));
+}
+
+void SerialPortDemoController::fillPortPopUp() {
+    QComboBox* popUp = m_window.PortPopUpButton;
+    const QString current = popUp->currentText();
+    popUp->clear();
+    popUp->addItems(m_station.radio().portDescriptions());
+    popUp->setCurrentIndex(current.isEmpty() ? -1 : popUp->findText(current));
+}
+
+void SerialPortDemoController::showSwitches() {
+    m_window.menuItemPreferencesVoice->setChecked(m_station.preferences().voiceOn());
+    m_window.menuItemPreferencesSounds->setChecked(m_station.preferences().soundsOn());
+}
+
+void SerialPortDemoController::showConditions(const conditions::PanelView& view) {
+    if (!m_window.bandBox)
+        return;
+    m_window.bandBox->setTitle(view.title);
+    const std::array<QLabel*, 11> fields{
+        m_window.solarFluxField,   m_window.day8040Field,   m_window.day3020Field,
+        m_window.day1715Field,     m_window.day1210Field,   m_window.night8040Field,
+        m_window.night3020Field,   m_window.night1715Field, m_window.night1210Field,
+        m_window.signalNoiseField, m_window.magicBandField};
+    for (qsizetype i = 0; i < view.fields.size() && i < qsizetype(fields.size()); ++i) {
+        QLabel* field = fields[i];
+        field->setText(view.fields[i].text);
+        const QColor colour = colourOf(view.fields[i].colour);
+        field->setStyleSheet(
+            colour.isValid()
+                ? QStringLiteral("QLabel { color: %1; font-weight: bold; }").arg(colour.name())
+                : QString());
     }
-    QTextStream out(stdout);
-    out << line << Qt::endl;
 }
 
-void SerialPortDemoController::playResourceSound(const QString& name) {
-    if (m_platform.sounds)
-        m_platform.sounds->play(name);
-}
-
-void SerialPortDemoController::playSystemSound(const QString& name) {
-    playResourceSound(name);
-}
-
-void SerialPortDemoController::awakeFromNib() {
-    if (kvPortChecked != 0)
+void SerialPortDemoController::showUpdateAlert(const conditions::UpdateAlert& alert) {
+    if (!m_prompter)
         return;
-    settingsRestore();
-    fetchBandConditions();
-    m_versionFetcher->start(m_platform.hosts.maker);
-    QTimer::singleShot(500, this, [this] {
-        m_restorePauseOver = true;
-        maybeRunVersionCheck();
+    m_prompter->showUpdateAlert(alert, [this](bool download) {
+        if (download)
+            m_station.downloadInstaller();
     });
-}
-
-void SerialPortDemoController::settingsRestore() {
-    QSettings* settings = m_platform.settings;
-    const auto text = [settings](const char* key) {
-        return settings ? settings->value(QLatin1String(key)).toString() : QString();
-    };
-    const auto selectTitle = [](QComboBox* popUp, const QString& title) {
-        const int i = popUp->findText(title, Qt::MatchExactly | Qt::MatchCaseSensitive);
-        if (i >= 0)
-            popUp->setCurrentIndex(i);
-    };
-    const QString radioTitle = text("defaultRadio");
-    const QString port = text("defaultPort");
-    const QString baud = text("defaultBaud");
-    if (!radioTitle.isEmpty())
-        selectTitle(m_window.RadioPopUpButton, radioTitle);
-    if (!baud.isEmpty()) {
-        print(baud);
-        selectTitle(m_window.BaudPopUpButton, baud);
-    }
-    if (!port.isEmpty())
-        selectTitle(m_window.PortPopUpButton, port);
-
-    const auto switchText = [settings](const char* key) {
-        const QString k = QLatin1String(key);
-        return settings && settings->contains(k) ? settings->value(k).toString()
-                                                 : QStringLiteral("1");
-    };
-    kvSounds = switchText("sounds");
-    kvVoiceGuide = switchText("voice");
-    const bool soundsOn = kvSounds == QLatin1String("1");
-    const bool voiceOn = kvVoiceGuide == QLatin1String("1");
-    m_window.menuItemPreferencesSounds->setChecked(soundsOn);
-    m_window.menuItemPreferencesSounds->setProperty("tag", soundsOn ? kSoundsOn : kSoundsOff);
-    m_window.menuItemPreferencesVoice->setChecked(voiceOn);
-    m_window.menuItemPreferencesVoice->setProperty("tag", voiceOn ? kVoiceOn : kVoiceOff);
-    kvPortChecked = 1;
-
-    // The five loads run side by side; each shows its rows two seconds after its own start.
-    for (ListKind list :
-         {ListKind::Pota, ListKind::NetLogger, ListKind::Sota, ListKind::Nets, ListKind::MW})
-        startLoad(list);
-}
-
-void SerialPortDemoController::go(QObject* sender) {
-    switch (ui::tagOf(sender)) {
-    case kTagWebPage:
-        showHelp(sender);
-        break;
-    case kTagConditions:
-        m_funkAfterConditions = true;
-        fetchBandConditions();
-        break;
-    case kTagPota:
-        m_funkAfterLoad.insert(ListKind::Pota);
-        loadPotaSpots();
-        break;
-    case kTagNetLogger:
-        m_funkAfterLoad.insert(ListKind::NetLogger);
-        loadNetLoggerNets();
-        break;
-    case kTagSota:
-        m_funkAfterLoad.insert(ListKind::Sota);
-        loadSotaSpots();
-        break;
-    case kTagNets:
-        m_funkAfterLoad.insert(ListKind::Nets);
-        loadNetsDirectory();
-        break;
-    default:
-        break;
-    }
-}
-
-void SerialPortDemoController::showHelp(QObject*) {
-    if (m_platform.browser)
-        m_platform.browser->open(conditions::productPageUrl(m_platform.hosts.maker));
-}
-
-void SerialPortDemoController::goMainMenu(QObject* sender) {
-    QSettings* settings = m_platform.settings;
-    const auto store = [settings](const char* key, const char* value) {
-        if (settings)
-            settings->setValue(QLatin1String(key), QString::fromLatin1(value));
-    };
-    switch (ui::tagOf(sender)) {
-    case kVoiceOn:
-        kvVoiceGuide = QStringLiteral("0");
-        sender->setProperty("tag", kVoiceOff);
-        store("voice", "0");
-        m_window.menuItemPreferencesVoice->setChecked(false);
-        break;
-    case kVoiceOff:
-        kvVoiceGuide = QStringLiteral("1");
-        sender->setProperty("tag", kVoiceOn);
-        store("voice", "1");
-        m_window.menuItemPreferencesVoice->setChecked(true);
-        break;
-    case kSoundsOn:
-        kvSounds = QStringLiteral("0");
-        sender->setProperty("tag", kSoundsOff);
-        store("sounds", "0");
-        m_window.menuItemPreferencesSounds->setChecked(false);
-        break;
-    case kSoundsOff:
-        kvSounds = QStringLiteral("1");
-        sender->setProperty("tag", kSoundsOn);
-        store("sounds", "1");
-        m_window.menuItemPreferencesSounds->setChecked(true);
-        break;
-    default:
-        break;
-    }
-}
-
-void SerialPortDemoController::announce(const QString& text) {
-    if (kvVoiceGuide != QLatin1String("1") || !m_platform.speech)
-        return;
-    m_platform.speech->say(text);
-}
-
-void SerialPortDemoController::maybeRunVersionCheck() {
-    if (m_versionChecked || !m_versionAnswered || !m_restorePauseOver)
-        return;
-    m_versionChecked = true;
-    versionCheck();
-}
-
-void SerialPortDemoController::versionCheck() {
-    const auto alert = conditions::updateAlert(kvVersion, kvNewestVersion);
-    if (alert && m_platform.prompter) {
-        m_platform.prompter->showUpdateAlert(*alert, [this](bool download) {
-            if (download && m_platform.browser)
-                m_platform.browser->open(conditions::installerUrl(m_platform.hosts.maker));
-        });
-    }
-    emit versionChecked();
-}
-
-const feeds::Rows& SerialPortDemoController::rows(ListKind list) const {
-    return const_cast<SerialPortDemoController*>(this)->rowsRef(list);
-}
-
-feeds::Rows& SerialPortDemoController::rowsRef(ListKind list) {
-    switch (list) {
-    case ListKind::Pota:
-        return kvPotaArray;
-    case ListKind::Sota:
-        return kvSotaArray;
-    case ListKind::NetLogger:
-        return kvNetLoggerArray;
-    case ListKind::Nets:
-        return kvNetsArray;
-    case ListKind::MW:
-        break;
-    }
-    return kvMWArray;
-}
-
-ui::RowTableModel* SerialPortDemoController::model(ListKind list) const {
-    return m_models[index(list)];
 }
 
 } // namespace app

@@ -10,7 +10,7 @@ class QTableView;
 
 namespace app {
 
-// The window's controls the controller reads and writes.
+// The window's controls the binding reads and writes.
 struct WindowControls {
     QTabWidget* mainTab = nullptr;
     QComboBox* RadioPopUpButton = nullptr;
@@ -37,6 +37,20 @@ struct WindowControls {
     QLabel* night1210Field = nullptr;
     QAction* menuItemPreferencesVoice = nullptr;
     QAction* menuItemPreferencesSounds = nullptr;
+    QAction* actionOperatorKey = nullptr;
+    // Refresh commands: menu items and the buttons on the tabs and the conditions panel.
+    QAction* actionRefreshConditions = nullptr;
+    QAction* actionRefreshPota = nullptr;
+    QAction* actionRefreshNetLogger = nullptr;
+    QAction* actionRefreshSota = nullptr;
+    QAction* actionRefreshNets = nullptr;
+    QPushButton* bandRefresh = nullptr;
+    QPushButton* potaTabRefresh = nullptr;
+    QPushButton* sotaTabRefresh = nullptr;
+    QPushButton* netLoggerTabRefresh = nullptr;
+    QPushButton* netsTabRefresh = nullptr;
+    QAction* actionHelp = nullptr;
+    QAction* actionWebPage = nullptr;
 };
 
 } // namespace app

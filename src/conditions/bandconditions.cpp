@@ -126,16 +126,16 @@ PanelView panelView(const std::optional<ConditionSlots>& values) {
 ConditionsFetcher::ConditionsFetcher(QNetworkAccessManager* nam, QObject* parent)
     : QObject(parent)
     , m_fetch(nam) {
-    connect(&m_fetch, &feeds::DeadlineFetch::expired, this, &ConditionsFetcher::onExpired);
-    connect(&m_fetch, &feeds::DeadlineFetch::diagnostic, this, &ConditionsFetcher::diagnostic);
+    connect(&m_fetch, &net::DeadlineFetch::expired, this, &ConditionsFetcher::onExpired);
+    connect(&m_fetch, &net::DeadlineFetch::diagnostic, this, &ConditionsFetcher::diagnostic);
 }
 
 void ConditionsFetcher::start(const QUrl& solarBase) {
-    m_fetch.start(feeds::makeRequest(feeds::serviceUrl(solarBase, kPath),
-                                     feeds::CachePolicy::Default, feeds::kFeedTimeoutMs));
+    m_fetch.start(net::makeRequest(core::serviceUrl(solarBase, kPath),
+                                     net::CachePolicy::Default, net::kFeedTimeoutMs));
 }
 
-void ConditionsFetcher::onExpired(const feeds::FetchResult& result) {
+void ConditionsFetcher::onExpired(const net::FetchResult& result) {
     std::optional<ConditionSlots> values;
     // An error page or a cut-off transfer is not a solar report: its lines would be read as
     // conditions.

@@ -1,6 +1,7 @@
 #pragma once
 
-#include "feeds/http.h"
+#include "net/http.h"
+#include "core/servicehosts.h"
 
 #include <QByteArray>
 #include <QList>
@@ -81,9 +82,9 @@ signals:
     void diagnostic(const QString& line);
 
 private:
-    void onExpired(const feeds::FetchResult& result);
+    void onExpired(const net::FetchResult& result);
 
-    feeds::DeadlineFetch m_fetch;
+    net::DeadlineFetch m_fetch;
 };
 
 } // namespace conditions

@@ -1,7 +1,7 @@
 #include "conditions/updatenotice.h"
 
-#include "feeds/http.h"
-#include "feeds/servicehosts.h"
+#include "net/http.h"
+#include "core/servicehosts.h"
 
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
@@ -46,11 +46,11 @@ std::optional<UpdateAlert> updateAlert(const QString& kvVersion, const QString& 
 }
 
 QUrl installerUrl(const QUrl& makerBase) {
-    return feeds::serviceUrl(makerBase, QStringLiteral("/bandhopper/Installer.dmg"));
+    return core::serviceUrl(makerBase, QStringLiteral("/bandhopper/Installer.dmg"));
 }
 
 QUrl productPageUrl(const QUrl& makerBase) {
-    return feeds::serviceUrl(makerBase, QStringLiteral("/bandhopper/"));
+    return core::serviceUrl(makerBase, QStringLiteral("/bandhopper/"));
 }
 
 VersionFetcher::VersionFetcher(QNetworkAccessManager* nam, QObject* parent)
@@ -63,9 +63,9 @@ VersionFetcher::~VersionFetcher() {
 
 void VersionFetcher::start(const QUrl& makerBase) {
     abandon();
-    const QUrl url = feeds::serviceUrl(makerBase, QStringLiteral("/bandhopper/version.txt"));
+    const QUrl url = core::serviceUrl(makerBase, QStringLiteral("/bandhopper/version.txt"));
     QNetworkReply* reply =
-        m_nam->get(feeds::makeRequest(url, feeds::CachePolicy::Default, kVersionTimeoutMs));
+        m_nam->get(net::makeRequest(url, net::CachePolicy::Default, kVersionTimeoutMs));
     m_reply = reply;
     connect(reply, &QNetworkReply::downloadProgress, this, [reply](qint64 received, qint64) {
         if (received > kMaxVersionBytes)

@@ -1,10 +1,7 @@
 #include "feeds/spotfeeds.h"
 
-#include "feeds/numbers.h"
-
-#include "feeds/textfeed.h"
-
 #include "feeds/jsonrecords.h"
+#include "feeds/textfeed.h"
 
 #include <QDate>
 #include <QLatin1String>
@@ -20,6 +17,9 @@
 #include <vector>
 
 namespace feeds {
+
+using core::parseFloat32;
+using core::shortestFloatText;
 
 namespace {
 
@@ -191,7 +191,7 @@ qint64 spotAgeMinutes(const QDateTime& time, const QDateTime& now) {
     return ageMinutes(time.toMSecsSinceEpoch(), now.toMSecsSinceEpoch());
 }
 
-ParsedRows parsePotaSpots(const QByteArray& body, const QDateTime& now) {
+Parsed<core::PotaSpot> parsePotaSpots(const QByteArray& body, const QDateTime& now) {
     static const QString kFeed = QStringLiteral("POTA spots");
     enum Key : std::size_t {
         Activator,
@@ -210,7 +210,7 @@ ParsedRows parsePotaSpots(const QByteArray& body, const QDateTime& now) {
         "activator", "frequency", "mode",      "comments",     "name",
         "spotTime",  "latitude",  "longitude", "locationDesc", "reference"};
 
-    ParsedRows parsed;
+    Parsed<core::PotaSpot> parsed;
     std::optional<JsonRecords> records = readSpots(body, kKeys, kFeed, parsed.diagnostics);
     if (!records)
         return parsed;
@@ -218,7 +218,7 @@ ParsedRows parsePotaSpots(const QByteArray& body, const QDateTime& now) {
     const qint64 nowMsecs = now.toMSecsSinceEpoch();
     struct Keyed {
         qint64 age;
-        Row row;
+        core::PotaSpot row;
     };
     std::vector<Keyed> keyed;
     keyed.reserve(records->elements.size());
@@ -249,10 +249,12 @@ ParsedRows parsePotaSpots(const QByteArray& body, const QDateTime& now) {
         const std::optional<qint64> time = spotTimeMsecs(spotTime);
         // A time that does not parse leaves the age empty, which sorts like a non-number.
         const qint64 age = time ? ageMinutes(*time, nowMsecs) : kNotANumberKey;
-        keyed.push_back({age, Row{std::move(activator), std::move(frequency), std::move(mode),
-                                  std::move(comments), std::move(name), ageText(time, nowMsecs),
-                                  shortestFloatText(latitude), shortestFloatText(longitude),
-                                  std::move(locationDesc), std::move(reference)}});
+        keyed.push_back({age, core::PotaSpot{std::move(activator), std::move(frequency),
+                                             std::move(mode), std::move(comments),
+                                             std::move(name), ageText(time, nowMsecs),
+                                             shortestFloatText(latitude),
+                                             shortestFloatText(longitude),
+                                             std::move(locationDesc), std::move(reference)}});
     }
 
     std::stable_sort(keyed.begin(), keyed.end(),
@@ -263,7 +265,7 @@ ParsedRows parsePotaSpots(const QByteArray& body, const QDateTime& now) {
     return parsed;
 }
 
-ParsedRows parseSotaSpots(const QByteArray& body, const QDateTime& now) {
+Parsed<core::SotaSpot> parseSotaSpots(const QByteArray& body, const QDateTime& now) {
     static const QString kFeed = QStringLiteral("SOTA spots");
     static const QString kBlank = QStringLiteral(" ");
     enum Key : std::size_t {
@@ -281,7 +283,7 @@ ParsedRows parseSotaSpots(const QByteArray& body, const QDateTime& now) {
         "timeStamp", "comments", "activatorCallsign", "activatorName",
         "frequency", "mode",     "summitCode",        "summitDetails"};
 
-    ParsedRows parsed;
+    Parsed<core::SotaSpot> parsed;
     std::optional<JsonRecords> records = readSpots(body, kKeys, kFeed, parsed.diagnostics);
     if (!records)
         return parsed;
@@ -323,11 +325,13 @@ ParsedRows parseSotaSpots(const QByteArray& body, const QDateTime& now) {
         // "Name, 1246m, 8 points"
         const QStringList details = summitDetails.split(u',', Qt::SkipEmptyParts);
         const bool split = details.size() >= 3;
-        parsed.rows.append(Row{std::move(activatorCallsign), std::move(activatorName),
-                               std::move(frequency), std::move(mode), comments.value_or(kBlank),
-                               std::move(summitCode), split ? details[0] : summitDetails,
-                               split ? details[1].trimmed() : kBlank,
-                               split ? details[2].trimmed() : kBlank, ageText(time, nowMsecs)});
+        parsed.rows.append(core::SotaSpot{std::move(activatorCallsign), std::move(activatorName),
+                                          std::move(frequency), std::move(mode),
+                                          comments.value_or(kBlank), std::move(summitCode),
+                                          split ? details[0] : summitDetails,
+                                          split ? details[1].trimmed() : kBlank,
+                                          split ? details[2].trimmed() : kBlank,
+                                          ageText(time, nowMsecs)});
     }
     return parsed;
 }

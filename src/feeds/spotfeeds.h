@@ -1,7 +1,7 @@
 #pragma once
 
-#include "feeds/numbers.h"
-#include "feeds/rows.h"
+#include "core/numbers.h"
+#include "core/rows.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -12,17 +12,17 @@
 
 namespace feeds {
 
-struct ParsedRows {
-    Rows rows;
+template <class Row> struct Parsed {
+    QList<Row> rows;
     QStringList diagnostics; // one line each, for standard output
 };
 
 // POTA activator spots: one row per spot whose comments do not mention QRT, freshest first.
 // A spot that breaks the record is skipped alone with a diagnostic line; the others stay.
-ParsedRows parsePotaSpots(const QByteArray& body, const QDateTime& now);
+Parsed<core::PotaSpot> parsePotaSpots(const QByteArray& body, const QDateTime& now);
 
 // SOTA spots from 2 MHz up to (not including) 70 MHz, in reply order.
-ParsedRows parseSotaSpots(const QByteArray& body, const QDateTime& now);
+Parsed<core::SotaSpot> parseSotaSpots(const QByteArray& body, const QDateTime& now);
 
 // "yyyy-MM-ddTHH:mm:ss" in UTC with exactly two digits per field (four for the year); a
 // trailing "Z" is accepted. Anything else is rejected.

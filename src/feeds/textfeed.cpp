@@ -26,8 +26,11 @@ const QString kFrequencyCharacters = QStringLiteral("0123456789.");
 
 // One list of values per tag, filled line by line; positions of different lists relate only
 // through the order of the lines, and rows pair them position by position.
+template <std::size_t N> using TagValues = std::array<QString, N>;
+
+// Rows of values, one value per tag in the order of the tags.
 template <std::size_t N>
-Rows pairTagValues(const QString& text, const std::array<QStringView, N>& tags,
+QList<TagValues<N>> pairTagValues(const QString& text, const std::array<QStringView, N>& tags,
                    qsizetype frequencyIndex) {
     std::array<QString, N> opens;
     std::array<QString, N> closes;
@@ -51,13 +54,12 @@ Rows pairTagValues(const QString& text, const std::array<QStringView, N>& tags,
     qsizetype complete = std::numeric_limits<qsizetype>::max();
     for (const QStringList& list : lists)
         complete = std::min(complete, list.size());
-    Rows rows;
+    QList<TagValues<N>> rows;
     rows.reserve(complete);
     for (qsizetype i = 0; i < complete; ++i) {
-        Row row;
-        row.reserve(qsizetype(N));
-        for (const QStringList& list : lists)
-            row.append(list[i]);
+        TagValues<N> row;
+        for (std::size_t t = 0; t < N; ++t)
+            row[t] = lists[t][i];
         rows.append(std::move(row));
     }
     return rows;
@@ -84,10 +86,10 @@ QString decodeFeedText(const QByteArray& body) {
     return QString::fromUtf8(body);
 }
 
-Rows parseNetLoggerNets(const QString& text) {
+QList<core::NetLoggerNet> parseNetLoggerNets(const QString& text) {
     static constexpr std::array<QStringView, 4> kTags = {u"NetName", u"Frequency", u"Mode",
                                                          u"SubscriberCount"};
-    const Rows all = pairTagValues(text, kTags, 1);
+    const auto all = pairTagValues(text, kTags, 1);
 
     struct Keyed {
         qint64 count;
@@ -96,27 +98,35 @@ Rows parseNetLoggerNets(const QString& text) {
     std::vector<Keyed> keyed;
     for (qsizetype i = 0; i < all.size(); ++i)
         if (all[i][2] == u"SSB")
-            keyed.push_back({parseWholeNumber(all[i][3]).value_or(kNotANumberKey), i});
+            keyed.push_back({core::parseWholeNumber(all[i][3]).value_or(kNotANumberKey), i});
     std::stable_sort(keyed.begin(), keyed.end(),
                      [](const Keyed& a, const Keyed& b) { return a.count > b.count; });
 
-    Rows rows;
+    QList<core::NetLoggerNet> rows;
     rows.reserve(qsizetype(keyed.size()));
-    for (const Keyed& k : keyed)
-        rows.append(all[k.index]);
+    for (const Keyed& k : keyed) {
+        const auto& v = all[k.index];
+        rows.append({v[0], v[1], v[2], v[3]});
+    }
     return rows;
 }
 
-Rows parseNetsDirectory(const QString& text) {
+QList<core::DirectoryNet> parseNetsDirectory(const QString& text) {
     static constexpr std::array<QStringView, 7> kTags = {u"NetName", u"Frequency", u"UTC",  u"Mode",
                                                          u"URL",     u"Confirmed", u"NetID"};
-    return pairTagValues(text, kTags, 1);
+    QList<core::DirectoryNet> rows;
+    for (const auto& v : pairTagValues(text, kTags, 1))
+        rows.append({v[0], v[1], v[2], v[3], v[4], v[5], v[6]});
+    return rows;
 }
 
-Rows parseMWStations(const QString& text) {
+QList<core::MwStation> parseMWStations(const QString& text) {
     static constexpr std::array<QStringView, 5> kTags = {u"Station", u"Frequency", u"City",
                                                          u"Power", u"URL"};
-    return pairTagValues(text, kTags, 1);
+    QList<core::MwStation> rows;
+    for (const auto& v : pairTagValues(text, kTags, 1))
+        rows.append({v[0], v[1], v[2], v[3], v[4]});
+    return rows;
 }
 
 } // namespace feeds

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "feeds/numbers.h"
-#include "feeds/rows.h"
+#include "core/numbers.h"
+#include "core/rows.h"
 
 #include <QByteArray>
 #include <QString>
@@ -28,10 +28,10 @@ QString decodeFeedText(const QByteArray& body);
 constexpr qint64 kNotANumberKey = 99999999;
 
 // Active SSB nets, most subscribers first (rows whose count is not a number come first).
-Rows parseNetLoggerNets(const QString& text);
+QList<core::NetLoggerNet> parseNetLoggerNets(const QString& text);
 // The nets directory in reply order.
-Rows parseNetsDirectory(const QString& text);
+QList<core::DirectoryNet> parseNetsDirectory(const QString& text);
 // Medium-wave stations in reply order.
-Rows parseMWStations(const QString& text);
+QList<core::MwStation> parseMWStations(const QString& text);
 
 } // namespace feeds

@@ -1,13 +1,12 @@
 #include "nets/netconfirm.h"
 
-#include "feeds/http.h"
-#include "feeds/servicehosts.h"
+#include "net/http.h"
+#include "core/servicehosts.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
-#include <QTimer>
 
 namespace nets {
 
@@ -28,8 +27,8 @@ QByteArray confirmBody(const QString& key, const QString& netId, bool confirm) {
 
 QNetworkRequest confirmRequest(const QUrl& makerBase) {
     QNetworkRequest request =
-        feeds::makeRequest(feeds::serviceUrl(makerBase, QStringLiteral("/netconf.php")),
-                           feeds::CachePolicy::AlwaysNetwork, kConfirmTimeoutMs);
+        net::makeRequest(core::serviceUrl(makerBase, QStringLiteral("/netconf.php")),
+                           net::CachePolicy::AlwaysNetwork, kConfirmTimeoutMs);
     // The service expects this exact spelling (capital A); a raw header goes out byte for byte.
     request.setRawHeader("Content-Type", "Application/json");
     return request;
@@ -47,15 +46,17 @@ NetConfirmer::NetConfirmer(QNetworkAccessManager* nam, QObject* parent)
     : QObject(parent)
     , m_nam(nam) {}
 
-void NetConfirmer::send(const QUrl& makerBase, const QString& key, const QString& netId,
+bool NetConfirmer::send(const QUrl& makerBase, const QString& key, const QString& netId,
                         bool confirm, const QString& netName) {
     const QNetworkRequest request = confirmRequest(makerBase);
-    if (!request.url().isValid() || request.url().host().isEmpty()) {
-        // Answer later, like a network failure, so callers see one shape of outcome.
-        QTimer::singleShot(0, this, [this, confirm, netName] {
-            fail(confirm, netName, QStringLiteral("invalid address"));
-        });
-        return;
+    const QUrl& url = request.url();
+    if (!url.isValid() || url.host().isEmpty() ||
+        (url.scheme() != u"http" && url.scheme() != u"https")) {
+        emit diagnostic(QStringLiteral("net %1 not sent for %2: \"%3\" is not a web address")
+                            .arg(confirm ? QStringLiteral("confirmation")
+                                         : QStringLiteral("retraction"),
+                                 netName, makerBase.toString()));
+        return false;
     }
     QNetworkReply* reply = m_nam->post(request, confirmBody(key, netId, confirm));
     // The reply body means nothing here; drain it so a large one never piles up in memory.
@@ -63,6 +64,7 @@ void NetConfirmer::send(const QUrl& makerBase, const QString& key, const QString
             [reply] { reply->skip(reply->bytesAvailable()); });
     connect(reply, &QNetworkReply::finished, this,
             [this, reply, confirm, netName] { onFinished(reply, confirm, netName); });
+    return true;
 }
 
 void NetConfirmer::onFinished(QNetworkReply* reply, bool confirm, const QString& netName) {

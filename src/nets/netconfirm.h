@@ -28,11 +28,14 @@ class NetConfirmer : public QObject {
 public:
     explicit NetConfirmer(QNetworkAccessManager* nam, QObject* parent = nullptr);
 
-    void send(const QUrl& makerBase, const QString& key, const QString& netId, bool confirm,
+    // False, with one diagnostic line and nothing sent, when the address is not a web address:
+    // there is then no outcome to announce.
+    bool send(const QUrl& makerBase, const QString& key, const QString& netId, bool confirm,
               const QString& netName);
 
 signals:
-    // Once per send(): success is an HTTP 2xx answer; anything else fails with one diagnostic.
+    // Once per send() that went out: success is an HTTP 2xx answer; anything else fails with one
+    // diagnostic.
     void finished(bool succeeded, const QString& announcement);
     void diagnostic(const QString& line);
 

@@ -1,6 +1,8 @@
 #include "nets/operatorkey.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSettings>
 
 #ifdef BH_HAVE_KEYCHAIN
@@ -8,6 +10,10 @@
 #endif
 
 #include <memory>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace nets {
 
@@ -180,12 +186,26 @@ QString OperatorKeyStore::settingsKey() const {
 void OperatorKeyStore::writeSettings() {
     if (!m_settings)
         return;
+    // Restricted before the key goes in: the settings are rewritten through a new file that
+    // takes the old one's permissions, so the key is never readable by others, not even briefly.
+    prepareOwnerOnlyFile(m_settings->fileName());
     if (m_key.isEmpty())
         m_settings->remove(kKeyName);
     else
         m_settings->setValue(kKeyName, m_key);
     m_settings->sync();
     restrictPermissions();
+}
+
+bool prepareOwnerOnlyFile(const QString& fileName) {
+    QDir().mkpath(QFileInfo(fileName).absolutePath());
+    const QByteArray path = QFile::encodeName(fileName);
+    const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return false;
+    const bool restricted = ::fchmod(fd, 0600) == 0;
+    ::close(fd);
+    return restricted;
 }
 
 void OperatorKeyStore::restrictPermissions() {

@@ -13,6 +13,10 @@ class Job;
 
 namespace nets {
 
+// Makes sure `fileName` exists and is readable and writable by its owner only, before anything
+// secret is written to it. False when that cannot be done.
+bool prepareOwnerOnlyFile(const QString& fileName);
+
 // Keeps the operator key, an opaque text that identifies the operator to the maker's service, in
 // the desktop keychain (service "Bandhopper", key "operatorKey"). Where no keychain service
 // answers, the key goes to the given settings under "operatorKey" and the settings file is made

@@ -1,42 +1,60 @@
 #include "tuning/catencoding.h"
 
-#include <algorithm>
 #include <array>
-#include <charconv>
 #include <cmath>
-#include <limits>
-#include <string>
-#include <system_error>
 
 namespace tuning {
+
+using core::parseFloat32;
+using core::shortestFloatText;
 
 namespace {
 
 constexpr qint64 kTenMegahertz = 10'000'000;
 constexpr qint64 kOneMegahertz = 1'000'000;
+constexpr char kController = char(0xE0);
 
-QString frame(const QString& kvIC, const QString& body) {
-    return QStringLiteral("FEFE") + kvIC + QStringLiteral("E0") + body + QStringLiteral("FD");
+// CI-V frame: FE FE, the radio's address, our controller address E0, the body, FD.
+QByteArray frame(const QString& kvIC, QByteArrayView body) {
+    QByteArray bytes("\xFE\xFE", 2);
+    bytes += hexTextToBytes(kvIC).left(1);
+    bytes += kController;
+    bytes += body;
+    bytes += char(0xFD);
+    return bytes;
 }
 
-// The data bytes carry the digit pairs least significant first; the fifth byte (1 GHz and
-// 100 MHz digits) is always 00 because the eight digits stop at 10 MHz.
-QString frequencyFrame(const QString& kvIC, const QString& eightDigits) {
-    return QStringLiteral("FEFE") + kvIC + QStringLiteral("E005") + eightDigits.mid(6, 2) +
-           eightDigits.mid(4, 2) + eightDigits.mid(2, 2) + eightDigits.mid(0, 2) +
-           QStringLiteral("00FD");
+// The eight decimal digits as packed decimal, least significant pair first; the fifth byte
+// (1 GHz and 100 MHz digits) is always 00 because the eight digits stop at 10 MHz.
+QByteArray frequencyFrame(const QString& kvIC, const QString& eightDigits) {
+    QByteArray body(1, char(0x05));
+    for (qsizetype pair = 6; pair >= 0; pair -= 2)
+        body += char((eightDigits[pair].unicode() - u'0') * 16 +
+                     (eightDigits[pair + 1].unicode() - u'0'));
+    body += char(0x00);
+    return frame(kvIC, body);
 }
 
-QString modeFrame(const QString& kvIC, const QString& modeByte) {
-    return frame(kvIC, QStringLiteral("06") + modeByte);
+QByteArray modeFrame(const QString& kvIC, quint8 modeByte) {
+    const char body[] = {0x06, char(modeByte)};
+    return frame(kvIC, QByteArrayView(body, 2));
 }
 
-QString dataModeFrame(const QString& kvIC, bool dataOn) {
-    return frame(kvIC, dataOn ? QStringLiteral("1A060101") : QStringLiteral("1A060000"));
+QByteArray dataModeFrame(const QString& kvIC, bool dataOn) {
+    const char on = dataOn ? 0x01 : 0x00;
+    const char body[] = {0x1A, 0x06, on, on};
+    return frame(kvIC, QByteArrayView(body, 4));
+}
+
+bool isDecimal(const QString& digits) {
+    for (const QChar c : digits)
+        if (c < u'0' || c > u'9')
+            return false;
+    return true;
 }
 
 struct ModeChoice {
-    QString icomModeByte;
+    quint8 icomModeByte = 0x00;
     bool dataMode = false;
     QString yaesuCommands;
 };
@@ -44,27 +62,27 @@ struct ModeChoice {
 // The mode texts are compared whole and case-sensitively; anything unrecognised falls back to
 // the sideband of the frequency on Icom and to no mode command on Yaesu.
 ModeChoice chooseMode(ListKind list, const QString& mode, bool upper) {
-    ModeChoice choice{upper ? QStringLiteral("01") : QStringLiteral("00"), false, QString()};
-    if (mode == QLatin1String("CW")) {
-        choice.icomModeByte = QStringLiteral("03");
+    ModeChoice choice{quint8(upper ? 0x01 : 0x00), false, QString()};
+    if (mode == u"CW") {
+        choice.icomModeByte = 0x03;
         choice.yaesuCommands = upper ? QStringLiteral("MD03;SF1H;") : QStringLiteral("MD07;SF1H;");
-    } else if (mode == QLatin1String("FT8") || mode == QLatin1String("FT4")) {
-        choice.icomModeByte = QStringLiteral("01");
+    } else if (mode == u"FT8" || mode == u"FT4") {
+        choice.icomModeByte = 0x01;
         choice.dataMode = true;
         choice.yaesuCommands = QStringLiteral("MD02;SF1E;");
-    } else if (mode == QLatin1String("DATA") && list != ListKind::Pota) {
+    } else if (mode == u"DATA" && list != ListKind::Pota) {
         // Icom only: a Yaesu radio gets no mode command for DATA rows.
-        choice.icomModeByte = QStringLiteral("01");
+        choice.icomModeByte = 0x01;
         choice.dataMode = true;
-    } else if (mode == QLatin1String("SSB")) {
+    } else if (mode == u"SSB") {
         // The nets directory names sidebands explicitly, so its SSB rows leave the Yaesu mode as
         // is.
         if (list != ListKind::Nets)
             choice.yaesuCommands =
                 upper ? QStringLiteral("MD02;SF1E;") : QStringLiteral("MD01;SF1E;");
-    } else if (list == ListKind::Nets && mode == QLatin1String("LSB")) {
+    } else if (list == ListKind::Nets && mode == u"LSB") {
         choice.yaesuCommands = QStringLiteral("MD01;");
-    } else if (list == ListKind::Nets && mode == QLatin1String("USB")) {
+    } else if (list == ListKind::Nets && mode == u"USB") {
         choice.yaesuCommands = QStringLiteral("MD02;");
     }
     return choice;
@@ -78,25 +96,24 @@ TuneCommands refusal(Family family, const QString& frequencyText) {
     return out;
 }
 
-void setIcomFrames(TuneCommands& out, const QStringList& frames) {
-    out.frames = frames;
-    out.cmd = frames.last();
+void setIcomFrames(TuneCommands& out, const QString& kvIC, const QString& eightDigits,
+                   const ModeChoice& choice) {
+    out.writes = {frequencyFrame(kvIC, eightDigits), modeFrame(kvIC, choice.icomModeByte),
+                  dataModeFrame(kvIC, choice.dataMode)};
+    out.hertz = eightDigits.toLongLong();
 }
 
-void setYaesuText(TuneCommands& out, const QString& text) {
-    out.frames = QStringList{text};
-    out.cmd = text;
-}
-
-// The digit texts of this list are built from the shortest text of the float in megahertz
-// (the feed's frequency is free-form), so they are checked against the value they claim to
-// represent: a misplaced point or a value outside 1 to 100 MHz would tune somewhere else.
+// Whether the digits, read as hertz, stand for `megahertz` to within 10 Hz.
 bool representsMegahertz(const QString& digits, float megahertz) {
     bool ok = false;
     const qint64 hertz = digits.toLongLong(&ok);
     return ok && std::abs(double(hertz) - double(megahertz) * 1e6) <= 10.0;
 }
 
+// NetLogger frequencies are free-form text, and the digits are built from the shortest text of
+// a float rather than from the hertz value. Where that text does not have the length the frame
+// or command needs, or stands for another frequency (a float product with decimals, 10.100 MHz
+// times 100000, gives nine digits), the hertz value rounded to the nearest hertz takes its place.
 TuneCommands composeNetLogger(const TuneInput& in, Family family) {
     const std::optional<float> value = parseFloat32(in.frequencyText);
     if (!value || !std::isfinite(*value))
@@ -105,34 +122,31 @@ TuneCommands composeNetLogger(const TuneInput& in, Family family) {
     const float megahertz = *value > 70.0f ? *value / 1000.0f : *value;
     if (!(megahertz >= 1.0f && megahertz < 100.0f))
         return refusal(family, in.frequencyText);
+    const qint64 rounded = std::llround(double(megahertz) * 1e6);
 
     TuneCommands out;
     out.family = family;
     if (family == Family::Icom) {
-        // The shortest text of F*100000 has one decimal for any whole-hertz value, so removing
-        // the point leaves the hertz digits.
-        const float scaled = megahertz * 100000.0f;
-        const QString digits = shortestFloatText(scaled).remove(QLatin1Char('.'));
-        bool ok = false;
-        const qint64 hertz = digits.toLongLong(&ok);
-        const bool upper = ok && hertz >= kTenMegahertz;
-        const QString eightDigits = upper ? digits : QStringLiteral("0") + digits;
-        if (eightDigits.size() != 8 || !representsMegahertz(digits, megahertz))
-            return refusal(family, in.frequencyText);
-        const ModeChoice choice = chooseMode(ListKind::NetLogger, in.modeText, upper);
-        setIcomFrames(out, {frequencyFrame(in.kvIC, eightDigits),
-                            modeFrame(in.kvIC, choice.icomModeByte),
-                            dataModeFrame(in.kvIC, choice.dataMode)});
+        QString digits = shortestFloatText(megahertz * 100000.0f).remove(u'.');
+        bool upper = isDecimal(digits) && digits.toLongLong() >= kTenMegahertz;
+        QString eightDigits = upper ? digits : u'0' + digits;
+        if (eightDigits.size() != 8 || !isDecimal(eightDigits) ||
+            !representsMegahertz(digits, megahertz)) {
+            upper = rounded >= kTenMegahertz;
+            eightDigits = (upper ? QString() : QStringLiteral("0")) + QString::number(rounded);
+        }
+        setIcomFrames(out, in.kvIC, eightDigits, chooseMode(ListKind::NetLogger, in.modeText, upper));
     } else {
         const bool upper = megahertz >= 10.0f;
-        const QString digits = shortestFloatText(megahertz)
-                                   .remove(QLatin1Char('.'))
-                                   .leftJustified(upper ? 8 : 7, QLatin1Char('0'), true);
+        QString digits = shortestFloatText(megahertz)
+                             .remove(u'.')
+                             .leftJustified(upper ? 8 : 7, u'0', true);
         if (!representsMegahertz(digits, megahertz))
-            return refusal(family, in.frequencyText);
-        const QString command = upper ? QStringLiteral("MD02;F") + in.kvAorB + QStringLiteral("0")
+            digits = QString::number(rounded).rightJustified(upper ? 8 : 7, u'0');
+        const QString command = upper ? QStringLiteral("MD02;F") + in.kvAorB + u'0'
                                       : QStringLiteral("MD01;F") + in.kvAorB + QStringLiteral("00");
-        setYaesuText(out, command + digits + QStringLiteral(";SS0640000;SS0560000;"));
+        out.writes = {(command + digits + QStringLiteral(";SS0640000;SS0560000;")).toUtf8()};
+        out.hertz = digits.toLongLong();
     }
     out.announcement = in.spokenText;
     return out;
@@ -142,31 +156,42 @@ TuneCommands composeMW(const TuneInput& in, Family family, qint64 hertz) {
     const QString decimal = QString::number(hertz);
     TuneCommands out;
     out.family = family;
+    out.hertz = hertz;
     if (family == Family::Icom) {
         const QString eightDigits =
             (hertz >= kOneMegahertz ? QStringLiteral("0") : QStringLiteral("00")) + decimal;
         if (eightDigits.size() != 8)
             return refusal(family, in.frequencyText);
-        setIcomFrames(
-            out, {frequencyFrame(in.kvIC, eightDigits), modeFrame(in.kvIC, QStringLiteral("02"))});
+        out.writes = {frequencyFrame(in.kvIC, eightDigits), modeFrame(in.kvIC, 0x02)};
         out.diagnostics << decimal;
     } else {
         const QString nineDigits =
             (hertz < kOneMegahertz ? QStringLiteral("000") : QStringLiteral("00")) + decimal;
         if (nineDigits.size() != 9)
             return refusal(family, in.frequencyText);
-        setYaesuText(out, QStringLiteral("MD05;F") + in.kvAorB + nineDigits +
-                              QStringLiteral(";SS0640000;"));
-        out.diagnostics << decimal << out.cmd;
+        out.writes = {(QStringLiteral("MD05;F") + in.kvAorB + nineDigits +
+                       QStringLiteral(";SS0640000;"))
+                          .toUtf8()};
+        out.diagnostics << decimal << out.cmd();
     }
     out.announcement = spellOut(in.spokenText);
     return out;
 }
 
+TuneInput inputOf(ListKind list, const QString& frequency, const QString& mode,
+                  const QString& spoken) {
+    TuneInput in;
+    in.list = list;
+    in.frequencyText = frequency;
+    in.modeText = mode;
+    in.spokenText = spoken;
+    return in;
+}
+
 } // namespace
 
 Family familyFor(const QString& kvRadio) {
-    return kvRadio == QLatin1String("I") ? Family::Icom : Family::Yaesu;
+    return kvRadio == u"I" ? Family::Icom : Family::Yaesu;
 }
 
 QByteArray hexTextToBytes(QStringView hex) {
@@ -189,7 +214,7 @@ QString spellOut(const QString& text) {
     out.reserve(text.size() * 2);
     for (qsizetype i = 0; i < text.size(); ++i) {
         if (!out.isEmpty())
-            out += QLatin1Char(' ');
+            out += u' ';
         out += text[i];
         if (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate())
             out += text[++i];
@@ -209,12 +234,30 @@ std::optional<qint64> textToHertz(QStringView text, float scale) {
     return static_cast<qint64>(product);
 }
 
-QList<QByteArray> TuneCommands::writes() const {
-    QList<QByteArray> out;
-    out.reserve(frames.size());
-    for (const QString& frame : frames)
-        out << (family == Family::Icom ? hexTextToBytes(frame) : frame.toUtf8());
-    return out;
+TuneInput tuneInput(const core::PotaSpot& row) {
+    return inputOf(ListKind::Pota, row.frequency, row.mode, row.parkName);
+}
+TuneInput tuneInput(const core::SotaSpot& row) {
+    return inputOf(ListKind::Sota, row.frequency, row.mode, row.summitName);
+}
+TuneInput tuneInput(const core::NetLoggerNet& row) {
+    return inputOf(ListKind::NetLogger, row.frequency, row.mode, row.name);
+}
+TuneInput tuneInput(const core::DirectoryNet& row) {
+    return inputOf(ListKind::Nets, row.frequency, row.mode, row.name);
+}
+TuneInput tuneInput(const core::MwStation& row) {
+    return inputOf(ListKind::MW, row.frequency, QString(), row.call);
+}
+
+QString TuneCommands::printed(qsizetype write) const {
+    const QByteArray& bytes = writes.at(write);
+    return family == Family::Icom ? QString::fromLatin1(bytes.toHex().toUpper())
+                                  : QString::fromUtf8(bytes);
+}
+
+QString TuneCommands::cmd() const {
+    return writes.isEmpty() ? QString() : printed(writes.size() - 1);
 }
 
 TuneCommands composeTune(const TuneInput& in) {
@@ -239,59 +282,19 @@ TuneCommands composeTune(const TuneInput& in) {
         const QString eightDigits = (upper ? QString() : QStringLiteral("0")) + decimal;
         if (eightDigits.size() != 8)
             return refusal(family, in.frequencyText);
-        setIcomFrames(out, {frequencyFrame(in.kvIC, eightDigits),
-                            modeFrame(in.kvIC, choice.icomModeByte),
-                            dataModeFrame(in.kvIC, choice.dataMode)});
+        setIcomFrames(out, in.kvIC, eightDigits, choice);
     } else {
         const QString nineDigits = (upper ? QStringLiteral("0") : QStringLiteral("00")) + decimal;
         if (nineDigits.size() != 9)
             return refusal(family, in.frequencyText);
-        setYaesuText(out, choice.yaesuCommands + QStringLiteral("F") + in.kvAorB + nineDigits +
-                              QStringLiteral(";SS0640000;"));
+        out.writes = {(choice.yaesuCommands + u'F' + in.kvAorB + nineDigits +
+                       QStringLiteral(";SS0640000;"))
+                          .toUtf8()};
+        out.hertz = *hertz;
     }
-    out.diagnostics << out.cmd;
+    out.diagnostics << out.cmd();
     out.announcement = in.spokenText;
     return out;
-}
-
-std::optional<TuneInput> tuneInputFromRow(ListKind list, const feeds::Row& row,
-                                          const QString& kvRadio, const QString& kvIC,
-                                          const QString& kvAorB) {
-    struct Columns {
-        int frequency;
-        int mode; // -1: the list has no mode column
-        int spoken;
-    };
-    Columns columns{1, 2, 4};
-    switch (list) {
-    case ListKind::Pota:
-        columns = {1, 2, 4};
-        break;
-    case ListKind::Sota:
-        columns = {2, 3, 6};
-        break;
-    case ListKind::NetLogger:
-        columns = {1, 2, 0};
-        break;
-    case ListKind::Nets:
-        columns = {1, 3, 0};
-        break;
-    case ListKind::MW:
-        columns = {1, -1, 0};
-        break;
-    }
-    const int needed = std::max({columns.frequency, columns.mode, columns.spoken}) + 1;
-    if (row.size() < needed)
-        return std::nullopt;
-    TuneInput in;
-    in.list = list;
-    in.frequencyText = row.at(columns.frequency);
-    in.modeText = columns.mode >= 0 ? row.at(columns.mode) : QString();
-    in.spokenText = row.at(columns.spoken);
-    in.kvRadio = kvRadio;
-    in.kvIC = kvIC;
-    in.kvAorB = kvAorB;
-    return in;
 }
 
 } // namespace tuning

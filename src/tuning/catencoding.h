@@ -1,7 +1,7 @@
 #pragma once
 
-#include "feeds/numbers.h"
-#include "feeds/rows.h"
+#include "core/numbers.h"
+#include "core/rows.h"
 
 #include <QByteArray>
 #include <QList>
@@ -12,21 +12,17 @@
 #include <optional>
 
 // CAT command formats of both radio families and the composition of every list's Tune.
-// Everything here is pure: a Tune is composed as data and the controller only sends,
-// prints and announces what comes back.
+// Everything here is pure: a Tune is composed as data (the bytes each write carries) and the
+// caller only sends, prints and announces what comes back.
 namespace tuning {
 
-using feeds::ListKind;
+using core::ListKind;
 
 enum class Family { Icom, Yaesu };
 
 // Exactly "I" selects Icom; everything else, including the empty text before a radio
 // was chosen, selects Yaesu.
 Family familyFor(const QString& kvRadio);
-
-// The number readings every list shares.
-using feeds::parseFloat32;
-using feeds::shortestFloatText;
 
 // Two hexadecimal characters per byte, either case, no validation (other characters count as
 // whatever the lookup table holds, mostly 0). A trailing odd character is ignored.
@@ -51,27 +47,33 @@ struct TuneInput {
     QString kvAorB = QStringLiteral("A");
 };
 
+// What a Tune reads of each list's row: the frequency and mode columns and the text it speaks.
+// The radio fields are left at their defaults for the caller to fill in.
+TuneInput tuneInput(const core::PotaSpot& row);
+TuneInput tuneInput(const core::SotaSpot& row);
+TuneInput tuneInput(const core::NetLoggerNet& row);
+TuneInput tuneInput(const core::DirectoryNet& row);
+TuneInput tuneInput(const core::MwStation& row);
+
 struct TuneCommands {
     bool refused = false; // nothing to send
     Family family = Family::Yaesu;
-    // Icom: each frame's hexadecimal text in sending order; Yaesu: the whole text as one element.
-    QStringList frames;
-    QString cmd;             // the controller's `cmd` afterwards; "" when refused
+    // One entry per serial write, in sending order: each CI-V frame, or the whole Yaesu text.
+    QList<QByteArray> writes;
+    qint64 hertz = 0;        // the frequency the radio is set to
     QStringList diagnostics; // standard-output lines of this Tune, in order
     QString announcement;    // handed to announce; "" when refused
-    // One entry per serial write.
-    QList<QByteArray> writes() const;
+
+    // A write as people read it: upper-case hexadecimal for a CI-V frame, the text itself for
+    // Yaesu.
+    QString printed(qsizetype write) const;
+    // The last write as printed; "" when refused.
+    QString cmd() const;
 };
 
 // Composes the commands of one Tune. A frequency that cannot be written into the frame or
 // command of the family (not a number, negative, too many or too few digits) refuses the Tune
 // with the single diagnostic "Cannot tune <frequency text>".
 TuneCommands composeTune(const TuneInput& in);
-
-// The input for a Tune of `row` of `list`, or nullopt when the row is too short for the
-// columns the Tune reads.
-std::optional<TuneInput> tuneInputFromRow(ListKind list, const feeds::Row& row,
-                                          const QString& kvRadio, const QString& kvIC,
-                                          const QString& kvAorB);
 
 } // namespace tuning

@@ -1,6 +1,6 @@
 #include "ui/linkdelegate.h"
 
-#include "ui/rowtablemodel.h"
+#include "session/listmodel.h"
 
 #include <QMouseEvent>
 
@@ -8,7 +8,7 @@ namespace ui {
 
 namespace {
 QUrl linkOf(const QModelIndex& index) {
-    return index.data(LinkRole).toUrl();
+    return index.data(session::LinkRole).toUrl();
 }
 } // namespace
 

@@ -1,7 +1,7 @@
 #include "ui/tablebinder.h"
 
 #include "ui/linkdelegate.h"
-#include "ui/rowtablemodel.h"
+#include "session/listmodel.h"
 
 #include <QEvent>
 #include <QHeaderView>
@@ -14,6 +14,9 @@
 
 namespace ui {
 
+using session::CellKind;
+using session::ColumnSpec;
+
 namespace {
 
 constexpr int rowHeight = 27;
@@ -22,17 +25,17 @@ constexpr int kButtonMargin = 20;
 // Rows whose contents size the columns; more only cost time.
 constexpr int kSizingRows = 40;
 
-QString tablePrefix(feeds::ListKind list) {
+QString tablePrefix(core::ListKind list) {
     switch (list) {
-    case feeds::ListKind::Pota:
+    case core::ListKind::Pota:
         return QStringLiteral("potaTable");
-    case feeds::ListKind::Sota:
+    case core::ListKind::Sota:
         return QStringLiteral("sotaTable");
-    case feeds::ListKind::NetLogger:
+    case core::ListKind::NetLogger:
         return QStringLiteral("netLoggerTable");
-    case feeds::ListKind::Nets:
+    case core::ListKind::Nets:
         return QStringLiteral("netsTable");
-    case feeds::ListKind::MW:
+    case core::ListKind::MW:
         return QStringLiteral("mwTable");
     }
     return {};
@@ -59,15 +62,7 @@ bool isButton(CellKind kind) {
 
 } // namespace
 
-int tagOf(const QObject* sender) {
-    if (!sender)
-        return -1;
-    bool ok = false;
-    const int tag = sender->property("tag").toInt(&ok);
-    return ok ? tag : -1;
-}
-
-TableBinder::TableBinder(QTableView* view, RowTableModel* model, QObject* parent)
+TableBinder::TableBinder(QTableView* view, session::ListModel* model, QObject* parent)
     : QObject(parent)
     , m_view(view)
     , m_model(model)
@@ -123,8 +118,22 @@ bool TableBinder::eventFilter(QObject* watched, QEvent* event) {
     return QObject::eventFilter(watched, event);
 }
 
-void TableBinder::onButton(CellKind kind, std::function<void(QObject* sender)> handler) {
+void TableBinder::onButton(CellKind kind, std::function<void(int row)> handler) {
     m_handlers[kind] = std::move(handler);
+}
+
+void TableBinder::setButtonsEnabled(CellKind kind, bool enabled) {
+    m_disabled[kind] = !enabled;
+    if (!m_view || !m_model)
+        return;
+    const QList<ColumnSpec>& columns = m_model->columns();
+    for (int column = 0; column < columns.size(); ++column) {
+        if (columns[column].kind != kind)
+            continue;
+        for (int row = 0; row < m_model->rowCount(); ++row)
+            if (QWidget* button = m_view->indexWidget(m_model->index(row, column)))
+                button->setEnabled(enabled);
+    }
 }
 
 int TableBinder::stretchColumn(const QList<ColumnSpec>& columns) {
@@ -167,18 +176,19 @@ void TableBinder::installButtons() {
                 continue;
             auto* button = new QPushButton(title);
             button->setObjectName(name);
-            button->setProperty("tag", row);
+            button->setEnabled(!m_disabled[kind]);
+            // Buttons are made anew after every reload, so the row they were made for is theirs.
             connect(button, &QPushButton::clicked, this,
-                    [this, kind, button] { buttonClicked(kind, button); });
+                    [this, kind, row] { buttonClicked(kind, row); });
             m_view->setIndexWidget(index, button);
         }
     }
 }
 
-void TableBinder::buttonClicked(CellKind kind, QObject* button) {
+void TableBinder::buttonClicked(CellKind kind, int row) {
     const auto handler = m_handlers.find(kind);
     if (handler != m_handlers.end() && handler->second)
-        handler->second(button);
+        handler->second(row);
 }
 
 } // namespace ui

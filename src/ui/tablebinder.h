@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ui/cells.h"
+#include "session/cells.h"
 
 #include <QObject>
 #include <QPointer>
@@ -10,24 +10,26 @@
 
 class QTableView;
 
+namespace session {
+class ListModel;
+}
+
 namespace ui {
 
-class RowTableModel;
 class LinkDelegate;
 
-// The row index a table button carries in its "tag" property; -1 when it carries none.
-int tagOf(const QObject* sender);
-
 // Sets one table view up for one list: fixed 27-pixel rows, links, row drag and drop, and a
-// real push button in every button cell whose "tag" is its row, renewed after every reload.
+// real push button in every button cell, renewed after every reload.
 class TableBinder : public QObject {
     Q_OBJECT
 public:
-    TableBinder(QTableView* view, RowTableModel* model, QObject* parent = nullptr);
+    TableBinder(QTableView* view, session::ListModel* model, QObject* parent = nullptr);
 
-    // Called with the pressed button as sender; one handler per button kind, the last one set
+    // Called with the row of the pressed button; one handler per button kind, the last one set
     // wins.
-    void onButton(CellKind kind, std::function<void(QObject* sender)> handler);
+    void onButton(session::CellKind kind, std::function<void(int row)> handler);
+    // Buttons of one kind, those made already and those to come, take presses or not.
+    void setButtonsEnabled(session::CellKind kind, bool enabled);
 
 signals:
     void linkActivated(const QUrl& url);
@@ -37,13 +39,14 @@ protected:
 
 private:
     void installButtons();
-    static int stretchColumn(const QList<ColumnSpec>& columns);
-    void buttonClicked(CellKind kind, QObject* button);
+    static int stretchColumn(const QList<session::ColumnSpec>& columns);
+    void buttonClicked(session::CellKind kind, int row);
 
     QPointer<QTableView> m_view;
-    QPointer<RowTableModel> m_model;
+    QPointer<session::ListModel> m_model;
     LinkDelegate* m_delegate;
-    std::map<CellKind, std::function<void(QObject*)>> m_handlers;
+    std::map<session::CellKind, std::function<void(int)>> m_handlers;
+    std::map<session::CellKind, bool> m_disabled;
 };
 
 } // namespace ui

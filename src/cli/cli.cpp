@@ -1,0 +1,365 @@
+#include "cli/cli.h"
+
+#include "conditions/bandconditions.h"
+#include "core/servicehosts.h"
+#include "nets/operatorkey.h"
+#include "radio/qtseriallink.h"
+#include "radio/radiomodels.h"
+#include "session/listssession.h"
+#include "session/radiosession.h"
+#include "tuning/catencoding.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QSettings>
+#include <QTimeZone>
+#include <QTimer>
+
+#include <memory>
+#include <optional>
+
+namespace cli {
+namespace {
+
+using core::ListKind;
+
+const QString kProgram = QStringLiteral("bandhopper-cli");
+
+QCommandLineOption option(const QString& name, const QString& description,
+                          const QString& value = QString()) {
+    return value.isEmpty() ? QCommandLineOption(name, description)
+                           : QCommandLineOption(name, description, value);
+}
+
+const QCommandLineOption kBaseUrl =
+    option(QStringLiteral("base-url"), QStringLiteral("Ask the service at URL instead."),
+           QStringLiteral("URL"));
+
+std::optional<QUrl> webAddress(const QString& text) {
+    const QUrl url(text);
+    if (!url.isValid() || url.host().isEmpty() ||
+        (url.scheme() != u"http" && url.scheme() != u"https"))
+        return std::nullopt;
+    return url;
+}
+
+} // namespace
+
+Cli::Cli(const QStringList& args, QTextStream& out, QTextStream& err, QObject* parent)
+    : QObject(parent)
+    , m_args(args)
+    , m_out(out)
+    , m_err(err) {}
+
+Cli::~Cli() = default;
+
+QString Cli::usage() {
+    return QStringLiteral(
+        "usage:\n"
+        "  bandhopper-cli tune --list pota|sota|netlogger|nets|mw [--radio TITLE] [--name TEXT]\n"
+        "                      [--port PATH [--baud RATE]] [--] FREQUENCY [MODE]\n"
+        "  bandhopper-cli rows pota|sota|netlogger|nets|mw [--base-url URL] "
+        "[--now YYYY-MM-DDTHH:MM:SS]\n"
+        "  bandhopper-cli conditions [--base-url URL]\n"
+        "  bandhopper-cli confirm|unconfirm NET_ID [--name TEXT] [--key KEY] [--base-url URL]\n"
+        "  bandhopper-cli --version | --help | COMMAND --help\n");
+}
+
+void Cli::finish(int code) {
+    if (m_done)
+        return;
+    m_done = true;
+    m_out.flush();
+    m_err.flush();
+    // Let the caller connect before hearing the result of a command that ended at once.
+    QTimer::singleShot(0, this, [this, code] { emit finished(code); });
+}
+
+void Cli::usageError(const QString& why, const QString& help) {
+    m_err << kProgram << ": " << why << "\n" << help;
+    finish(2);
+}
+
+bool Cli::parse(QCommandLineParser& parser, const QString& syntax) {
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    const QCommandLineOption help(QStringLiteral("help"), QStringLiteral("Show this help."));
+    parser.addOption(help);
+    const QString text = QStringLiteral("usage: ") + kProgram + u' ' + syntax + u'\n';
+    if (!parser.parse(QStringList{kProgram} + m_args.mid(1))) {
+        usageError(parser.errorText(), text);
+        return false;
+    }
+    if (parser.isSet(help)) {
+        m_out << text << parser.helpText().section(u'\n', 1);
+        finish(0);
+        return false;
+    }
+    return true;
+}
+
+void Cli::start() {
+    const QString command = m_args.value(0);
+    if (command == u"tune")
+        runTune();
+    else if (command == u"rows")
+        runRows();
+    else if (command == u"conditions")
+        runConditions();
+    else if (command == u"confirm" || command == u"unconfirm")
+        runConfirm(command == u"confirm");
+    else if (command == u"--version" || command == u"-v") {
+        m_out << kProgram << " " << QCoreApplication::applicationVersion() << "\n";
+        finish(0);
+    } else if (command == u"--help" || command == u"-h") {
+        m_out << usage();
+        finish(0);
+    } else
+        usageError(command.isEmpty() ? QStringLiteral("no command")
+                                     : QStringLiteral("unknown command ") + command,
+                   usage());
+}
+
+void Cli::runTune() {
+    QCommandLineParser parser;
+    const QCommandLineOption list(QStringLiteral("list"),
+                                  QStringLiteral("The list whose Tune to run."),
+                                  QStringLiteral("pota|sota|netlogger|nets|mw"));
+    const QCommandLineOption radioTitle(QStringLiteral("radio"),
+                                        QStringLiteral("The radio model, as the window lists "
+                                                       "it (a Yaesu when left out)."),
+                                        QStringLiteral("TITLE"));
+    const QCommandLineOption name(QStringLiteral("name"),
+                                  QStringLiteral("What the voice guide would say."),
+                                  QStringLiteral("TEXT"));
+    const QCommandLineOption port(QStringLiteral("port"),
+                                  QStringLiteral("Write the commands to this serial port."),
+                                  QStringLiteral("PATH"));
+    const QCommandLineOption baud(QStringLiteral("baud"),
+                                  QStringLiteral("The port's rate (19200 for Icom, 38400 for "
+                                                 "Yaesu when left out)."),
+                                  QStringLiteral("RATE"));
+    parser.addOptions({list, radioTitle, name, port, baud});
+    parser.addPositionalArgument(QStringLiteral("FREQUENCY"),
+                                 QStringLiteral("As the list writes it."));
+    parser.addPositionalArgument(QStringLiteral("MODE"), QStringLiteral("As the list writes it."),
+                                 QStringLiteral("[MODE]"));
+    const QString syntax = QStringLiteral("tune --list LIST [--radio TITLE] [--name TEXT] "
+                                          "[--port PATH [--baud RATE]] [--] FREQUENCY [MODE]");
+    if (!parse(parser, syntax))
+        return;
+    const QString help = QStringLiteral("usage: ") + kProgram + u' ' + syntax + u'\n';
+    const auto kind = core::listNamed(parser.value(list));
+    if (!kind)
+        return usageError(QStringLiteral("--list must be pota, sota, netlogger, nets or mw"), help);
+    const QStringList positional = parser.positionalArguments();
+    if (positional.isEmpty() || positional.size() > 2)
+        return usageError(QStringLiteral("give FREQUENCY and optionally MODE"), help);
+    if (parser.isSet(baud) && !parser.isSet(port))
+        return usageError(QStringLiteral("--baud goes with --port"), help);
+
+    tuning::TuneInput input;
+    input.list = *kind;
+    input.frequencyText = positional[0];
+    input.modeText = *kind == ListKind::MW ? QString() : positional.value(1);
+    input.spokenText = parser.value(name);
+    if (parser.isSet(radioTitle)) {
+        const QString title = parser.value(radioTitle);
+        const int position = int(radio::radioPopUpTitles().indexOf(title));
+        if (position < 0)
+            return usageError(QStringLiteral("unknown radio ") + title, help);
+        const radio::RadioChoice choice = radio::chooseRadio(position, title);
+        input.kvRadio = choice.kvRadio;
+        input.kvIC = choice.kvIC;
+    }
+    const tuning::TuneCommands commands = tuning::composeTune(input);
+    if (commands.refused) {
+        for (const QString& line : commands.diagnostics)
+            m_err << line << "\n";
+        return finish(2);
+    }
+    for (qsizetype i = 0; i < commands.writes.size(); ++i)
+        m_out << commands.printed(i) << "\n";
+    m_out << "say: " << commands.announcement << "\n";
+    m_out.flush();
+
+    if (!parser.isSet(port))
+        return finish(0);
+    bool rateOk = true;
+    const qint32 rate =
+        parser.isSet(baud) ? parser.value(baud).toInt(&rateOk)
+                           : (tuning::familyFor(input.kvRadio) == tuning::Family::Icom ? 19200
+                                                                                       : 38400);
+    if (!rateOk || rate <= 0)
+        return usageError(QStringLiteral("--baud needs a positive whole number"), help);
+
+    // The radio session reports the port's failures; they end the command.
+    const auto failure = std::make_shared<QString>();
+    auto* radio = new session::RadioSession(
+        nullptr, nullptr, {nullptr, nullptr, [failure](const QString& line) { *failure = line; }},
+        this);
+    auto* link = new radio::QtSerialLink(parser.value(port));
+    radio->setLink(std::unique_ptr<radio::SerialLink>(link));
+    radio->chooseBaud(rate);
+    radio->openOrClose();
+    if (!link->isOpen()) {
+        m_err << (failure->isEmpty() ? link->name() + QStringLiteral(": cannot open") : *failure)
+              << "\n";
+        return finish(1);
+    }
+    radio->send(commands.writes);
+    // Close only once the device has taken every byte, or give up after five seconds.
+    auto* poll = new QTimer(this);
+    auto* giveUp = new QTimer(this);
+    giveUp->setSingleShot(true);
+    const auto done = [this, radio, poll, giveUp](int code, const QString& why) {
+        poll->stop();
+        giveUp->stop();
+        if (!why.isEmpty())
+            m_err << why << "\n";
+        radio->setLink(nullptr);
+        finish(code);
+    };
+    connect(poll, &QTimer::timeout, this, [link, done, failure] {
+        if (!failure->isEmpty())
+            done(1, *failure);
+        else if (!link->hasPendingWrites())
+            done(0, {});
+    });
+    connect(giveUp, &QTimer::timeout, this, [link, done] {
+        done(1, link->name() + QStringLiteral(": timed out writing to the port"));
+    });
+    poll->start(10);
+    giveUp->start(5000);
+}
+
+void Cli::runRows() {
+    QCommandLineParser parser;
+    const QCommandLineOption now(QStringLiteral("now"),
+                                 QStringLiteral("The instant the spot ages count to (UTC)."),
+                                 QStringLiteral("YYYY-MM-DDTHH:MM:SS"));
+    parser.addOptions({kBaseUrl, now});
+    parser.addPositionalArgument(QStringLiteral("LIST"),
+                                 QStringLiteral("pota, sota, netlogger, nets or mw."));
+    const QString syntax =
+        QStringLiteral("rows pota|sota|netlogger|nets|mw [--base-url URL] [--now TIME]");
+    if (!parse(parser, syntax))
+        return;
+    const QString help = QStringLiteral("usage: ") + kProgram + u' ' + syntax + u'\n';
+    const QStringList positional = parser.positionalArguments();
+    if (positional.size() != 1)
+        return usageError(QStringLiteral("give one list"), help);
+    const auto list = core::listNamed(positional[0]);
+    if (!list)
+        return usageError(QStringLiteral("unknown list ") + positional[0], help);
+    QDateTime at = QDateTime::currentDateTimeUtc();
+    if (parser.isSet(now)) {
+        at = QDateTime::fromString(parser.value(now), QStringLiteral("yyyy-MM-dd'T'HH:mm:ss"));
+        if (!at.isValid())
+            return usageError(QStringLiteral("--now takes YYYY-MM-DDTHH:MM:SS"), help);
+        at.setTimeZone(QTimeZone::utc());
+    }
+    core::ServiceHosts hosts;
+    if (parser.isSet(kBaseUrl)) {
+        const auto base = webAddress(parser.value(kBaseUrl));
+        if (!base)
+            return usageError(QStringLiteral("--base-url needs an http or https address"), help);
+        hosts = core::ServiceHosts::allAt(*base);
+    }
+    auto* lists = new session::ListsSession(
+        &m_nam, hosts, [this](const QString& line) { m_err << line << "\n"; }, this);
+    connect(lists, &session::ListsSession::listShown, this, [this, lists](ListKind shown) {
+        const session::ListModel* model = lists->model(shown);
+        for (int row = 0; row < model->rowCount(); ++row)
+            m_out << QJsonDocument(QJsonArray::fromStringList(model->rowColumns(row)))
+                         .toJson(QJsonDocument::Compact)
+                  << "\n";
+        finish(0);
+    });
+    lists->load(*list, at);
+}
+
+void Cli::runConditions() {
+    QCommandLineParser parser;
+    parser.addOption(kBaseUrl);
+    const QString syntax = QStringLiteral("conditions [--base-url URL]");
+    if (!parse(parser, syntax))
+        return;
+    const QString help = QStringLiteral("usage: ") + kProgram + u' ' + syntax + u'\n';
+    if (!parser.positionalArguments().isEmpty())
+        return usageError(QStringLiteral("conditions takes no arguments"), help);
+    std::optional<QUrl> base = core::ServiceHosts{}.solar;
+    if (parser.isSet(kBaseUrl))
+        base = webAddress(parser.value(kBaseUrl));
+    if (!base)
+        return usageError(QStringLiteral("--base-url needs an http or https address"), help);
+    auto* fetcher = new conditions::ConditionsFetcher(&m_nam, this);
+    connect(fetcher, &conditions::ConditionsFetcher::diagnostic, this,
+            [this](const QString& line) { m_err << line << "\n"; });
+    connect(fetcher, &conditions::ConditionsFetcher::shown, this,
+            [this](const conditions::PanelView& view) {
+                m_out << "title: " << view.title << "\n";
+                for (const conditions::FieldView& field : view.fields)
+                    m_out << field.name << ": " << field.text << " "
+                          << conditions::colourName(field.colour) << "\n";
+                finish(0);
+            });
+    fetcher->start(*base);
+}
+
+void Cli::runConfirm(bool confirm) {
+    QCommandLineParser parser;
+    const QCommandLineOption name(QStringLiteral("name"),
+                                  QStringLiteral("The net's name, for the announcement."),
+                                  QStringLiteral("TEXT"));
+    const QCommandLineOption key(QStringLiteral("key"),
+                                 QStringLiteral("The operator key (the stored one when left "
+                                                "out)."),
+                                 QStringLiteral("KEY"));
+    parser.addOptions({name, key, kBaseUrl});
+    parser.addPositionalArgument(QStringLiteral("NET_ID"),
+                                 QStringLiteral("The net's identifier in the directory."));
+    const QString syntax = (confirm ? QStringLiteral("confirm") : QStringLiteral("unconfirm")) +
+                           QStringLiteral(" NET_ID [--name TEXT] [--key KEY] [--base-url URL]");
+    if (!parse(parser, syntax))
+        return;
+    const QString help = QStringLiteral("usage: ") + kProgram + u' ' + syntax + u'\n';
+    if (parser.positionalArguments().size() != 1)
+        return usageError(QStringLiteral("give one NET_ID"), help);
+    std::optional<QUrl> base = core::ServiceHosts{}.maker;
+    if (parser.isSet(kBaseUrl))
+        base = webAddress(parser.value(kBaseUrl));
+    if (!base)
+        return usageError(QStringLiteral("--base-url needs an http or https address"), help);
+
+    core::ServiceHosts hosts;
+    hosts.maker = *base;
+    auto* lists = new session::ListsSession(
+        &m_nam, hosts, [this](const QString& line) { m_err << line << "\n"; }, this);
+    connect(lists, &session::ListsSession::confirmAnswered, this,
+            [this](bool succeeded, const QString& announcement) {
+                m_out << announcement << "\n";
+                finish(succeeded ? 0 : 1);
+            });
+    const QString netId = parser.positionalArguments().first();
+    const QString netName = parser.value(name);
+    const auto send = [this, lists, netId, netName, confirm](const QString& operatorKey) {
+        if (!lists->confirm(netId, netName, confirm, operatorKey))
+            finish(1);
+    };
+    if (parser.isSet(key))
+        return send(parser.value(key));
+    // The stored key comes from the keychain, which answers asynchronously.
+    auto* settings =
+        m_settingsFile.isEmpty()
+            ? new QSettings(QStringLiteral("Bandhopper"), QStringLiteral("Bandhopper"), this)
+            : new QSettings(m_settingsFile, QSettings::IniFormat, this);
+    auto* keys = new nets::OperatorKeyStore(settings, this);
+    connect(keys, &nets::OperatorKeyStore::diagnostic, this,
+            [this](const QString& line) { m_err << line << "\n"; });
+    connect(keys, &nets::OperatorKeyStore::loaded, this, [keys, send] { send(keys->key()); });
+    keys->load();
+}
+
+} // namespace cli

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QNetworkAccessManager>
+#include <QObject>
+#include <QStringList>
+#include <QTextStream>
+
+class QCommandLineParser;
+
+namespace cli {
+
+// bandhopper-cli: the window's Tune, list loads, band conditions and confirmations from a
+// terminal, on the same sessions the window uses. Needs no display.
+class Cli : public QObject {
+    Q_OBJECT
+public:
+    // `args` excludes the program name.
+    Cli(const QStringList& args, QTextStream& out, QTextStream& err, QObject* parent = nullptr);
+    ~Cli() override;
+
+    // The settings file that holds the stored operator key; empty means the application's own.
+    void setSettingsFile(const QString& path) { m_settingsFile = path; }
+    // Runs the command; `finished` carries the exit code (also for immediate ones): 0 done,
+    // 1 the radio or the service failed, 2 a usage error or a refused Tune.
+    void start();
+
+    static QString usage();
+
+signals:
+    void finished(int exitCode);
+
+private:
+    void finish(int code);
+    void usageError(const QString& why, const QString& help);
+    // Parses the command's options; false when it has already finished (help or a usage error).
+    bool parse(QCommandLineParser& parser, const QString& syntax);
+    void runTune();
+    void runRows();
+    void runConditions();
+    void runConfirm(bool confirm);
+
+    QStringList m_args;
+    QTextStream& m_out;
+    QTextStream& m_err;
+    QString m_settingsFile;
+    QNetworkAccessManager m_nam;
+    bool m_done = false;
+};
+
+} // namespace cli

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QUrl>
+
+namespace core {
+
+// Base addresses (scheme, host, port) of every outside service, in one place so that tests and
+// the CLI can point them at loopback. Paths are fixed by the code that uses each host.
+struct ServiceHosts {
+    QUrl pota{QStringLiteral("https://api.pota.app")};
+    QUrl sota{QStringLiteral("https://api2.sota.org.uk")};
+    QUrl netLogger{QStringLiteral("https://www.netlogger.org")};
+    QUrl solar{QStringLiteral("https://www.hamqsl.com")};
+    QUrl potaWeb{QStringLiteral("https://pota.app")};
+    QUrl maps{QStringLiteral("https://maps.google.com")};
+    QUrl maker{QStringLiteral(BANDHOPPER_MAKER_URL)};
+
+    // Every host replaced by one base address (scheme, host and port of `base`).
+    static ServiceHosts allAt(const QUrl& base);
+};
+
+// `base` with its path replaced by `path` (which may carry a query after '?').
+QUrl serviceUrl(const QUrl& base, const QString& path);
+
+} // namespace core

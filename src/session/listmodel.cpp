@@ -1,0 +1,124 @@
+#include "session/listmodel.h"
+
+#include "core/numbers.h"
+
+#include <QMimeData>
+
+namespace session {
+
+namespace {
+const QString plainText = QStringLiteral("text/plain");
+}
+
+ListModel::ListModel(core::ListKind list, const core::ServiceHosts& hosts, QObject* parent)
+    : QAbstractTableModel(parent)
+    , m_list(list)
+    , m_hosts(hosts)
+    , m_columns(columnsFor(list)) {}
+
+void ListModel::setCells(std::vector<Cell>&& cells, int rows) {
+    m_cells = std::move(cells);
+    m_rows = rows;
+}
+
+int ListModel::columnOf(QStringView identifier) const {
+    for (int column = 0; column < m_columns.size(); ++column) {
+        if (m_columns.at(column).identifier == identifier)
+            return column;
+    }
+    return -1;
+}
+
+int ListModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : m_rows;
+}
+
+int ListModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : int(m_columns.size());
+}
+
+QVariant ListModel::data(const QModelIndex& index, int role) const {
+    if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
+        return {};
+    const Cell& cell = m_cells[std::size_t(index.row()) * std::size_t(m_columns.size()) +
+                               std::size_t(index.column())];
+    if (!cell.hasView)
+        return {};
+    switch (role) {
+    case Qt::DisplayRole:
+        return cell.text;
+    case Qt::TextAlignmentRole:
+        return QVariant::fromValue(cell.alignment);
+    case Qt::ToolTipRole:
+        return cell.linked ? QVariant(cell.link.toString()) : QVariant();
+    case LinkRole:
+        return cell.linked ? QVariant(cell.link) : QVariant();
+    default:
+        return {};
+    }
+}
+
+QVariant ListModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal || section < 0 || section >= m_columns.size())
+        return QAbstractTableModel::headerData(section, orientation, role);
+    if (role == Qt::DisplayRole)
+        return m_columns.at(section).title;
+    if (role == IdentifierRole)
+        return m_columns.at(section).identifier;
+    return {};
+}
+
+Qt::ItemFlags ListModel::flags(const QModelIndex& index) const {
+    // Drops land only between rows, which the view reports against the root index. Rows take
+    // drops too, only so that the view reports a drop onto a row as such (canDropMimeData then
+    // refuses it) instead of moving it to the nearest gap between rows.
+    if (!index.isValid())
+        return Qt::ItemIsDropEnabled;
+    return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsDragEnabled |
+           Qt::ItemIsDropEnabled;
+}
+
+Qt::DropActions ListModel::supportedDropActions() const {
+    return Qt::MoveAction;
+}
+
+QStringList ListModel::mimeTypes() const {
+    return {plainText};
+}
+
+QMimeData* ListModel::mimeData(const QModelIndexList& indexes) const {
+    if (indexes.isEmpty() || !indexes.first().isValid())
+        return nullptr;
+    auto* data = new QMimeData;
+    data->setText(QString::number(indexes.first().row()));
+    return data;
+}
+
+bool ListModel::canDropMimeData(const QMimeData* data, Qt::DropAction action, int row, int,
+                                    const QModelIndex& parent) const {
+    return data && data->hasFormat(plainText) && action == Qt::MoveAction && row >= 0 &&
+           !parent.isValid();
+}
+
+bool ListModel::dropMimeData(const QMimeData* data, Qt::DropAction action, int row, int column,
+                                 const QModelIndex& parent) {
+    if (!canDropMimeData(data, action, row, column, parent))
+        return false;
+    const std::optional<qint64> source = core::parseWholeNumber(data->text());
+    // The text may come from anywhere, so an index outside this list is refused rather than
+    // trusted.
+    if (!source || *source < 0 || *source >= m_rows)
+        return false;
+    // The rows keep the order their feed gave them, so a drop moves nothing: the reload shows
+    // the list in its own order again.
+    beginResetModel();
+    endResetModel();
+    return true;
+}
+
+bool ListModel::removeRows(int, int, const QModelIndex&) {
+    // A finished Move drag asks the source to remove the dragged row; the list must stay whole.
+    return false;
+}
+
+} // namespace session

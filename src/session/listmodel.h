@@ -1,0 +1,93 @@
+#pragma once
+
+#include "core/rows.h"
+#include "core/servicehosts.h"
+#include "session/cells.h"
+#include "tuning/catencoding.h"
+
+#include <QAbstractTableModel>
+
+#include <vector>
+
+namespace session {
+
+// The link target (QUrl) of a linked cell.
+inline constexpr int LinkRole = Qt::UserRole + 1;
+// The column identifier, asked of the horizontal header.
+inline constexpr int IdentifierRole = Qt::UserRole + 2;
+
+// One list's table. It owns the list's rows and computes every cell's text when the rows
+// arrive, so painting and scrolling only look them up. Rows may be dragged and dropped between
+// rows, but the order shown is always the list's own: a drop reloads the list as it is.
+class ListModel : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    core::ListKind list() const { return m_list; }
+    const QList<ColumnSpec>& columns() const { return m_columns; }
+    // -1 when the list has no such column.
+    int columnOf(QStringView identifier) const;
+
+    // The row's texts in the list's positional order.
+    virtual QStringList rowColumns(int row) const = 0;
+    // What a Tune of the row reads (the radio fields left at their defaults).
+    virtual tuning::TuneInput tuneInput(int row) const = 0;
+
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation,
+                        int role = Qt::DisplayRole) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+
+    Qt::DropActions supportedDropActions() const override;
+    QStringList mimeTypes() const override;
+    QMimeData* mimeData(const QModelIndexList& indexes) const override;
+    bool canDropMimeData(const QMimeData* data, Qt::DropAction action, int row, int column,
+                         const QModelIndex& parent) const override;
+    bool dropMimeData(const QMimeData* data, Qt::DropAction action, int row, int column,
+                      const QModelIndex& parent) override;
+    bool removeRows(int row, int count, const QModelIndex& parent = QModelIndex()) override;
+
+protected:
+    ListModel(core::ListKind list, const core::ServiceHosts& hosts, QObject* parent);
+
+    const core::ServiceHosts& hosts() const { return m_hosts; }
+    // Row-major, columns() cells per row; call between beginResetModel and endResetModel.
+    void setCells(std::vector<Cell>&& cells, int rows);
+
+private:
+    core::ListKind m_list;
+    core::ServiceHosts m_hosts;
+    QList<ColumnSpec> m_columns;
+    std::vector<Cell> m_cells;
+    int m_rows = 0;
+};
+
+template <class Row> class TypedListModel final : public ListModel {
+public:
+    explicit TypedListModel(const core::ServiceHosts& hosts, QObject* parent = nullptr)
+        : ListModel(Row::kind, hosts, parent) {}
+
+    void setRows(QList<Row> rows) {
+        std::vector<Cell> cells;
+        cells.reserve(std::size_t(rows.size() * columns().size()));
+        for (const Row& row : rows)
+            for (const ColumnSpec& column : columns())
+                cells.push_back(cellFor(row, column.identifier, hosts()));
+        beginResetModel();
+        m_rows = std::move(rows);
+        setCells(std::move(cells), int(m_rows.size()));
+        endResetModel();
+    }
+    const QList<Row>& rows() const { return m_rows; }
+
+    QStringList rowColumns(int row) const override { return core::columns(m_rows.at(row)); }
+    tuning::TuneInput tuneInput(int row) const override {
+        return tuning::tuneInput(m_rows.at(row));
+    }
+
+private:
+    QList<Row> m_rows;
+};
+
+} // namespace session

@@ -1,0 +1,64 @@
+#include "session/listssession.h"
+
+#include "feeds/feedloader.h"
+#include "nets/netconfirm.h"
+
+namespace session {
+
+using core::ListKind;
+
+ListsSession::ListsSession(QNetworkAccessManager* nam, const core::ServiceHosts& hosts,
+                           core::DiagnosticSink out, QObject* parent)
+    : QObject(parent)
+    , m_nam(nam)
+    , m_hosts(hosts)
+    , m_out(std::move(out)) {
+    m_models = {new TypedListModel<core::PotaSpot>(hosts, this),
+                new TypedListModel<core::SotaSpot>(hosts, this),
+                new TypedListModel<core::NetLoggerNet>(hosts, this),
+                new TypedListModel<core::DirectoryNet>(hosts, this),
+                new TypedListModel<core::MwStation>(hosts, this)};
+    for (ListKind list : core::kAllLists) {
+        auto* loader = new feeds::FeedLoader(list, nam, this);
+        m_loaders[core::listIndex(list)] = loader;
+        connect(loader, &feeds::FeedLoader::shown, this, &ListsSession::onLoaded);
+        connect(loader, &feeds::FeedLoader::diagnostic, this, &ListsSession::print);
+    }
+    m_confirmer = new nets::NetConfirmer(nam, this);
+    connect(m_confirmer, &nets::NetConfirmer::diagnostic, this, &ListsSession::print);
+    connect(m_confirmer, &nets::NetConfirmer::finished, this, &ListsSession::confirmAnswered);
+}
+
+void ListsSession::print(const QString& line) const {
+    core::writeDiagnostic(m_out, line);
+}
+
+ListModel* ListsSession::model(ListKind list) const {
+    return m_models[core::listIndex(list)];
+}
+
+void ListsSession::load(ListKind list, const QDateTime& now) {
+    m_loaders[core::listIndex(list)]->start(feeds::feedUrl(list, m_hosts), now);
+}
+
+void ListsSession::setDeadlineMs(int ms) {
+    for (feeds::FeedLoader* loader : m_loaders)
+        loader->setDeadlineMs(ms);
+}
+
+void ListsSession::onLoaded(const feeds::LoadedList& loaded) {
+    std::visit(
+        [this](const auto& rows) {
+            using Row = typename std::decay_t<decltype(rows)>::value_type;
+            this->rows<Row>().setRows(rows);
+        },
+        loaded.rows);
+    emit listShown(loaded.list, loaded.failure);
+}
+
+bool ListsSession::confirm(const QString& netId, const QString& netName, bool confirm,
+                           const QString& key) {
+    return m_confirmer->send(m_hosts.maker, key, netId, confirm, netName);
+}
+
+} // namespace session

@@ -1,0 +1,70 @@
+#pragma once
+
+#include "core/rows.h"
+#include "core/seams.h"
+#include "core/servicehosts.h"
+#include "session/listmodel.h"
+
+#include <QDateTime>
+#include <QObject>
+
+#include <array>
+
+class QNetworkAccessManager;
+
+namespace feeds {
+class FeedLoader;
+struct LoadedList;
+} // namespace feeds
+namespace nets {
+class NetConfirmer;
+}
+
+namespace session {
+
+// The five lists: their loads, the models that own their rows, and the confirmations of the
+// nets directory.
+class ListsSession : public QObject {
+    Q_OBJECT
+public:
+    ListsSession(QNetworkAccessManager* nam, const core::ServiceHosts& hosts,
+                 core::DiagnosticSink out, QObject* parent = nullptr);
+
+    const core::ServiceHosts& hosts() const { return m_hosts; }
+    ListModel* model(core::ListKind list) const;
+    template <class Row> TypedListModel<Row>& rows() const {
+        return static_cast<TypedListModel<Row>&>(*model(Row::kind));
+    }
+
+    // Starts a load; its rows are shown 2.0 s later. A newer load of the same list supersedes
+    // one still waiting.
+    // `now` is the instant the spot ages count to.
+    void load(core::ListKind list, const QDateTime& now = QDateTime::currentDateTimeUtc());
+    // How long every load waits before showing what arrived; shortened only by soak runs and
+    // tests that repeat many loads.
+    void setDeadlineMs(int ms);
+
+    // Sends a confirmation (or retraction) of a net; false, with one diagnostic line and
+    // nothing sent, when the service's address is unusable.
+    bool confirm(const QString& netId, const QString& netName, bool confirm, const QString& key);
+
+signals:
+    // The list's model holds the rows of a load that settled; `failure` says why nothing usable
+    // came back ("" when the reply was read).
+    void listShown(core::ListKind list, const QString& failure);
+    // The service answered a confirmation (or failed to).
+    void confirmAnswered(bool succeeded, const QString& announcement);
+
+private:
+    void onLoaded(const feeds::LoadedList& loaded);
+    void print(const QString& line) const;
+
+    QNetworkAccessManager* m_nam;
+    core::ServiceHosts m_hosts;
+    core::DiagnosticSink m_out;
+    std::array<ListModel*, 5> m_models{};
+    std::array<feeds::FeedLoader*, 5> m_loaders{};
+    nets::NetConfirmer* m_confirmer = nullptr;
+};
+
+} // namespace session

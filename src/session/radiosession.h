@@ -1,0 +1,107 @@
+#pragma once
+
+#include "core/seams.h"
+#include "radio/replyparser.h"
+#include "radio/seriallink.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QStringList>
+
+#include <memory>
+
+namespace session {
+
+class Preferences;
+
+// What the connect button shows.
+enum class LinkState {
+    Connected, // green, "Connected"
+    Closed,    // red, "Connect"
+    Removed,   // "Connect", colour left as it was
+};
+
+// The link to the radio: which model is attached (family and CI-V address), which port and rate
+// the operator chose, opening and closing, what the port reports, and writing Tune commands.
+// It drives no widgets; the window shows what it reports.
+class RadioSession : public QObject {
+    Q_OBJECT
+public:
+    struct Cues {
+        core::SoundPlayer* sounds = nullptr;
+        core::Notifier* notifier = nullptr;
+        core::DiagnosticSink out;
+    };
+
+    RadioSession(radio::PortManager* ports, Preferences* preferences, Cues cues,
+                 QObject* parent = nullptr);
+    ~RadioSession() override;
+
+    // Radio choice: the family follows the item's position, the address its title.
+    static QStringList radioTitles();
+    void chooseRadio(int index, const QString& title);
+    // Shows a remembered radio without choosing it; false when no item has that title.
+    bool showRadio(const QString& title);
+
+    QString kvRadio;
+    QString kvIC = QStringLiteral("70");
+    QString kvAorB = QStringLiteral("A");
+    int kvSignal = 0;
+
+    // Ports and rates the pop-ups offer, and what they show.
+    QStringList portDescriptions() const;
+    QString shownPort() const { return m_shownPort; }
+    static QList<qint32> baudRates() { return {19200, 38400}; }
+    qint32 shownBaud() const { return m_baud; }
+
+    // The operator's choice of a port: the link to it replaces the current one, also when it is
+    // the same port chosen again (the device may have come back under the same name).
+    void choosePort(const QString& description);
+    // The operator's choice of a rate; it applies to the link at once.
+    void chooseBaud(qint32 rate);
+    // A remembered port or rate shown again: the port is assigned unless it is the current link,
+    // and the rate waits for the next open, so an open link keeps the rate it runs at.
+    bool showPort(const QString& description);
+    bool showBaud(qint32 rate);
+
+    radio::SerialLink* link() const { return m_link.get(); }
+    // Assigns the port: the previous one is closed (the window hears of it) and let go.
+    void setLink(std::unique_ptr<radio::SerialLink> link);
+    void openOrClose();
+    // Bytes of one Tune, one write each, in order; nothing when no port is assigned.
+    void send(const QList<QByteArray>& writes);
+
+signals:
+    void radioShown(const QString& title);
+    void portsChanged();
+    void portShown(const QString& description);
+    void baudShown(qint32 rate);
+    void linkStateChanged(session::LinkState state);
+    // 0.3 s after a port opened: the lists come to the front.
+    void listsWanted();
+    // After a port error: the radio controls come to the front.
+    void radioWanted();
+    // Ports appeared; the settings are restored after this.
+    void portsAppeared();
+
+private:
+    void print(const QString& line) const;
+    void play(const QString& name, bool switchable);
+    void onOpened();
+    void onClosed();
+    void onRemoved();
+    void onError(const QString& description);
+    void onPortsConnected(const QList<radio::PortInfo>& ports);
+    void onPortsDisconnected(const QList<radio::PortInfo>& ports);
+    void detach();
+
+    QPointer<radio::PortManager> m_ports;
+    Preferences* m_preferences;
+    Cues m_cues;
+    std::unique_ptr<radio::SerialLink> m_link;
+    radio::MeterReplyReader m_replies;
+    QString m_shownPort;
+    qint32 m_baud = 19200;
+};
+
+} // namespace session

@@ -1,0 +1,183 @@
+#include "session/station.h"
+
+#include "nets/operatorkey.h"
+
+#include <QTimer>
+
+namespace session {
+
+using core::ListKind;
+
+Station::Station(const Platform& platform, QObject* parent)
+    : QObject(parent)
+    , kvVersion(conditions::kVersion)
+    , kvNewestVersion(conditions::kVersion)
+    , m_platform(platform)
+    , m_preferences(platform.settings)
+    , m_radio(platform.ports, &m_preferences, {platform.sounds, platform.notifier, platform.out})
+    , m_lists(platform.nam, platform.hosts, platform.out)
+    , m_conditions(platform.nam)
+    , m_version(platform.nam) {
+    connect(&m_radio, &RadioSession::portsAppeared, this, &Station::settingsRestore);
+    connect(&m_lists, &ListsSession::listShown, this, [this](ListKind list) {
+        if (m_funkAfterLoad.remove(list))
+            playSwitchable(QStringLiteral("Funk"));
+    });
+    connect(&m_lists, &ListsSession::confirmAnswered, this, [this](bool, const QString& said) {
+        announce(said);
+        m_lists.load(ListKind::Nets);
+    });
+    connect(&m_conditions, &conditions::ConditionsFetcher::shown, this,
+            [this](const conditions::PanelView& view) {
+                emit conditionsShown(view);
+                if (std::exchange(m_funkAfterConditions, false))
+                    playSwitchable(QStringLiteral("Funk"));
+            });
+    connect(&m_conditions, &conditions::ConditionsFetcher::diagnostic, this, &Station::print);
+    connect(&m_version, &conditions::VersionFetcher::finished, this, [this](const QString& newest) {
+        kvNewestVersion = newest;
+        m_versionAnswered = true;
+        maybeRunVersionCheck();
+    });
+    connect(&m_version, &conditions::VersionFetcher::diagnostic, this, &Station::print);
+    if (m_platform.keys) {
+        m_keyLoaded = false;
+        connect(m_platform.keys, &nets::OperatorKeyStore::loaded, this, [this] {
+            if (!std::exchange(m_keyLoaded, true))
+                emit confirmationsReadyChanged(true);
+        });
+    } else {
+        m_keyLoaded = true;
+    }
+}
+
+Station::~Station() = default;
+
+void Station::print(const QString& line) const {
+    core::writeDiagnostic(m_platform.out, line);
+}
+
+void Station::playSwitchable(const QString& name) {
+    if (m_preferences.soundsOn() && m_platform.sounds)
+        m_platform.sounds->play(name);
+}
+
+void Station::awakeFromNib() {
+    if (kvPortChecked != 0)
+        return;
+    settingsRestore();
+    fetchBandConditions();
+    m_version.start(m_platform.hosts.maker);
+    QTimer::singleShot(500, this, [this] {
+        m_restorePauseOver = true;
+        maybeRunVersionCheck();
+    });
+}
+
+void Station::settingsRestore() {
+    const QString radioTitle = m_preferences.text(QStringLiteral("defaultRadio"));
+    const QString port = m_preferences.text(QStringLiteral("defaultPort"));
+    const QString baud = m_preferences.text(QStringLiteral("defaultBaud"));
+    if (!radioTitle.isEmpty())
+        m_radio.showRadio(radioTitle);
+    if (!baud.isEmpty()) {
+        print(baud);
+        m_radio.showBaud(baud.toInt());
+    }
+    if (!port.isEmpty())
+        m_radio.showPort(port);
+    m_preferences.restoreSwitches();
+    kvPortChecked = 1;
+    // The five loads run side by side; each shows its rows two seconds after its own start.
+    for (ListKind list :
+         {ListKind::Pota, ListKind::NetLogger, ListKind::Sota, ListKind::Nets, ListKind::MW})
+        m_lists.load(list);
+}
+
+void Station::refresh(Refresh what) {
+    switch (what) {
+    case Refresh::Conditions:
+        m_funkAfterConditions = true;
+        fetchBandConditions();
+        return;
+    case Refresh::Pota:
+        m_funkAfterLoad.insert(ListKind::Pota);
+        m_lists.load(ListKind::Pota);
+        return;
+    case Refresh::NetLogger:
+        m_funkAfterLoad.insert(ListKind::NetLogger);
+        m_lists.load(ListKind::NetLogger);
+        return;
+    case Refresh::Sota:
+        m_funkAfterLoad.insert(ListKind::Sota);
+        m_lists.load(ListKind::Sota);
+        return;
+    case Refresh::Nets:
+        m_funkAfterLoad.insert(ListKind::Nets);
+        m_lists.load(ListKind::Nets);
+        return;
+    }
+}
+
+void Station::showHelp() {
+    if (m_platform.browser)
+        m_platform.browser->open(conditions::productPageUrl(m_platform.hosts.maker));
+}
+
+void Station::tune(ListKind list, int row) {
+    const ListModel* model = m_lists.model(list);
+    // A press for a row that a reload has since removed does nothing.
+    if (row < 0 || row >= model->rowCount())
+        return;
+    tuning::TuneInput input = model->tuneInput(row);
+    input.kvRadio = m_radio.kvRadio;
+    input.kvIC = m_radio.kvIC;
+    input.kvAorB = m_radio.kvAorB;
+    const tuning::TuneCommands commands = tuning::composeTune(input);
+    if (!commands.refused) {
+        m_radio.send(commands.writes);
+        cmd = commands.cmd();
+    }
+    for (const QString& line : commands.diagnostics)
+        print(line);
+    if (!commands.refused)
+        announce(commands.announcement);
+}
+
+void Station::confirm(int row, bool confirm) {
+    const auto& nets = m_lists.rows<core::DirectoryNet>().rows();
+    if (row < 0 || row >= nets.size() || !m_keyLoaded)
+        return;
+    const QString key = m_platform.keys ? m_platform.keys->key() : QString();
+    m_lists.confirm(nets[row].netId, nets[row].name, confirm, key);
+}
+
+void Station::announce(const QString& text) {
+    if (m_preferences.voiceOn() && m_platform.speech)
+        m_platform.speech->say(text);
+}
+
+void Station::fetchBandConditions() {
+    m_conditions.start(m_platform.hosts.solar);
+}
+
+void Station::setDeadlineMs(int ms) {
+    m_lists.setDeadlineMs(ms);
+    m_conditions.setDeadlineMs(ms);
+}
+
+void Station::maybeRunVersionCheck() {
+    if (m_versionChecked || !m_versionAnswered || !m_restorePauseOver)
+        return;
+    m_versionChecked = true;
+    if (const auto alert = conditions::updateAlert(kvVersion, kvNewestVersion))
+        emit updateAvailable(*alert);
+    emit versionChecked();
+}
+
+void Station::downloadInstaller() {
+    if (m_platform.browser)
+        m_platform.browser->open(conditions::installerUrl(m_platform.hosts.maker));
+}
+
+} // namespace session

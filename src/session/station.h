@@ -1,0 +1,105 @@
+#pragma once
+
+#include "conditions/bandconditions.h"
+#include "conditions/updatenotice.h"
+#include "core/seams.h"
+#include "core/servicehosts.h"
+#include "session/listssession.h"
+#include "session/preferences.h"
+#include "session/radiosession.h"
+
+#include <QObject>
+#include <QSet>
+
+class QNetworkAccessManager;
+class QSettings;
+
+namespace nets {
+class OperatorKeyStore;
+}
+
+namespace session {
+
+// Everything outside the sessions that they talk to, handed in so that tests can substitute
+// each piece. The station owns none of them.
+struct Platform {
+    QSettings* settings = nullptr;
+    radio::PortManager* ports = nullptr;
+    core::SpeechEngine* speech = nullptr;
+    core::SoundPlayer* sounds = nullptr;
+    core::Notifier* notifier = nullptr;
+    core::Browser* browser = nullptr;
+    QNetworkAccessManager* nam = nullptr;
+    nets::OperatorKeyStore* keys = nullptr;
+    core::ServiceHosts hosts;
+    core::DiagnosticSink out; // standard output when empty
+};
+
+// What a refresh command reloads.
+enum class Refresh { Conditions, Pota, NetLogger, Sota, Nets };
+
+// The application without its window: the three sessions, start-up, refreshes, Tune, net
+// confirmations, announcements, the band conditions and the update check. The window binds its
+// controls to these slots and signals; the command-line tool uses the same pieces.
+class Station : public QObject {
+    Q_OBJECT
+public:
+    explicit Station(const Platform& platform, QObject* parent = nullptr);
+    ~Station() override;
+
+    Preferences& preferences() { return m_preferences; }
+    RadioSession& radio() { return m_radio; }
+    ListsSession& lists() { return m_lists; }
+    const Platform& platform() const { return m_platform; }
+
+    // The start-up sequence: once per run, however often it is called.
+    void awakeFromNib();
+    // Shows the remembered radio, rate and port, reads the switches and loads the five lists.
+    void settingsRestore();
+
+    void refresh(session::Refresh what);
+    void showHelp();
+    void tune(core::ListKind list, int row);
+    void confirm(int row, bool confirm);
+    // Speaks when the voice guide is on.
+    void announce(const QString& text);
+    void fetchBandConditions();
+    // Opens the installer's page; the answer to updateAvailable.
+    void downloadInstaller();
+    // Every list load and the band-conditions fetch wait this long before showing what arrived.
+    void setDeadlineMs(int ms);
+    // The operator key has been read, so a confirmation carries it.
+    bool confirmationsReady() const { return m_keyLoaded; }
+
+    int kvPortChecked = 0;
+    QString kvVersion;
+    QString kvNewestVersion;
+    QString cmd; // the last composed command, as printed
+
+signals:
+    void conditionsShown(const conditions::PanelView& view);
+    // A version other than the running one is published.
+    void updateAvailable(const conditions::UpdateAlert& alert);
+    void versionChecked();
+    void confirmationsReadyChanged(bool ready);
+
+private:
+    void print(const QString& line) const;
+    void playSwitchable(const QString& name);
+    void maybeRunVersionCheck();
+
+    Platform m_platform;
+    Preferences m_preferences;
+    RadioSession m_radio;
+    ListsSession m_lists;
+    conditions::ConditionsFetcher m_conditions;
+    conditions::VersionFetcher m_version;
+    QSet<core::ListKind> m_funkAfterLoad;
+    bool m_funkAfterConditions = false;
+    bool m_versionAnswered = false;
+    bool m_restorePauseOver = false;
+    bool m_versionChecked = false;
+    bool m_keyLoaded = false;
+};
+
+} // namespace session
