@@ -1,6 +1,7 @@
 #include "feeds/spotfeeds.h"
 
-#include <QFile>
+#include "fixtures.h"
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -15,10 +16,8 @@ const QDateTime kNow(QDate(2024, 12, 1), QTime(0, 0), QTimeZone::utc());
 // A reply of `count` spots built from the captured ones, with spread-out spot times so that
 // the sort has real work to do.
 QByteArray potaReply(int count) {
-    QFile file(QStringLiteral(BH_FIXTURES_DIR "/pota-activator-spots.json"));
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    const QJsonArray captured = QJsonDocument::fromJson(file.readAll()).array();
+    const QJsonArray captured =
+        QJsonDocument::fromJson(fixture("pota-activator-spots.json")).array();
     if (captured.isEmpty())
         return {};
     QJsonArray spots;
@@ -39,7 +38,7 @@ void potaSpotsToSortedRows(benchmark::State& state) {
         return;
     }
     for (auto _ : state) {
-        feeds::ParsedRows parsed = feeds::parsePotaSpots(body, kNow);
+        feeds::Parsed<core::PotaSpot> parsed = feeds::parsePotaSpots(body, kNow);
         benchmark::DoNotOptimize(parsed);
     }
     state.SetItemsProcessed(state.iterations() * state.range(0));

@@ -1,12 +1,13 @@
-// Soak run of the whole controller: every list refreshed hundreds of times from loopback replies
+// Soak run of the whole window and station: every list refreshed hundreds of times from loopback replies
 // of real size, then every list's Tune pressed a hundred times against a pseudo-terminal. It
 // reports what an operator who leaves the window open all day would notice: memory that keeps
 // growing, and moments when the window stops answering.
 #include "app/mainwindow.h"
 #include "app/serialportdemocontroller.h"
 #include "fakes.h"
+#include "fixtures.h"
 #include "loopbackserver.h"
-#include "ui/rowtablemodel.h"
+#include "session/listmodel.h"
 #include "waitfor.h"
 
 #include <QApplication>
@@ -34,7 +35,7 @@
 
 namespace {
 
-using feeds::ListKind;
+using core::ListKind;
 
 constexpr int kRefreshes = 500;
 constexpr int kTunesPerList = 100;
@@ -44,13 +45,7 @@ constexpr int kDeadlineMs = 150;
 constexpr int kNetsEntries = 300;
 constexpr int kStations = 400;
 
-constexpr std::array kLists{ListKind::Pota, ListKind::Sota, ListKind::NetLogger, ListKind::Nets,
-                            ListKind::MW};
-
-QByteArray fixture(const char* name) {
-    QFile file(QStringLiteral(BH_FIXTURES_DIR "/") + QLatin1String(name));
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
+constexpr auto kLists = core::kAllLists;
 
 QByteArray netsDirectory(int count) {
     static const char* const modes[] = {"USB", "LSB", "CW", "FM", "SSB"};
@@ -175,7 +170,7 @@ private:
 };
 
 QPushButton* tuneButton(QTableView* view, int row, const char* identifier) {
-    auto* model = static_cast<ui::RowTableModel*>(view->model());
+    auto* model = static_cast<session::ListModel*>(view->model());
     return qobject_cast<QPushButton*>(
         view->indexWidget(model->index(row, model->columnOf(QString::fromLatin1(identifier)))));
 }
@@ -205,29 +200,31 @@ void soak(benchmark::State& state) {
     qint64 lines = 0;
 
     app::MainWindow window;
-    const app::Platform platform =
-        fakes.platform(&settings, &nam, feeds::ServiceHosts::allAt(server.baseUrl()),
-                       [&lines](const QString&) { ++lines; });
-    app::SerialPortDemoController controller(window.controls(), platform);
-    controller.setDeadlineMs(kDeadlineMs);
+    session::Station station(fakes.platform(&settings, &nam,
+                                            core::ServiceHosts::allAt(server.baseUrl()),
+                                            [&lines](const QString&) { ++lines; }));
+    app::SerialPortDemoController binding(window.controls(), station, nullptr);
+    station.setDeadlineMs(kDeadlineMs);
     const app::WindowControls w = window.controls();
+    const auto rowsOf = [&station](ListKind list) {
+        return station.lists().model(list)->rowCount();
+    };
 
     std::array<int, 5> shownCount{};
     int panels = 0;
     int shortLoads = 0;
     std::array<int, 5> fullSize{};
-    QObject::connect(&controller, &app::SerialPortDemoController::listShown, [&](ListKind list) {
+    QObject::connect(&station.lists(), &session::ListsSession::listShown, [&](ListKind list) {
         ++shownCount[int(list)];
-        shortLoads += controller.rows(list).size() < fullSize[int(list)];
+        shortLoads += rowsOf(list) < fullSize[int(list)];
     });
-    QObject::connect(&controller, &app::SerialPortDemoController::conditionsShown,
-                     [&] { ++panels; });
+    QObject::connect(&station, &session::Station::conditionsShown, [&] { ++panels; });
     // How long each table takes to take in a new load (model reset, row buttons, column widths):
     // the table binder's own reset handler runs before the one connected here.
     std::array<QElapsedTimer, 5> resetClock;
     std::array<double, 5> longestResetMs{};
     for (ListKind list : kLists) {
-        ui::RowTableModel* model = controller.model(list);
+        session::ListModel* model = station.lists().model(list);
         const int i = int(list);
         QObject::connect(model, &QAbstractItemModel::modelAboutToBeReset,
                          [&resetClock, i] { resetClock[i].start(); });
@@ -242,34 +239,31 @@ void soak(benchmark::State& state) {
         return panels >= round;
     };
 
-    controller.awakeFromNib();
+    station.awakeFromNib();
     if (!waitFor([&] { return allShown(1); }, 5000)) {
         state.SkipWithError("the first load did not settle");
         return;
     }
     for (ListKind list : kLists)
-        fullSize[int(list)] = int(controller.rows(list).size());
+        fullSize[int(list)] = rowsOf(list);
 
-    w.PortPopUpButton->setCurrentIndex(0);
-    w.RadioPopUpButton->setCurrentText(QStringLiteral("Icom IC-7300"));
-    controller.goRadio(w.RadioPopUpButton);
-    controller.openOrClosePort();
-    if (!controller.serialPort() || !controller.serialPort()->isOpen()) {
+    station.radio().choosePort(QStringLiteral("pty"));
+    station.radio().chooseRadio(10, QStringLiteral("Icom IC-7300"));
+    station.radio().openOrClose();
+    if (!station.radio().link() || !station.radio().link()->isOpen()) {
         state.SkipWithError("the pseudo-terminal did not open");
         return;
     }
 
-    // Refresh senders as the window's buttons carry them; the MW list has no refresh of its own.
-    std::array<QObject, 5> senders;
-    const std::array<int, 5> tags{811, 812, 813, 814, 810};
-    for (size_t i = 0; i < senders.size(); ++i)
-        senders[i].setProperty("tag", tags[i]);
+    // Every refresh command; the MW list has no refresh of its own.
     int round = 1;
     const auto refreshAll = [&] {
         ++round;
-        for (QObject& sender : senders)
-            controller.go(&sender);
-        controller.loadMWStations();
+        for (session::Refresh what : {session::Refresh::Pota, session::Refresh::NetLogger,
+                                      session::Refresh::Sota, session::Refresh::Nets,
+                                      session::Refresh::Conditions})
+            station.refresh(what);
+        station.lists().load(ListKind::MW);
         const bool settled = waitFor([&] { return allShown(round); }, 5000);
         // The harness keeps nothing from round to round, so that what grows is the application.
         fakes.sounds.played.clear();
@@ -303,7 +297,7 @@ void soak(benchmark::State& state) {
             {w.netsTable, "tune3"},
             {w.mwTable, "tune3"},
         }};
-        auto* link = static_cast<radio::QtSerialLink*>(controller.serialPort());
+        auto* link = static_cast<radio::QtSerialLink*>(station.radio().link());
         tuneStalls.start();
         for (const auto& [view, identifier] : buttons) {
             const int rows = view->model()->rowCount();

@@ -6,7 +6,7 @@ namespace {
 
 // One typical row per list; the argument picks the list, the benchmark the family.
 tuning::TuneInput typicalInput(int list, const char* kvRadio) {
-    using feeds::ListKind;
+    using core::ListKind;
     static const struct {
         ListKind kind;
         const char* frequency;
@@ -28,7 +28,7 @@ void composeAndEncode(benchmark::State& state, const char* kvRadio) {
     const tuning::TuneInput in = typicalInput(int(state.range(0)), kvRadio);
     for (auto _ : state) {
         const tuning::TuneCommands out = tuning::composeTune(in);
-        benchmark::DoNotOptimize(out.writes());
+        benchmark::DoNotOptimize(out.writes);
     }
 }
 

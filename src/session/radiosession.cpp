@@ -152,8 +152,10 @@ void RadioSession::openOrClose() {
         m_link->close();
         return;
     }
+    // The rate the pop-up shows: a restore that showed another one while the link was open
+    // takes effect now.
     radio::LineSettings settings;
-    settings.baudRate = m_link->baudRate();
+    settings.baudRate = m_baud;
     m_link->setLineSettings(settings);
     m_link->open();
 }

@@ -1,143 +1,103 @@
 #include "printers.h"
-#include "ui/linkdelegate.h"
-#include "ui/rowtablemodel.h"
+#include "session/listmodel.h"
 #include "ui/tablebinder.h"
 
 #include <QCoreApplication>
+#include <QDropEvent>
 #include <QHeaderView>
+#include <QMimeData>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTableView>
 #include <QTest>
 #include <gtest/gtest.h>
 
-using feeds::ListKind;
-using feeds::Row;
-using feeds::Rows;
+using core::ListKind;
 
 namespace {
 
-Rows potaRows(int count, const QString& prefix = QStringLiteral("K")) {
-    Rows rows;
+QList<core::PotaSpot> potaRows(int count) {
+    QList<core::PotaSpot> rows;
     for (int i = 0; i < count; ++i)
-        rows.append(Row{prefix + QString::number(i), "14074", "FT8", "", "Park", "3", "1.0", "2.0",
-                        "US-MI", QStringLiteral("US-%1").arg(i)});
+        rows.append({QStringLiteral("K%1").arg(i), "14074", "FT8", "", "Park", "3", "1.0", "2.0",
+                     "US-MI", QStringLiteral("US-%1").arg(i)});
     return rows;
 }
 
+// Drops reach a view only through a drag manager, which a headless platform lacks.
+struct DroppableView : QTableView {
+    using QTableView::dropEvent;
+};
+
 struct Table {
-    explicit Table(ListKind list)
-        : model(list, {})
-        , binder(&view, &model) {
+    Table()
+        : binder(&view, &model) {
         view.resize(900, 400);
+        binder.onButton(session::CellKind::TuneButton, [this](int row) { pressed << row; });
     }
-    QPushButton* button(int row, QStringView identifier) {
-        return qobject_cast<QPushButton*>(
-            view.indexWidget(model.index(row, model.columnOf(identifier))));
+    QPushButton* button(int row) {
+        return qobject_cast<QPushButton*>(view.indexWidget(model.index(row, 0)));
     }
 
-    QTableView view;
-    ui::RowTableModel model;
+    DroppableView view;
+    session::TypedListModel<core::PotaSpot> model{core::ServiceHosts{}};
     ui::TableBinder binder;
+    QList<int> pressed;
 };
 
-TEST(TableBinder, TagsEveryButtonWithItsRowAcrossReloads) {
-    const std::vector<std::tuple<ListKind, const char16_t*, const char*, const char*>> buttons{
-        {ListKind::Pota, u"tune", "Tune", "potaTableTuneButton"},
-        {ListKind::Nets, u"confirm", "Confirm", "netsTableConfirmButton"},
-        {ListKind::Nets, u"unconfirm", "Unconfirm", "netsTableUnconfirmButton"},
-        {ListKind::MW, u"tune3", "Tune", "mwTableTuneButton"},
-    };
-    for (const auto& [list, identifier, title, name] : buttons) {
-        Table table(list);
-        table.model.setRows(Rows(4, Row(feeds::columnCount(list))));
-        QPushButton* button = table.button(3, identifier);
-        ASSERT_TRUE(button) << name;
-        EXPECT_EQ(button->text(), title);
-        EXPECT_EQ(button->objectName(), name);
-        EXPECT_EQ(ui::tagOf(button), 3);
-    }
-
-    Table pota(ListKind::Pota);
-    pota.model.setRows(potaRows(5));
-    pota.model.setRows(potaRows(2, "N"));
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    for (int row = 0; row < 2; ++row) {
-        ASSERT_TRUE(pota.button(row, u"tune"));
-        EXPECT_EQ(ui::tagOf(pota.button(row, u"tune")), row);
-    }
-    EXPECT_EQ(pota.view.findChildren<QPushButton*>().size(), 2);
-
-    QObject untagged;
-    EXPECT_EQ(ui::tagOf(nullptr), -1);
-    EXPECT_EQ(ui::tagOf(&untagged), -1);
-    untagged.setProperty("tag", "seven");
-    EXPECT_EQ(ui::tagOf(&untagged), -1);
+// Every button reports its own row, across reloads; hundreds of rows get buttons only around the
+// rows in view, and scrolling brings the others.
+TEST(TableBinder, ButtonsReportTheirRowsAndAreMadeAsTheyScrollIntoView) {
+    Table table;
+    table.model.setRows(potaRows(5));
+    table.model.setRows(potaRows(300));
+    table.view.show();
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(table.button(3));
+    EXPECT_EQ(table.button(3)->objectName(), "potaTableTuneButton");
+    EXPECT_FALSE(table.button(299));
+    EXPECT_LT(table.view.findChildren<QPushButton*>().size(), 60);
+    table.view.scrollToBottom();
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(table.button(299));
+    table.button(299)->click();
+    table.button(3)->click();
+    EXPECT_EQ(table.pressed, (QList<int>{299, 3}));
+    table.binder.setButtonsEnabled(session::CellKind::TuneButton, false);
+    EXPECT_FALSE(table.button(299)->isEnabled());
 }
 
-// Hundreds of rows get buttons only around the rows in view; scrolling brings the others.
-TEST(TableBinder, MakesButtonsForTheRowsInViewAndScrolledTo) {
-    Table pota(ListKind::Pota);
-    pota.view.resize(800, 400);
-    pota.view.show();
-    pota.model.setRows(potaRows(300));
-    QCoreApplication::processEvents();
-    EXPECT_TRUE(pota.button(0, u"tune"));
-    EXPECT_FALSE(pota.button(299, u"tune"));
-    EXPECT_LT(pota.view.findChildren<QPushButton*>().size(), 60);
+// Fixed 27-pixel rows; a header click sorts nothing; a link click is reported; a drop onto the
+// middle of a row is refused, a drop between rows taken.
+TEST(TableBinder, RowsHeadersLinksAndDrops) {
+    Table table;
+    table.model.setRows(potaRows(4));
+    table.view.show();
+    EXPECT_EQ(table.view.rowHeight(2), 27);
+    EXPECT_FALSE(table.view.horizontalHeader()->sectionsClickable());
 
-    pota.view.scrollToBottom();
-    QCoreApplication::processEvents();
-    ASSERT_TRUE(pota.button(299, u"tune"));
-    EXPECT_EQ(ui::tagOf(pota.button(299, u"tune")), 299);
-}
-
-// Fixed 27-pixel rows; a click on a header sorts nothing, a click on a link reports it.
-TEST(TableBinder, RowHeightsAndClicksOnAShownTable) {
-    Table pota(ListKind::Pota);
-    pota.model.setRows(potaRows(4));
-    pota.view.show();
-    for (int row = 0; row < 4; ++row)
-        EXPECT_EQ(pota.view.rowHeight(row), 27);
-    EXPECT_EQ(pota.view.verticalHeader()->sectionResizeMode(0), QHeaderView::Fixed);
-    EXPECT_TRUE(pota.view.verticalHeader()->isHidden());
-
-    const int activator = pota.model.columnOf(u"activator");
-    QHeaderView* header = pota.view.horizontalHeader();
-    QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
-                      QPoint(header->sectionViewportPosition(activator) + 5, 5));
-    EXPECT_EQ(pota.model.rows(), potaRows(4));
-
-    QSignalSpy links(&pota.binder, &ui::TableBinder::linkActivated);
-    const auto click = [&](int row, const char16_t* identifier) {
-        const QRect cell =
-            pota.view.visualRect(pota.model.index(row, pota.model.columnOf(identifier)));
-        QTest::mouseClick(pota.view.viewport(), Qt::LeftButton, {}, cell.center());
+    QSignalSpy links(&table.binder, &ui::TableBinder::linkActivated);
+    const auto centre = [&](int row, const char16_t* id) {
+        return table.view.visualRect(table.model.index(row, table.model.columnOf(id))).center();
     };
-    click(2, u"activator");
-    EXPECT_EQ(links.count(), 0);
-    click(2, u"reference");
+    QTest::mouseClick(table.view.viewport(), Qt::LeftButton, {}, centre(2, u"activator"));
+    QTest::mouseClick(table.view.viewport(), Qt::LeftButton, {}, centre(2, u"reference"));
     ASSERT_EQ(links.count(), 1);
-    EXPECT_EQ(links.at(0).at(0).toUrl(), QUrl("https://pota.app/#/park/US-2"));
-}
+    EXPECT_EQ(links[0][0].toUrl(), QUrl("https://pota.app/#/park/US-2"));
 
-class ExposedLinkDelegate : public ui::LinkDelegate {
-public:
-    using ui::LinkDelegate::initStyleOption;
-};
-
-TEST(LinkDelegate, DrawsLinksUnderlinedInTheLinkColour) {
-    ui::RowTableModel model(ListKind::Pota, {});
-    model.setRows(potaRows(1));
-    ExposedLinkDelegate delegate;
-    QStyleOptionViewItem linked;
-    delegate.initStyleOption(&linked, model.index(0, model.columnOf(u"reference")));
-    EXPECT_TRUE(linked.font.underline());
-    EXPECT_EQ(linked.palette.color(QPalette::Text), linked.palette.color(QPalette::Link));
-
-    QStyleOptionViewItem plain;
-    delegate.initStyleOption(&plain, model.index(0, model.columnOf(u"activator")));
-    EXPECT_FALSE(plain.font.underline());
+    QSignalSpy resets(&table.model, &QAbstractItemModel::modelReset);
+    QMimeData dragged;
+    dragged.setText("0");
+    const auto drop = [&](QPoint at) {
+        QDropEvent event(at, Qt::MoveAction, &dragged, Qt::LeftButton, {});
+        event.setDropAction(Qt::MoveAction);
+        table.view.dropEvent(&event);
+    };
+    const QPoint middle = centre(2, u"activator");
+    drop(middle);
+    EXPECT_EQ(resets.count(), 0) << "a drop onto a row is no drop between rows";
+    drop(QPoint(middle.x(), table.view.visualRect(table.model.index(2, 1)).top() + 1));
+    EXPECT_EQ(resets.count(), 1);
 }
 
 } // namespace

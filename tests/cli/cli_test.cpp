@@ -1,5 +1,6 @@
-#include "app/cli.h"
-#include "controllerfixture.h"
+#include "cli/cli.h"
+#include "fixtures.h"
+#include "loopbackserver.h"
 #include "ptypair.h"
 
 #include <QSignalSpy>
@@ -19,9 +20,9 @@ CliRun runCli(const QStringList& args, int timeoutMs = 5000) {
     QTextStream out(&run.out);
     QTextStream err(&run.err);
     QTemporaryDir dir;
-    app::Cli cli(args, out, err);
+    cli::Cli cli(args, out, err);
     cli.setSettingsFile(dir.filePath("settings.ini"));
-    QSignalSpy finished(&cli, &app::Cli::finished);
+    QSignalSpy finished(&cli, &cli::Cli::finished);
     cli.start();
     if (finished.isEmpty() && !finished.wait(timeoutMs))
         return run;
@@ -80,6 +81,9 @@ TEST(Cli, ExitCodesAndOutput) {
         {{"tune", "--list", "hf", "14074"}, 2, "", "bandhopper-cli: --list"},
         {{"rows", "pota", "--now", "yesterday"}, 2, "", "bandhopper-cli: --now"},
         {{}, 2, "", "bandhopper-cli: no command"},
+        {{"tune", "--bogus"}, 2, "", "bandhopper-cli: Unknown option 'bogus'"},
+        {{"tune", "--help"}, 0, "usage: bandhopper-cli tune --list LIST"},
+        {{"--version"}, 0, "bandhopper-cli "},
     };
     for (Case c : cases) {
         c.args.replaceInStrings("BASE", server.baseUrl().toString());

@@ -1,20 +1,13 @@
 // Opens the real window with every service pointed at a loopback server that serves the
 // captured replies in tests/data, so the filled window can be looked at without the internet.
 #include "app/application.h"
+#include "fixtures.h"
 #include "loopbackserver.h"
+#include "session/station.h"
 
 #include <QApplication>
-#include <QFile>
+#include <QTabWidget>
 #include <QTimer>
-
-namespace {
-
-QByteArray fixture(const char* name) {
-    QFile file(QStringLiteral(BH_FIXTURES_DIR "/") + QLatin1String(name));
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-} // namespace
 
 int main(int argc, char** argv) {
     QApplication qapp(argc, argv);
@@ -35,7 +28,7 @@ int main(int argc, char** argv) {
     server.route("/bandhopper/version.txt", {200, "0.93\n"});
     server.route("/netconf.php", {200, "ok"});
 
-    app::Application application(feeds::ServiceHosts::allAt(server.baseUrl()));
+    app::Application application(core::ServiceHosts::allAt(server.baseUrl()));
     application.launch();
 
     // --tab N shows that tab once the lists are in; --quit-after MS ends the run.

@@ -1,24 +1,122 @@
 #include "printers.h"
-#include "ui/rowtablemodel.h"
+#include "session/listmodel.h"
 
 #include <QMimeData>
 #include <QSignalSpy>
 #include <gtest/gtest.h>
+
 #include <memory>
 
-using feeds::ListKind;
-using feeds::Row;
-using feeds::Rows;
-using ui::RowTableModel;
+using namespace session;
 
 namespace {
 
-Rows mwRows(int count) {
-    Rows rows;
-    for (int i = 0; i < count; ++i)
-        rows.append(Row{QStringLiteral("W%1").arg(i), "770", "City", "50",
-                        i == 1 ? "https://w1.example/" : ""});
-    return rows;
+const core::PotaSpot kPota{"KN4AL",   "14272",    "SSB",   "cq pota", "Three Rivers State Game Land",
+                           "12",      "41.8694",  "-85.7444", "US-MI", "US-6795"};
+const core::SotaSpot kSota{"7N1FRE/1",          "KAZ",   "21.062",   "cw", "qrv now", "JA/GM-084",
+                           "Higashimikaboyama", "1246m", "8 points", "5"};
+const core::NetLoggerNet kNetLogger{"MOONLIGHTERS", "7.279", "SSB", "12"};
+const core::DirectoryNet kNet{"Night Owls", "3.940", "0300", "LSB", "https://nets.example/owls",
+                              "Yes", "42"};
+const core::MwStation kStation{"WABC", "770", "New York", "50", "https://wabc.example/"};
+
+template <class Row>
+std::unique_ptr<TypedListModel<Row>> modelOf(QList<Row> rows, const core::ServiceHosts& hosts = {}) {
+    auto model = std::make_unique<TypedListModel<Row>>(hosts);
+    model->setRows(std::move(rows));
+    return model;
+}
+
+// Every column of row 0 in display order, joined by '|'; buttons show no text and have the
+// only empty titles.
+QString shown(const ListModel& model) {
+    QStringList texts;
+    for (int column = 0; column < model.columnCount(); ++column) {
+        const bool button = model.columns()[column].kind != CellKind::Text &&
+                            model.columns()[column].kind != CellKind::Link;
+        EXPECT_EQ(model.headerData(column, Qt::Horizontal).toString().isEmpty(), button);
+        texts << model.index(0, column).data().toString();
+    }
+    return texts.join(u'|');
+}
+
+TEST(ListModel, ShowsEveryColumnOfEveryList) {
+    EXPECT_EQ(shown(*modelOf<core::PotaSpot>({kPota})),
+              "|KN4AL|14272.0|SSB|US-6795|Three Rivers State Game Land|US-MI|12 min|cq pota");
+    EXPECT_EQ(shown(*modelOf<core::SotaSpot>({kSota})),
+              "|7N1FRE/1|Kaz|21062.0|CW|Higashimikaboyama|1246m|8 points|5 min|qrv now");
+    EXPECT_EQ(shown(*modelOf<core::NetLoggerNet>({kNetLogger})), "|MOONLIGHTERS|7279.0|SSB|12");
+    EXPECT_EQ(shown(*modelOf<core::DirectoryNet>({kNet})), "|Night Owls|3.940|0300|LSB|Yes||");
+    EXPECT_EQ(shown(*modelOf<core::MwStation>({kStation})), "|WABC|770|New York|50 kW");
+    EXPECT_EQ(modelOf<core::MwStation>({kStation})->rowColumns(0),
+              (QStringList{"WABC", "770", "New York", "50", "https://wabc.example/"}));
+}
+
+// What an odd value shows, and which cells link where.
+TEST(ListModel, OddValuesAndLinks) {
+    core::PotaSpot pota = kPota;
+    pota.frequency = "abc";
+    pota.age = "";
+    core::SotaSpot sota = kSota;
+    sota.activatorName = "Not recognised";
+    sota.summitName = "Summit not recognised";
+    sota.frequency = "3e38";
+    const auto p = modelOf<core::PotaSpot>({pota, kPota});
+    const auto s = modelOf<core::SotaSpot>({sota});
+    const auto cell = [](const ListModel& m, int row, const char16_t* id, int role) {
+        return m.index(row, m.columnOf(id)).data(role);
+    };
+    EXPECT_EQ(cell(*p, 0, u"frequency", Qt::DisplayRole), "0.0");
+    EXPECT_EQ(cell(*p, 0, u"last", Qt::DisplayRole), "");
+    EXPECT_EQ(cell(*s, 0, u"activatorName", Qt::DisplayRole), "--");
+    EXPECT_EQ(cell(*s, 0, u"name2", Qt::DisplayRole), "--");
+    EXPECT_EQ(cell(*s, 0, u"frequency2", Qt::DisplayRole), "0.0");
+    EXPECT_EQ(cell(*p, 1, u"name", LinkRole).toUrl(),
+              QUrl("https://maps.google.com/?q=41.8694,-85.7444&ll=41.8694,-85.7444&z=5"));
+    EXPECT_EQ(cell(*p, 1, u"reference", LinkRole).toUrl(), QUrl("https://pota.app/#/park/US-6795"));
+    EXPECT_EQ(cell(*p, 1, u"reference", Qt::TextAlignmentRole).value<Qt::Alignment>(),
+              Qt::AlignRight | Qt::AlignVCenter);
+    EXPECT_EQ(cell(*p, 1, u"reference", Qt::ToolTipRole), "https://pota.app/#/park/US-6795");
+    EXPECT_FALSE(cell(*s, 0, u"comment2", LinkRole).isValid());
+    EXPECT_EQ(p->columnOf(u"nothing"), -1);
+}
+
+TEST(ListModel, LinksOnlyToWebAddressesOnTheGivenHosts) {
+    for (const auto& [address, linked] :
+         std::vector<std::pair<QString, bool>>{{"HTTPS://Nets.Example/x", true},
+                                               {"", false},
+                                               {"javascript:alert(1)", false},
+                                               {"file:///etc/passwd", false},
+                                               {"nets.example", false},
+                                               {"https://exa mple.com/", false}}) {
+        core::MwStation station = kStation;
+        station.url = address;
+        const auto model = modelOf<core::MwStation>({station});
+        const QModelIndex index = model->index(0, model->columnOf(u"station"));
+        EXPECT_EQ(index.data(LinkRole).isValid(), linked) << address.toStdString();
+        EXPECT_EQ(index.data().toString(), "WABC");
+    }
+    core::ServiceHosts hosts = core::ServiceHosts::allAt(QUrl("http://127.0.0.1:8080"));
+    // A feed text can neither add query items of its own nor cut the address short.
+    core::PotaSpot odd = kPota;
+    odd.latitude = "1&z=20";
+    odd.longitude = "2#x";
+    auto model = modelOf<core::PotaSpot>({odd}, hosts);
+    EXPECT_EQ(model->index(0, model->columnOf(u"name")).data(LinkRole).toUrl().toString(),
+              "http://127.0.0.1:8080/?q=1%26z%3D20,2%23x&ll=1%26z%3D20,2%23x&z=5");
+    hosts.potaWeb = QUrl("file:///tmp");
+    model = modelOf<core::PotaSpot>({kPota}, hosts);
+    EXPECT_FALSE(model->index(0, model->columnOf(u"reference")).data(LinkRole).isValid());
+}
+
+TEST(CellTexts, NetLoggerKilohertzAndCapitals) {
+    // Up to 70 the text is megahertz; the digits are those of the float times 1000.
+    for (const auto& [column1, text] : std::vector<std::pair<QString, QString>>{
+             {"14290", "14290.0"}, {"7.2", "7200.0"}, {"145.5", "0145.5"},
+             {"70", "70000.0"}, {"70.001", "0070.0"}, {"abc", ""}})
+        EXPECT_EQ(netLoggerFrequencyText(column1), text) << column1.toStdString();
+    EXPECT_EQ(capitalised("  two  WORDS (bob) 3rd"), "  Two  Words (Bob) 3rd");
+    EXPECT_EQ(capitalised("éMILE mary-ANN"), "Émile Mary-ann");
 }
 
 std::unique_ptr<QMimeData> plainText(const QString& text) {
@@ -27,65 +125,26 @@ std::unique_ptr<QMimeData> plainText(const QString& text) {
     return data;
 }
 
-TEST(RowTableModel, ShowsCellsLinksAndHeadersOfItsRows) {
-    RowTableModel model(ListKind::MW, {});
-    EXPECT_EQ(model.rowCount(), 0);
-    model.setRows(mwRows(3));
-    EXPECT_EQ(model.rowCount(), 3);
-    EXPECT_EQ(model.columnCount(), 5);
-    EXPECT_EQ(model.columnOf(u"tune3"), 0);
-    EXPECT_EQ(model.columnOf(u"nothing"), -1);
-    EXPECT_EQ(model.index(2, model.columnOf(u"power")).data().toString(), "50 kW");
-
-    // Only the row with an address carries a link, and says where it leads.
-    const int station = model.columnOf(u"station");
-    EXPECT_FALSE(model.index(0, station).data(ui::LinkRole).isValid());
-    EXPECT_FALSE(model.index(0, station).data(Qt::ToolTipRole).isValid());
-    EXPECT_EQ(model.index(1, station).data(ui::LinkRole).toUrl(), QUrl("https://w1.example/"));
-    EXPECT_EQ(model.index(1, station).data(Qt::ToolTipRole).toString(), "https://w1.example/");
-    EXPECT_EQ(model.headerData(station, Qt::Horizontal).toString(), "Station");
-    EXPECT_EQ(model.headerData(station, Qt::Horizontal, ui::IdentifierRole).toString(), "station");
-
-    RowTableModel netLogger(ListKind::NetLogger, {});
-    netLogger.setRows({Row{"Net", "7.2", "SSB"}});
-    EXPECT_FALSE(netLogger.index(0, netLogger.columnOf(u"checkIns")).data().isValid());
-}
-
-// A row is dragged as its index and may be dropped between rows only; the drop is taken but
-// the list keeps the feed's order, and a drop that cannot be read changes nothing.
-TEST(RowTableModel, DragAndDropOfRows) {
-    RowTableModel model(ListKind::MW, {});
-    model.setRows(mwRows(6));
-    EXPECT_TRUE(model.flags(model.index(4, 2)) & Qt::ItemIsDragEnabled);
-    EXPECT_FALSE(model.flags(model.index(4, 2)) & Qt::ItemIsDropEnabled);
-    EXPECT_TRUE(model.flags(QModelIndex()) & Qt::ItemIsDropEnabled);
-    std::unique_ptr<QMimeData> dragged(model.mimeData({model.index(4, 0), model.index(4, 1)}));
+// A row is dragged as its index and may be dropped between rows only; the drop is taken but the
+// list keeps the feed's order, and a drop that cannot be read changes nothing.
+TEST(ListModel, DragAndDropOfRows) {
+    const auto model = modelOf<core::MwStation>(QList<core::MwStation>(6, kStation));
+    std::unique_ptr<QMimeData> dragged(model->mimeData({model->index(4, 0), model->index(4, 1)}));
     ASSERT_TRUE(dragged);
     EXPECT_EQ(dragged->text(), "4");
-    EXPECT_EQ(model.mimeData({}), nullptr);
+    EXPECT_TRUE(model->canDropMimeData(dragged.get(), Qt::MoveAction, 6, 0, {}));
+    // Onto a row, as a copy, or not as plain text: refused.
+    EXPECT_FALSE(model->canDropMimeData(dragged.get(), Qt::MoveAction, -1, -1, model->index(5, 0)));
+    EXPECT_FALSE(model->canDropMimeData(dragged.get(), Qt::CopyAction, 6, 0, {}));
 
-    EXPECT_TRUE(model.canDropMimeData(dragged.get(), Qt::MoveAction, 6, 0, {}));
-    EXPECT_FALSE(model.canDropMimeData(dragged.get(), Qt::MoveAction, -1, -1, model.index(5, 0)));
-    EXPECT_FALSE(model.canDropMimeData(dragged.get(), Qt::CopyAction, 6, 0, {}));
-    QMimeData html;
-    html.setHtml("<b>2</b>");
-    EXPECT_FALSE(model.canDropMimeData(&html, Qt::MoveAction, 6, 0, {}));
-
-    QSignalSpy resets(&model, &QAbstractItemModel::modelReset);
-    ASSERT_TRUE(model.dropMimeData(dragged.get(), Qt::MoveAction, 6, 0, {}));
-    ASSERT_TRUE(model.dropMimeData(plainText("+5").get(), Qt::MoveAction, 2, 0, {}));
-    EXPECT_EQ(resets.count(), 2);
-    // The Move drag's clean-up asks to remove the dragged row: the list must stay whole.
-    EXPECT_FALSE(model.removeRows(2, 1));
-
+    QSignalSpy resets(model.get(), &QAbstractItemModel::modelReset);
+    ASSERT_TRUE(model->dropMimeData(plainText("+5").get(), Qt::MoveAction, 2, 0, {}));
+    EXPECT_FALSE(model->removeRows(2, 1)) << "the Move drag's clean-up must not shorten the list";
     for (const QString text : {"word", "3a", "", "6", "-1", "99999999999999999999"})
-        EXPECT_FALSE(model.dropMimeData(plainText(text).get(), Qt::MoveAction, 1, 0, {}))
+        EXPECT_FALSE(model->dropMimeData(plainText(text).get(), Qt::MoveAction, 1, 0, {}))
             << text.toStdString();
-    EXPECT_FALSE(
-        model.dropMimeData(plainText("1").get(), Qt::MoveAction, -1, -1, model.index(3, 0)));
-    EXPECT_FALSE(model.dropMimeData(nullptr, Qt::MoveAction, 1, 0, {}));
-    EXPECT_EQ(resets.count(), 2);
-    EXPECT_EQ(model.rows(), mwRows(6));
+    EXPECT_EQ(resets.count(), 1);
+    EXPECT_EQ(model->rowCount(), 6);
 }
 
 } // namespace

@@ -1,19 +1,16 @@
 #pragma once
 
-#include "app/platform.h"
-#include "conditions/updatenotice.h"
-#include "radio/notifier.h"
+#include "core/seams.h"
 #include "radio/qtseriallink.h"
 #include "radio/seriallink.h"
-#include "tuning/sounds.h"
-#include "tuning/speech.h"
+#include "session/station.h"
 
 #include <QList>
 #include <QNetworkAccessManager>
 #include <QSettings>
 #include <QStringList>
 
-// Stand-ins for the platform pieces the controller talks to; each records what it was asked.
+// Stand-ins for the platform pieces the sessions talk to; each records what it was asked.
 
 class FakeLink : public radio::SerialLink {
     Q_OBJECT
@@ -28,18 +25,14 @@ public:
     void setLineSettings(const radio::LineSettings& s) override { m_settings = s; }
     radio::LineSettings lineSettings() const override { return m_settings; }
     void open() override {
-        if (refuseOpen) {
-            emit errorOccurred(QStringLiteral("Permission denied"));
-            return;
-        }
+        if (refuseOpen)
+            return emit errorOccurred(QStringLiteral("Permission denied"));
         m_open = true;
         emit opened();
     }
     void close() override {
-        if (!m_open)
-            return;
-        m_open = false;
-        emit closed();
+        if (std::exchange(m_open, false))
+            emit closed();
     }
     void sendData(const QByteArray& data) override {
         if (m_open)
@@ -80,59 +73,45 @@ public:
     bool realLinks = false; // open real devices (pseudo-terminals) instead of fakes
 };
 
-struct FakeSpeech : tuning::SpeechEngine {
+struct FakeSpeech : core::SpeechEngine {
     void say(const QString& text) override { spoken << text; }
     QStringList spoken;
 };
 
-struct FakeSounds : tuning::SoundPlayer {
+struct FakeSounds : core::SoundPlayer {
     void play(const QString& name) override { played << name; }
     QStringList played;
 };
 
-struct FakeNotifier : radio::Notifier {
+struct FakeNotifier : core::Notifier {
     void notify(const QString& title, const QString& text) override {
         shown << title + QStringLiteral(" | ") + text;
     }
     QStringList shown;
 };
 
-struct FakeBrowser : app::Browser {
+struct FakeBrowser : core::Browser {
     void open(const QUrl& url) override { opened << url; }
     QList<QUrl> opened;
 };
 
-struct FakePrompter : app::UpdatePrompter {
-    void showUpdateAlert(const conditions::UpdateAlert& alert,
-                         std::function<void(bool)> done) override {
-        alerts << alert;
-        if (done)
-            done(answerDownload);
-    }
-    QList<conditions::UpdateAlert> alerts;
-    bool answerDownload = false;
-};
-
-// Every faked platform piece together, and the Platform that hands them to a controller.
+// Every faked platform piece together, and the Platform that hands them to a station.
 struct Fakes {
     FakePorts ports;
     FakeSpeech speech;
     FakeSounds sounds;
     FakeNotifier notifier;
     FakeBrowser browser;
-    FakePrompter prompter;
 
-    app::Platform platform(QSettings* settings, QNetworkAccessManager* nam,
-                           const feeds::ServiceHosts& hosts,
-                           std::function<void(const QString&)> out) {
-        app::Platform platform;
+    session::Platform platform(QSettings* settings, QNetworkAccessManager* nam,
+                               const core::ServiceHosts& hosts, core::DiagnosticSink out) {
+        session::Platform platform;
         platform.settings = settings;
         platform.ports = &ports;
         platform.speech = &speech;
         platform.sounds = &sounds;
         platform.notifier = &notifier;
         platform.browser = &browser;
-        platform.prompter = &prompter;
         platform.nam = nam;
         platform.hosts = hosts;
         platform.out = std::move(out);

@@ -1,0 +1,139 @@
+// The window bound to a station: the operator's choices reach the sessions, what the sessions
+// report reaches the controls, and a Tune press goes from a table button to the radio.
+#include "app/mainwindow.h"
+#include "app/serialportdemocontroller.h"
+#include "ptypair.h"
+#include "session/listmodel.h"
+#include "stationrig.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTableView>
+#include <gtest/gtest.h>
+
+using core::ListKind;
+
+namespace {
+
+class WindowTest : public ::testing::Test, protected StationRig {
+protected:
+    void SetUp() override { remake(); }
+    void remake() {
+        binding.reset();
+        makeStation();
+        binding = std::make_unique<app::SerialPortDemoController>(w(), *station, nullptr);
+    }
+    app::WindowControls w() const { return window.controls(); }
+    QPushButton* button(QTableView* view, int row, const char16_t* identifier) {
+        auto* model = static_cast<session::ListModel*>(view->model());
+        return qobject_cast<QPushButton*>(
+            view->indexWidget(model->index(row, model->columnOf(identifier))));
+    }
+    void choose(QComboBox* popUp, const QString& title) {
+        popUp->setCurrentText(title);
+        emit popUp->activated(popUp->currentIndex());
+    }
+
+    app::MainWindow window;
+    std::unique_ptr<app::SerialPortDemoController> binding;
+};
+
+TEST_F(WindowTest, TuneButtonsWriteTheRowsCommandsToTheRadioAndSpeak) {
+    PtyPair pty;
+    ASSERT_TRUE(pty.isValid());
+    ports.realLinks = true;
+    ports.ports = {{"pty", pty.slavePath(), "pty"}};
+    remake();
+    serveEverything();
+    station->setDeadlineMs(300);
+    station->awakeFromNib();
+    window.show();
+    ASSERT_TRUE(allShown(3000));
+    choose(w().PortPopUpButton, "pty");
+    choose(w().RadioPopUpButton, "Icom IC-7300");
+    w().openCloseButton->click();
+    ASSERT_EQ(w().openCloseButton->text(), "Connected");
+    ASSERT_TRUE(waitFor([&] { return w().mainTab->currentIndex() == 1; }, 1000));
+
+    const int lastNet = rowsOf(ListKind::NetLogger) - 1;
+    const struct {
+        QTableView* table;
+        int row;
+        const char16_t* button;
+        QByteArray written;
+        const char* spoken;
+    } presses[] = {
+        {w().potaTable, 0, u"tune",
+         QByteArray::fromHex("FEFE94E0050040071400FDFEFE94E00601FDFEFE94E01A060101FD"),
+         "Acadia National Park"},
+        {w().sotaTable, 0, u"tune2",
+         QByteArray::fromHex("FEFE94E0050020030700FDFEFE94E00601FDFEFE94E01A060101FD"),
+         "Mount Si"},
+        {w().mwTable, 0, u"tune3", QByteArray::fromHex("FEFE94E0050000530100FDFEFE94E00602FD"),
+         "K F B K"},
+        {w().netsTable, 0, u"tune3", "MD02;FA014300000;SS0640000;", "Maritime Mobile"},
+        {w().netLoggerTable, lastNet, u"tune", "MD01;FA007244000;SS0640000;SS0560000;",
+         "MOONLIGHTERS"},
+    };
+    for (const auto& press : presses) {
+        if (press.written.startsWith("MD")) // the last two on a Yaesu
+            choose(w().RadioPopUpButton, "Yaesu FTDX10");
+        w().mainTab->setCurrentWidget(press.table->parentWidget());
+        QCoreApplication::processEvents();
+        QPushButton* tune = button(press.table, press.row, press.button);
+        ASSERT_TRUE(tune) << press.spoken;
+        tune->click();
+        EXPECT_EQ(pty.read(press.written.size()), press.written);
+    }
+    EXPECT_EQ(speech.spoken.mid(0, 4),
+              (QStringList{"Acadia National Park", "Mount Si", "K F B K", "Maritime Mobile"}));
+    EXPECT_TRUE(out.contains("FEFE94E01A060101FD"));
+}
+
+TEST_F(WindowTest, ControlsFollowTheSessions) {
+    settings->setValue("defaultRadio", "Icom IC-7300");
+    settings->setValue("defaultPort", "ttyUSB1");
+    settings->setValue("voice", "0");
+    remake();
+    serveEverything();
+    station->setDeadlineMs(200);
+    station->awakeFromNib();
+    EXPECT_EQ(w().RadioPopUpButton->currentText(), "Icom IC-7300");
+    EXPECT_EQ(w().PortPopUpButton->currentText(), "ttyUSB1");
+    EXPECT_FALSE(w().menuItemPreferencesVoice->isChecked());
+    EXPECT_EQ(station->radio().kvRadio, "") << "shown is not chosen";
+
+    w().menuItemPreferencesVoice->trigger();
+    EXPECT_TRUE(station->preferences().voiceOn());
+    choose(w().RadioPopUpButton, "Yaesu FT-710");
+    EXPECT_EQ(out.last(), "Y 00");
+    w().openCloseButton->click();
+    EXPECT_EQ(w().openCloseButton->text(), "Connected");
+    // The device goes and comes back before the port list notices: the pop-up still shows it,
+    // and choosing it again assigns it again.
+    emit ports.lastLink->removedFromSystem();
+    EXPECT_EQ(w().openCloseButton->text(), "Connect");
+    EXPECT_EQ(station->radio().link(), nullptr);
+    choose(w().PortPopUpButton, w().PortPopUpButton->currentText());
+    ASSERT_NE(station->radio().link(), nullptr);
+    ports.unplug({"ttyUSB1", "/dev/ttyUSB1", "ttyUSB1"});
+    EXPECT_EQ(station->radio().link(), nullptr);
+    w().openCloseButton->click(); // no port any more: nothing happens
+
+    w().mainTab->setCurrentIndex(2);
+    w().mainTab->setCurrentIndex(0);
+    EXPECT_EQ(out.mid(out.size() - 2), (QStringList{"sotaTab", "radioTab"}));
+
+    ASSERT_TRUE(waitFor([&] { return w().bandBox->title() != "Band Conditions - "; }, 2000));
+    EXPECT_EQ(w().bandBox->title(), "Band Conditions -  22 Feb 2020 1034 GMT");
+    EXPECT_FALSE(w().solarFluxField->text().isEmpty());
+    w().actionRefreshPota->trigger();
+    ASSERT_TRUE(waitFor([&] { return server.count("/spot/activator") == 2; }, 1000));
+}
+
+} // namespace

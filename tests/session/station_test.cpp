@@ -1,0 +1,232 @@
+// The station as the window and the command line use it: start-up, settings, refreshes, the
+// lists, Tune, confirmations and the update check, with faked platform pieces and every
+// service on loopback.
+#include "nets/operatorkey.h"
+#include "stationrig.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSignalSpy>
+#include <QSslConfiguration>
+#include <QTcpServer>
+#include <gtest/gtest.h>
+
+using core::ListKind;
+using session::Refresh;
+
+namespace {
+
+class StationTest : public ::testing::Test, protected StationRig {
+protected:
+    void SetUp() override { makeStation(); }
+    session::Station& st() { return *station; }
+};
+
+TEST_F(StationTest, FirstStartTurnsTheSwitchesOnAndFetchesEverythingOnce) {
+    QSignalSpy shown(&st().radio(), &session::RadioSession::radioShown);
+    st().awakeFromNib();
+    EXPECT_TRUE(st().preferences().voiceOn());
+    EXPECT_TRUE(st().preferences().soundsOn());
+    EXPECT_TRUE(shown.isEmpty());
+    EXPECT_EQ(st().radio().link(), nullptr);
+    ASSERT_TRUE(waitFor([&] { return server.requests().size() >= 7; }, 3000));
+    for (const char* path : {"/spot/activator", "/api/GetActiveNets.php", "/api/spots/-3/all",
+                             "/nets.php", "/mw.php", "/solarxml.php", "/bandhopper/version.txt"})
+        EXPECT_EQ(server.count(path), 1) << path;
+    st().awakeFromNib(); // a second start neither restores nor fetches
+    settle(200);
+    EXPECT_EQ(server.requests().size(), 7);
+}
+
+TEST_F(StationTest, StoredChoicesAreShownWithoutChoosingARadioAndOutliveARestart) {
+    settings->setValue("defaultRadio", "Icom IC-7300");
+    settings->setValue("defaultPort", "ttyUSB1");
+    settings->setValue("defaultBaud", "38400");
+    settings->setValue("sounds", "0");
+    makeStation();
+    QSignalSpy radio(&st().radio(), &session::RadioSession::radioShown);
+    QSignalSpy baud(&st().radio(), &session::RadioSession::baudShown);
+    st().awakeFromNib();
+    EXPECT_EQ(radio.value(0).value(0).toString(), "Icom IC-7300");
+    EXPECT_EQ(baud.value(0).value(0).toInt(), 38400);
+    EXPECT_TRUE(out.contains("38400"));
+    EXPECT_EQ(st().radio().kvRadio, "");
+    EXPECT_EQ(st().radio().kvIC, "70");
+    EXPECT_FALSE(st().preferences().soundsOn());
+    EXPECT_TRUE(st().preferences().voiceOn());
+    // The shown port is the one Connect opens, at the shown rate.
+    ASSERT_NE(st().radio().link(), nullptr);
+    EXPECT_EQ(st().radio().link()->description(), "ttyUSB1");
+    EXPECT_EQ(st().radio().link()->baudRate(), 38400);
+
+    st().preferences().setVoice(false);
+    st().preferences().setSounds(true);
+    for (const auto& [title, line] : {std::pair{"Icom IC-7300", "I 94"}, {"Yaesu FT-710", "Y 00"}}) {
+        st().radio().chooseRadio(int(st().radio().radioTitles().indexOf(title)), title);
+        EXPECT_EQ(out.last(), line);
+    }
+    makeStation();
+    st().awakeFromNib();
+    EXPECT_FALSE(st().preferences().voiceOn());
+    EXPECT_TRUE(st().preferences().soundsOn());
+    EXPECT_EQ(settings->value("defaultRadio").toString(), "Yaesu FT-710");
+    st().announce("CQ");
+    EXPECT_TRUE(speech.spoken.isEmpty()) << "the voice guide is off";
+}
+
+TEST_F(StationTest, RefreshesReloadTheirListAndPlayFunk) {
+    server.route("/spot/activator", {200, "[]"});
+    st().setDeadlineMs(300);
+    st().awakeFromNib();
+    ASSERT_TRUE(waitFor([&] { return server.requests().size() >= 7; }, 3000));
+    settle(400);
+    st().refresh(Refresh::Conditions);
+    st().refresh(Refresh::Pota);
+    ASSERT_TRUE(waitFor([&] { return sounds.played.size() == 2; }, 2000));
+    EXPECT_EQ(sounds.played, (QStringList{"Funk", "Funk"}));
+    EXPECT_EQ(server.count("/solarxml.php"), 2);
+    EXPECT_EQ(server.count("/spot/activator"), 2);
+    EXPECT_EQ(server.count("/mw.php"), 1) << "no refresh reloads the MW list";
+
+    st().preferences().setSounds(false);
+    st().refresh(Refresh::Nets);
+    ASSERT_TRUE(waitFor([&] { return server.count("/nets.php") == 2; }, 1000));
+    settle(400);
+    EXPECT_EQ(sounds.played.size(), 2) << "sounds off: no Funk";
+    st().showHelp();
+    ASSERT_EQ(browser.opened.size(), 1);
+    EXPECT_EQ(browser.opened[0].path(), "/bandhopper/");
+}
+
+TEST_F(StationTest, ListsFillSideBySideAndTuneReadsTheirRows) {
+    serveEverything();
+    server.route("/mw.php", {200, kStations + "<Station>BAD</Station><Frequency>20000</Frequency>"
+                                              "<City>x</City><Power>1</Power><URL></URL>\n"});
+    QElapsedTimer clock;
+    clock.start();
+    st().awakeFromNib();
+    ASSERT_TRUE(allShown(3000));
+    EXPECT_LT(clock.elapsed(), 2800) << "the loads run side by side, not one after another";
+    EXPECT_EQ(st().lists().rows<core::SotaSpot>().rows().at(0).summitName, "Mount Si");
+
+    st().radio().choosePort("ttyUSB0");
+    st().radio().openOrClose();
+    FakeLink* link = ports.lastLink;
+    st().tune(ListKind::Sota, 0);
+    EXPECT_EQ(link->written, QList<QByteArray>{"FA007032000;SS0640000;"});
+    EXPECT_EQ(speech.spoken, QStringList{"Mount Si"});
+    EXPECT_EQ(st().cmd, "FA007032000;SS0640000;");
+    // A row that a reload removed, or a frequency no radio can take, sends and says nothing.
+    st().tune(ListKind::Pota, 7);
+    st().tune(ListKind::MW, 2);
+    EXPECT_EQ(link->written.size(), 1);
+    EXPECT_EQ(out.last(), "Cannot tune 20000");
+    EXPECT_EQ(speech.spoken.size(), 1);
+}
+
+TEST_F(StationTest, ConfirmationsAnnounceTheAnswerThenReloadTheDirectory) {
+    nets::OperatorKeyStore keys(settings.get());
+    keys.setKeychainTimeoutMs(200);
+    session::Platform withKeys = platform(settings.get(), &nam,
+                                          core::ServiceHosts::allAt(server.baseUrl()),
+                                          [this](const QString& line) { out << line; });
+    withKeys.keys = &keys;
+    station = std::make_unique<session::Station>(withKeys);
+    serveEverything();
+    server.route("/netconf.php", {200, "ok"});
+    st().setDeadlineMs(300);
+    st().awakeFromNib();
+    ASSERT_TRUE(allShown(2000));
+    // Before the key has been read nothing goes out: it would carry an empty key.
+    EXPECT_FALSE(st().confirmationsReady());
+    st().confirm(1, true);
+    settle(100);
+    EXPECT_EQ(server.count("/netconf.php"), 0);
+    QSignalSpy ready(&st(), &session::Station::confirmationsReadyChanged);
+    keys.setKey("K3Y-operator-0000");
+    keys.load();
+    ASSERT_TRUE(ready.wait(2000));
+
+    const int loads = server.count("/nets.php");
+    st().confirm(1, true);
+    EXPECT_TRUE(speech.spoken.isEmpty()) << "said only once the service has answered";
+    ASSERT_TRUE(waitFor([&] { return server.count("/nets.php") == loads + 1; }, 2000));
+    EXPECT_EQ(speech.spoken.last(), "thank you for confirming Noon Net");
+    const QJsonObject body = QJsonDocument::fromJson(server.requests()[server.requests().size() - 2].body).object();
+    EXPECT_EQ(body, (QJsonObject{{"key", "K3Y-operator-0000"}, {"net_id", "43"}, {"action", 1}}));
+
+    server.route("/netconf.php", {500, "<html>oops</html>"});
+    st().confirm(0, false);
+    ASSERT_TRUE(waitFor([&] { return server.count("/nets.php") == loads + 2; }, 2000));
+    EXPECT_EQ(speech.spoken.last(), "retraction failed for Maritime Mobile");
+}
+
+TEST_F(StationTest, AnUnusableServiceAddressOnlySaysSo) {
+    core::ServiceHosts hosts = core::ServiceHosts::allAt(server.baseUrl());
+    hosts.maker = QUrl("nets.example");
+    makeStation(hosts);
+    serveEverything();
+    st().setDeadlineMs(200);
+    QSignalSpy shown(&st().lists(), &session::ListsSession::listShown);
+    st().awakeFromNib();
+    ASSERT_TRUE(waitFor([&] { return shown.size() == 5; }, 2000));
+    st().lists().rows<core::DirectoryNet>().setRows({{"Net", "7.2", "", "", "", "", "1"}});
+    const int lines = out.size();
+    st().confirm(0, true);
+    settle(300);
+    EXPECT_EQ(out.mid(lines), QStringList{"net confirmation not sent for Net: \"nets.example\" is "
+                                          "not a web address"});
+    EXPECT_TRUE(speech.spoken.isEmpty());
+    EXPECT_EQ(rowsOf(ListKind::Nets), 1) << "and no reload";
+}
+
+TEST_F(StationTest, OnlyAnotherPublishedVersionRaisesTheNoticeOnce) {
+    for (const QByteArray published : {"0.93\n", "0.94\n"}) {
+        makeStation();
+        serveEverything();
+        server.route("/bandhopper/version.txt", {200, published});
+        QSignalSpy alerts(&st(), &session::Station::updateAvailable);
+        QSignalSpy checked(&st(), &session::Station::versionChecked);
+        st().awakeFromNib();
+        ASSERT_TRUE(checked.wait(3000));
+        settle(300);
+        ASSERT_EQ(alerts.size(), published == "0.94\n" ? 1 : 0);
+    }
+    st().downloadInstaller();
+    EXPECT_EQ(browser.opened.value(0).path(), "/bandhopper/Installer.dmg");
+}
+
+// Services that cannot be reached, or not trusted: every list and the panel stay empty, each
+// failure is one line, and nothing else breaks.
+TEST_F(StationTest, UnreachableAndUntrustedServicesLeaveTheirListsEmpty) {
+    QTcpServer closed;
+    ASSERT_TRUE(closed.listen(QHostAddress::LocalHost, 0));
+    const QUrl dead(QStringLiteral("http://127.0.0.1:%1").arg(closed.serverPort()));
+    closed.close();
+    LoopbackServer tls;
+    ASSERT_TRUE(tls.listenTls(fixturePath("tls/loopback.crt"), fixturePath("tls/loopback.key")));
+    tls.route("/spot/activator", {200, kPota, "application/json"});
+    core::ServiceHosts hosts = core::ServiceHosts::allAt(dead);
+    hosts.pota = tls.baseUrl();
+    makeStation(hosts);
+    QSignalSpy shown(&st().lists(), &session::ListsSession::listShown);
+    QSignalSpy panel(&st(), &session::Station::conditionsShown);
+    st().awakeFromNib();
+    ASSERT_TRUE(waitFor([&] { return shown.size() == 5 && panel.size() == 1; }, 4000));
+    for (ListKind list : core::kAllLists)
+        EXPECT_EQ(rowsOf(list), 0);
+    EXPECT_EQ(panel[0][0].value<conditions::PanelView>().title, "Band Conditions - ");
+    for (const char* path : {"/api/spots/-3/all", "/api/GetActiveNets.php", "/nets.php",
+                             "/mw.php", "/solarxml.php"})
+        EXPECT_TRUE(out.contains("GET " + dead.toString() + path + " failed: Connection refused"))
+            << path;
+    EXPECT_EQ(out.filter("SSL").size(), 1) << out.join('\n').toStdString();
+    for (const QList<QVariant>& settled : shown) {
+        if (settled[0].value<ListKind>() == ListKind::Pota) {
+            EXPECT_TRUE(settled[1].toString().startsWith("127.0.0.1: "));
+        }
+    }
+    EXPECT_EQ(tls.count("/spot/activator"), 0) << "no request over the untrusted link";
+}
+
+} // namespace
