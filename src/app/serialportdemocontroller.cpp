@@ -67,9 +67,8 @@ SerialPortDemoController::SerialPortDemoController(const WindowControls& window,
     connect(m_window.BaudPopUpButton, &QComboBox::activated, this, [&radio](int index) {
         radio.chooseBaud(session::RadioSession::baudRates().value(index));
     });
-    connect(&radio, &session::RadioSession::baudShown, this, [this](qint32 rate) {
-        selectTitle(m_window.BaudPopUpButton, QString::number(rate));
-    });
+    connect(&radio, &session::RadioSession::baudShown, this,
+            [this](qint32 rate) { selectTitle(m_window.BaudPopUpButton, QString::number(rate)); });
 
     m_window.PortPopUpButton->setPlaceholderText(tr("Choose a port"));
     fillPortPopUp();
@@ -128,8 +127,8 @@ SerialPortDemoController::SerialPortDemoController(const WindowControls& window,
                                            m_window.netLoggerTable, m_window.netsTable,
                                            m_window.mwTable};
     for (ListKind list : core::kAllLists) {
-        auto* binder = new ui::TableBinder(views[core::listIndex(list)],
-                                           station.lists().model(list), this);
+        auto* binder =
+            new ui::TableBinder(views[core::listIndex(list)], station.lists().model(list), this);
         m_binders[core::listIndex(list)] = binder;
         binder->onButton(CellKind::TuneButton, [this, list](int row) { tuneRequested(list, row); });
         connect(binder, &ui::TableBinder::linkActivated, this, [this](const QUrl& url) {
@@ -206,11 +205,17 @@ void SerialPortDemoController::showConditions(const conditions::PanelView& view)
     for (qsizetype i = 0; i < view.fields.size() && i < qsizetype(fields.size()); ++i) {
         QLabel* field = fields[i];
         field->setText(view.fields[i].text);
+        // Through the palette rather than a style sheet, which would polish the label anew on
+        // every refresh.
         const QColor colour = colourOf(view.fields[i].colour);
-        field->setStyleSheet(
-            colour.isValid()
-                ? QStringLiteral("QLabel { color: %1; font-weight: bold; }").arg(colour.name())
-                : QString());
+        QPalette palette = field->palette();
+        palette.setColor(
+            QPalette::WindowText,
+            colour.isValid() ? colour : m_window.bandBox->palette().color(QPalette::WindowText));
+        field->setPalette(palette);
+        QFont font = field->font();
+        font.setBold(colour.isValid());
+        field->setFont(font);
     }
 }
 

@@ -10,6 +10,21 @@ namespace {
 const QString plainText = QStringLiteral("text/plain");
 }
 
+QString buttonLabel(CellKind kind) {
+    switch (kind) {
+    case CellKind::TuneButton:
+        return QObject::tr("Tune");
+    case CellKind::ConfirmButton:
+        return QObject::tr("Confirm");
+    case CellKind::UnconfirmButton:
+        return QObject::tr("Unconfirm");
+    case CellKind::Text:
+    case CellKind::Link:
+        break;
+    }
+    return {};
+}
+
 ListModel::ListModel(core::ListKind list, const core::ServiceHosts& hosts, QObject* parent)
     : QAbstractTableModel(parent)
     , m_list(list)
@@ -44,6 +59,12 @@ QVariant ListModel::data(const QModelIndex& index, int role) const {
                                std::size_t(index.column())];
     if (!cell.hasView)
         return {};
+    const CellKind kind = m_columns[index.column()].kind;
+    if (kind != CellKind::Text && kind != CellKind::Link) {
+        if (role == Qt::DisplayRole)
+            return buttonLabel(kind);
+        return role == ButtonRole ? QVariant(int(kind)) : QVariant();
+    }
     switch (role) {
     case Qt::DisplayRole:
         return cell.text;
@@ -74,8 +95,7 @@ Qt::ItemFlags ListModel::flags(const QModelIndex& index) const {
     // refuses it) instead of moving it to the nearest gap between rows.
     if (!index.isValid())
         return Qt::ItemIsDropEnabled;
-    return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsDragEnabled |
-           Qt::ItemIsDropEnabled;
+    return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsDragEnabled | Qt::ItemIsDropEnabled;
 }
 
 Qt::DropActions ListModel::supportedDropActions() const {
@@ -95,13 +115,13 @@ QMimeData* ListModel::mimeData(const QModelIndexList& indexes) const {
 }
 
 bool ListModel::canDropMimeData(const QMimeData* data, Qt::DropAction action, int row, int,
-                                    const QModelIndex& parent) const {
+                                const QModelIndex& parent) const {
     return data && data->hasFormat(plainText) && action == Qt::MoveAction && row >= 0 &&
            !parent.isValid();
 }
 
 bool ListModel::dropMimeData(const QMimeData* data, Qt::DropAction action, int row, int column,
-                                 const QModelIndex& parent) {
+                             const QModelIndex& parent) {
     if (!canDropMimeData(data, action, row, column, parent))
         return false;
     const std::optional<qint64> source = core::parseWholeNumber(data->text());

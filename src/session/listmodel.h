@@ -15,6 +15,11 @@ namespace session {
 inline constexpr int LinkRole = Qt::UserRole + 1;
 // The column identifier, asked of the horizontal header.
 inline constexpr int IdentifierRole = Qt::UserRole + 2;
+// The CellKind (as int) of a button cell; nothing for the other cells.
+inline constexpr int ButtonRole = Qt::UserRole + 3;
+
+// What a button of the kind says.
+QString buttonLabel(CellKind kind);
 
 // One list's table. It owns the list's rows and computes every cell's text when the rows
 // arrive, so painting and scrolling only look them up. Rows may be dragged and dropped between

@@ -24,6 +24,9 @@ ListsSession::ListsSession(QNetworkAccessManager* nam, const core::ServiceHosts&
         connect(loader, &feeds::FeedLoader::shown, this, &ListsSession::onLoaded);
         connect(loader, &feeds::FeedLoader::diagnostic, this, &ListsSession::print);
     }
+    m_handOver.setSingleShot(true);
+    m_handOver.setInterval(0);
+    connect(&m_handOver, &QTimer::timeout, this, &ListsSession::showNext);
     m_confirmer = new nets::NetConfirmer(nam, this);
     connect(m_confirmer, &nets::NetConfirmer::diagnostic, this, &ListsSession::print);
     connect(m_confirmer, &nets::NetConfirmer::finished, this, &ListsSession::confirmAnswered);
@@ -47,12 +50,28 @@ void ListsSession::setDeadlineMs(int ms) {
 }
 
 void ListsSession::onLoaded(const feeds::LoadedList& loaded) {
+    // Lists started together settle together; handed to their models one per turn of the event
+    // loop, they never hold the window up for all of them at once.
+    for (feeds::LoadedList& waiting : m_settled)
+        if (waiting.list == loaded.list)
+            return void(waiting = loaded);
+    m_settled.append(loaded);
+    if (!m_handOver.isActive())
+        m_handOver.start();
+}
+
+void ListsSession::showNext() {
+    if (m_settled.isEmpty())
+        return;
+    const feeds::LoadedList loaded = m_settled.takeFirst();
     std::visit(
         [this](const auto& rows) {
             using Row = typename std::decay_t<decltype(rows)>::value_type;
             this->rows<Row>().setRows(rows);
         },
         loaded.rows);
+    if (!m_settled.isEmpty())
+        m_handOver.start();
     emit listShown(loaded.list, loaded.failure);
 }
 

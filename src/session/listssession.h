@@ -3,19 +3,17 @@
 #include "core/rows.h"
 #include "core/seams.h"
 #include "core/servicehosts.h"
+#include "feeds/feedloader.h"
 #include "session/listmodel.h"
 
 #include <QDateTime>
 #include <QObject>
+#include <QTimer>
 
 #include <array>
 
 class QNetworkAccessManager;
 
-namespace feeds {
-class FeedLoader;
-struct LoadedList;
-} // namespace feeds
 namespace nets {
 class NetConfirmer;
 }
@@ -57,6 +55,7 @@ signals:
 
 private:
     void onLoaded(const feeds::LoadedList& loaded);
+    void showNext();
     void print(const QString& line) const;
 
     QNetworkAccessManager* m_nam;
@@ -65,6 +64,8 @@ private:
     std::array<ListModel*, 5> m_models{};
     std::array<feeds::FeedLoader*, 5> m_loaders{};
     nets::NetConfirmer* m_confirmer = nullptr;
+    QList<feeds::LoadedList> m_settled;
+    QTimer m_handOver;
 };
 
 } // namespace session

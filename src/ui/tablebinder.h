@@ -5,6 +5,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QUrl>
+
 #include <functional>
 #include <map>
 
@@ -16,10 +17,10 @@ class ListModel;
 
 namespace ui {
 
-class LinkDelegate;
+class TableDelegate;
 
-// Sets one table view up for one list: fixed 27-pixel rows, links, row drag and drop, and a
-// real push button in every button cell, renewed after every reload.
+// Sets one table view up for one list: fixed 27-pixel rows, links, buttons in their cells,
+// columns sized to their contents after every reload, and row drag and drop.
 class TableBinder : public QObject {
     Q_OBJECT
 public:
@@ -28,7 +29,7 @@ public:
     // Called with the row of the pressed button; one handler per button kind, the last one set
     // wins.
     void onButton(session::CellKind kind, std::function<void(int row)> handler);
-    // Buttons of one kind, those made already and those to come, take presses or not.
+    // Buttons of one kind take presses or not.
     void setButtonsEnabled(session::CellKind kind, bool enabled);
 
 signals:
@@ -38,15 +39,14 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void installButtons();
     static int stretchColumn(const QList<session::ColumnSpec>& columns);
-    void buttonClicked(session::CellKind kind, int row);
+    void sizeColumns();
 
     QPointer<QTableView> m_view;
     QPointer<session::ListModel> m_model;
-    LinkDelegate* m_delegate;
+    TableDelegate* m_delegate;
     std::map<session::CellKind, std::function<void(int)>> m_handlers;
-    std::map<session::CellKind, bool> m_disabled;
+    bool m_sizeWhenShown = false;
 };
 
 } // namespace ui

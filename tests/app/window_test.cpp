@@ -14,6 +14,7 @@
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTableView>
+#include <QTest>
 #include <gtest/gtest.h>
 
 using core::ListKind;
@@ -29,10 +30,11 @@ protected:
         binding = std::make_unique<app::SerialPortDemoController>(w(), *station, nullptr);
     }
     app::WindowControls w() const { return window.controls(); }
-    QPushButton* button(QTableView* view, int row, const char16_t* identifier) {
+    void press(QTableView* view, int row, const char16_t* identifier) {
         auto* model = static_cast<session::ListModel*>(view->model());
-        return qobject_cast<QPushButton*>(
-            view->indexWidget(model->index(row, model->columnOf(identifier))));
+        const QModelIndex index = model->index(row, model->columnOf(identifier));
+        view->scrollTo(index);
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(index).center());
     }
     void choose(QComboBox* popUp, const QString& title) {
         popUp->setCurrentText(title);
@@ -72,23 +74,19 @@ TEST_F(WindowTest, TuneButtonsWriteTheRowsCommandsToTheRadioAndSpeak) {
          QByteArray::fromHex("FEFE94E0050040071400FDFEFE94E00601FDFEFE94E01A060101FD"),
          "Acadia National Park"},
         {w().sotaTable, 0, u"tune2",
-         QByteArray::fromHex("FEFE94E0050020030700FDFEFE94E00601FDFEFE94E01A060101FD"),
-         "Mount Si"},
+         QByteArray::fromHex("FEFE94E0050020030700FDFEFE94E00601FDFEFE94E01A060101FD"), "Mount Si"},
         {w().mwTable, 0, u"tune3", QByteArray::fromHex("FEFE94E0050000530100FDFEFE94E00602FD"),
          "K F B K"},
         {w().netsTable, 0, u"tune3", "MD02;FA014300000;SS0640000;", "Maritime Mobile"},
         {w().netLoggerTable, lastNet, u"tune", "MD01;FA007244000;SS0640000;SS0560000;",
          "MOONLIGHTERS"},
     };
-    for (const auto& press : presses) {
-        if (press.written.startsWith("MD")) // the last two on a Yaesu
+    for (const auto& each : presses) {
+        if (each.written.startsWith("MD")) // the last two on a Yaesu
             choose(w().RadioPopUpButton, "Yaesu FTDX10");
-        w().mainTab->setCurrentWidget(press.table->parentWidget());
-        QCoreApplication::processEvents();
-        QPushButton* tune = button(press.table, press.row, press.button);
-        ASSERT_TRUE(tune) << press.spoken;
-        tune->click();
-        EXPECT_EQ(pty.read(press.written.size()), press.written);
+        w().mainTab->setCurrentWidget(each.table->parentWidget());
+        press(each.table, each.row, each.button);
+        EXPECT_EQ(pty.read(each.written.size()), each.written) << each.spoken;
     }
     EXPECT_EQ(speech.spoken.mid(0, 4),
               (QStringList{"Acadia National Park", "Mount Si", "K F B K", "Maritime Mobile"}));

@@ -11,23 +11,25 @@ using namespace session;
 
 namespace {
 
-const core::PotaSpot kPota{"KN4AL",   "14272",    "SSB",   "cq pota", "Three Rivers State Game Land",
-                           "12",      "41.8694",  "-85.7444", "US-MI", "US-6795"};
+const core::PotaSpot kPota{
+    "KN4AL", "14272",   "SSB",      "cq pota", "Three Rivers State Game Land",
+    "12",    "41.8694", "-85.7444", "US-MI",   "US-6795"};
 const core::SotaSpot kSota{"7N1FRE/1",          "KAZ",   "21.062",   "cw", "qrv now", "JA/GM-084",
                            "Higashimikaboyama", "1246m", "8 points", "5"};
 const core::NetLoggerNet kNetLogger{"MOONLIGHTERS", "7.279", "SSB", "12"};
 const core::DirectoryNet kNet{"Night Owls", "3.940", "0300", "LSB", "https://nets.example/owls",
-                              "Yes", "42"};
+                              "Yes",        "42"};
 const core::MwStation kStation{"WABC", "770", "New York", "50", "https://wabc.example/"};
 
 template <class Row>
-std::unique_ptr<TypedListModel<Row>> modelOf(QList<Row> rows, const core::ServiceHosts& hosts = {}) {
+std::unique_ptr<TypedListModel<Row>> modelOf(QList<Row> rows,
+                                             const core::ServiceHosts& hosts = {}) {
     auto model = std::make_unique<TypedListModel<Row>>(hosts);
     model->setRows(std::move(rows));
     return model;
 }
 
-// Every column of row 0 in display order, joined by '|'; buttons show no text and have the
+// Every column of row 0 in display order, joined by '|'; buttons show their label and have the
 // only empty titles.
 QString shown(const ListModel& model) {
     QStringList texts;
@@ -42,12 +44,13 @@ QString shown(const ListModel& model) {
 
 TEST(ListModel, ShowsEveryColumnOfEveryList) {
     EXPECT_EQ(shown(*modelOf<core::PotaSpot>({kPota})),
-              "|KN4AL|14272.0|SSB|US-6795|Three Rivers State Game Land|US-MI|12 min|cq pota");
+              "Tune|KN4AL|14272.0|SSB|US-6795|Three Rivers State Game Land|US-MI|12 min|cq pota");
     EXPECT_EQ(shown(*modelOf<core::SotaSpot>({kSota})),
-              "|7N1FRE/1|Kaz|21062.0|CW|Higashimikaboyama|1246m|8 points|5 min|qrv now");
-    EXPECT_EQ(shown(*modelOf<core::NetLoggerNet>({kNetLogger})), "|MOONLIGHTERS|7279.0|SSB|12");
-    EXPECT_EQ(shown(*modelOf<core::DirectoryNet>({kNet})), "|Night Owls|3.940|0300|LSB|Yes||");
-    EXPECT_EQ(shown(*modelOf<core::MwStation>({kStation})), "|WABC|770|New York|50 kW");
+              "Tune|7N1FRE/1|Kaz|21062.0|CW|Higashimikaboyama|1246m|8 points|5 min|qrv now");
+    EXPECT_EQ(shown(*modelOf<core::NetLoggerNet>({kNetLogger})), "Tune|MOONLIGHTERS|7279.0|SSB|12");
+    EXPECT_EQ(shown(*modelOf<core::DirectoryNet>({kNet})),
+              "Tune|Night Owls|3.940|0300|LSB|Yes|Confirm|Unconfirm");
+    EXPECT_EQ(shown(*modelOf<core::MwStation>({kStation})), "Tune|WABC|770|New York|50 kW");
     EXPECT_EQ(modelOf<core::MwStation>({kStation})->rowColumns(0),
               (QStringList{"WABC", "770", "New York", "50", "https://wabc.example/"}));
 }
@@ -111,9 +114,13 @@ TEST(ListModel, LinksOnlyToWebAddressesOnTheGivenHosts) {
 
 TEST(CellTexts, NetLoggerKilohertzAndCapitals) {
     // Up to 70 the text is megahertz; the digits are those of the float times 1000.
-    for (const auto& [column1, text] : std::vector<std::pair<QString, QString>>{
-             {"14290", "14290.0"}, {"7.2", "7200.0"}, {"145.5", "0145.5"},
-             {"70", "70000.0"}, {"70.001", "0070.0"}, {"abc", ""}})
+    for (const auto& [column1, text] :
+         std::vector<std::pair<QString, QString>>{{"14290", "14290.0"},
+                                                  {"7.2", "7200.0"},
+                                                  {"145.5", "0145.5"},
+                                                  {"70", "70000.0"},
+                                                  {"70.001", "0070.0"},
+                                                  {"abc", ""}})
         EXPECT_EQ(netLoggerFrequencyText(column1), text) << column1.toStdString();
     EXPECT_EQ(capitalised("  two  WORDS (bob) 3rd"), "  Two  Words (Bob) 3rd");
     EXPECT_EQ(capitalised("éMILE mary-ANN"), "Émile Mary-ann");

@@ -1,0 +1,117 @@
+#include "ui/tabledelegate.h"
+
+#include "session/listmodel.h"
+
+#include <QApplication>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QStyleOptionButton>
+
+namespace ui {
+
+using session::CellKind;
+
+namespace {
+
+QUrl linkOf(const QModelIndex& index) {
+    return index.data(session::LinkRole).toUrl();
+}
+
+std::optional<CellKind> buttonOf(const QModelIndex& index) {
+    const QVariant kind = index.data(session::ButtonRole);
+    if (!kind.isValid())
+        return std::nullopt;
+    return CellKind(kind.toInt());
+}
+
+QStyleOptionButton buttonOption(const QStyleOptionViewItem& item, const QString& label,
+                                bool enabled, bool pressed) {
+    QStyleOptionButton button;
+    button.rect = item.rect.adjusted(1, 1, -1, -1);
+    button.text = label;
+    button.fontMetrics = item.fontMetrics;
+    button.palette = item.palette;
+    button.state = (enabled ? QStyle::State_Enabled : QStyle::State_None) |
+                   (pressed ? QStyle::State_Sunken : QStyle::State_Raised);
+    if (item.state & QStyle::State_HasFocus)
+        button.state |= QStyle::State_HasFocus;
+    return button;
+}
+
+QStyle* styleOf(const QStyleOptionViewItem& option) {
+    return option.widget ? option.widget->style() : QApplication::style();
+}
+
+} // namespace
+
+void TableDelegate::setButtonsEnabled(CellKind kind, bool enabled) {
+    if (enabled)
+        m_disabled.remove(int(kind));
+    else
+        m_disabled.insert(int(kind));
+}
+
+void TableDelegate::initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const {
+    QStyledItemDelegate::initStyleOption(option, index);
+    if (linkOf(index).isEmpty())
+        return;
+    option->font.setUnderline(true);
+    option->palette.setBrush(QPalette::Text, option->palette.brush(QPalette::Link));
+    option->palette.setBrush(QPalette::HighlightedText, option->palette.brush(QPalette::Link));
+}
+
+void TableDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
+                          const QModelIndex& index) const {
+    const std::optional<CellKind> kind = buttonOf(index);
+    if (!kind)
+        return QStyledItemDelegate::paint(painter, option, index);
+    const QStyleOptionButton button =
+        buttonOption(option, index.data(Qt::DisplayRole).toString(), buttonsEnabled(*kind),
+                     m_pressed.isValid() && m_pressed == index);
+    styleOf(option)->drawControl(QStyle::CE_PushButton, &button, painter, option.widget);
+}
+
+QSize TableDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const {
+    const std::optional<CellKind> kind = buttonOf(index);
+    if (!kind)
+        return QStyledItemDelegate::sizeHint(option, index);
+    // The whole label, at whatever font size the desktop uses.
+    const QString label = index.data(Qt::DisplayRole).toString();
+    const QStyleOptionButton button = buttonOption(option, label, true, false);
+    return styleOf(option)
+        ->sizeFromContents(QStyle::CT_PushButton, &button,
+                           option.fontMetrics.size(Qt::TextShowMnemonic, label), option.widget)
+        .grownBy({2, 2, 2, 2});
+}
+
+bool TableDelegate::editorEvent(QEvent* event, QAbstractItemModel* model,
+                                const QStyleOptionViewItem& option, const QModelIndex& index) {
+    const auto* mouse = static_cast<QMouseEvent*>(event);
+    // A press is over once the button goes up, wherever that happens.
+    const QPersistentModelIndex pressed =
+        event->type() == QEvent::MouseButtonRelease ? std::exchange(m_pressed, {}) : m_pressed;
+    const bool left =
+        (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonRelease ||
+         event->type() == QEvent::MouseButtonDblClick) &&
+        mouse->button() == Qt::LeftButton && option.rect.contains(mouse->position().toPoint());
+    if (const std::optional<CellKind> kind = buttonOf(index)) {
+        if (event->type() == QEvent::MouseButtonPress && left && buttonsEnabled(*kind)) {
+            m_pressed = index;
+            return true;
+        }
+        if (event->type() == QEvent::MouseButtonRelease) {
+            if (left && pressed.isValid() && pressed == index)
+                emit buttonClicked(*kind, index.row());
+            return true;
+        }
+        // A double click on a button is two presses of it, not a double click of the row.
+        return event->type() == QEvent::MouseButtonDblClick;
+    }
+    if (event->type() == QEvent::MouseButtonRelease && left && !linkOf(index).isEmpty()) {
+        emit linkActivated(linkOf(index));
+        return true;
+    }
+    return QStyledItemDelegate::editorEvent(event, model, option, index);
+}
+
+} // namespace ui

@@ -1,0 +1,42 @@
+#pragma once
+
+#include "session/cells.h"
+
+#include <QPersistentModelIndex>
+#include <QSet>
+#include <QStyledItemDelegate>
+#include <QUrl>
+
+namespace ui {
+
+// Draws a list's cells: links like web links (a left click reports them), and the Tune,
+// Confirm and Unconfirm cells as push buttons. The buttons are painted, not widgets, so a
+// reload of hundreds of rows costs no more than its text.
+class TableDelegate : public QStyledItemDelegate {
+    Q_OBJECT
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override;
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+    bool editorEvent(QEvent* event, QAbstractItemModel* model, const QStyleOptionViewItem& option,
+                     const QModelIndex& index) override;
+
+    // Buttons of one kind take presses or not (and are drawn so).
+    void setButtonsEnabled(session::CellKind kind, bool enabled);
+    bool buttonsEnabled(session::CellKind kind) const { return !m_disabled.contains(int(kind)); }
+
+signals:
+    void linkActivated(const QUrl& url);
+    void buttonClicked(session::CellKind kind, int row);
+
+protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override;
+
+private:
+    QPersistentModelIndex m_pressed;
+    QSet<int> m_disabled;
+};
+
+} // namespace ui
