@@ -58,9 +58,8 @@ QUrl mapUrl(const core::PotaSpot& row, const ServiceHosts& hosts) {
     const QString latitude = QString::fromLatin1(QUrl::toPercentEncoding(row.latitude));
     const QString longitude = QString::fromLatin1(QUrl::toPercentEncoding(row.longitude));
     const QString position = latitude + u',' + longitude;
-    return core::serviceUrl(hosts.maps, QStringLiteral("/?q=") + position +
-                                             QStringLiteral("&ll=") + position +
-                                             QStringLiteral("&z=5"));
+    return core::serviceUrl(hosts.maps, QStringLiteral("/?q=") + position + QStringLiteral("&ll=") +
+                                            position + QStringLiteral("&z=5"));
 }
 
 QUrl parkUrl(const QString& reference, const ServiceHosts& hosts) {

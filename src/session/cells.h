@@ -35,8 +35,10 @@ struct Cell {
 // an identifier the list does not know gives a cell without a view.
 Cell cellFor(const core::PotaSpot& row, QStringView identifier, const core::ServiceHosts& hosts);
 Cell cellFor(const core::SotaSpot& row, QStringView identifier, const core::ServiceHosts& hosts);
-Cell cellFor(const core::NetLoggerNet& row, QStringView identifier, const core::ServiceHosts& hosts);
-Cell cellFor(const core::DirectoryNet& row, QStringView identifier, const core::ServiceHosts& hosts);
+Cell cellFor(const core::NetLoggerNet& row, QStringView identifier,
+             const core::ServiceHosts& hosts);
+Cell cellFor(const core::DirectoryNet& row, QStringView identifier,
+             const core::ServiceHosts& hosts);
 Cell cellFor(const core::MwStation& row, QStringView identifier, const core::ServiceHosts& hosts);
 
 // A NetLogger frequency (kHz, or MHz when 70 or below) as kilohertz with one decimal;

@@ -4,6 +4,8 @@
 
 #include <QMimeData>
 
+#include <limits>
+
 namespace session {
 
 namespace {
@@ -31,9 +33,66 @@ ListModel::ListModel(core::ListKind list, const core::ServiceHosts& hosts, QObje
     , m_hosts(hosts)
     , m_columns(columnsFor(list)) {}
 
-void ListModel::setCells(std::vector<Cell>&& cells, int rows) {
+void ListModel::setCells(std::vector<Cell>&& cells, std::vector<RowFacts>&& facts) {
     m_cells = std::move(cells);
-    m_rows = rows;
+    m_facts = std::move(facts);
+    m_rows = int(m_facts.size());
+}
+
+namespace {
+
+qint64 hertzOf(const tuning::TuneInput& input) {
+    const tuning::TuneCommands commands = tuning::composeTune(input);
+    return commands.refused ? 0 : commands.hertz;
+}
+
+template <class Row> RowFacts common(const Row& row) {
+    RowFacts facts;
+    facts.hertz = hertzOf(tuning::tuneInput(row));
+    return facts;
+}
+
+} // namespace
+
+RowFacts factsOf(const core::PotaSpot& row) {
+    RowFacts facts = common(row);
+    facts.mode = row.mode;
+    facts.activator = row.activator;
+    facts.reference = row.reference;
+    facts.place = row.parkName;
+    facts.ageMinutes = core::parseWholeNumber(row.age).value_or(std::numeric_limits<qint64>::max());
+    return facts;
+}
+
+RowFacts factsOf(const core::SotaSpot& row) {
+    RowFacts facts = common(row);
+    facts.mode = row.mode.toUpper();
+    facts.activator = row.activatorCallsign;
+    facts.reference = row.summitCode;
+    facts.place = row.summitName;
+    facts.ageMinutes = core::parseWholeNumber(row.age).value_or(std::numeric_limits<qint64>::max());
+    return facts;
+}
+
+RowFacts factsOf(const core::NetLoggerNet& row) {
+    RowFacts facts = common(row);
+    facts.mode = row.mode;
+    facts.activator = row.name;
+    return facts;
+}
+
+RowFacts factsOf(const core::DirectoryNet& row) {
+    RowFacts facts = common(row);
+    facts.mode = row.mode;
+    facts.activator = row.name;
+    return facts;
+}
+
+RowFacts factsOf(const core::MwStation& row) {
+    RowFacts facts = common(row);
+    facts.mode = QStringLiteral("AM");
+    facts.activator = row.call;
+    return facts;
 }
 
 int ListModel::columnOf(QStringView identifier) const {

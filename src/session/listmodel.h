@@ -21,6 +21,23 @@ inline constexpr int ButtonRole = Qt::UserRole + 3;
 // What a button of the kind says.
 QString buttonLabel(CellKind kind);
 
+// What filters and the watch list read of a row, worked out once per load.
+struct RowFacts {
+    qint64 hertz = 0;  // 0 when the frequency is not one a radio could be tuned to
+    QString mode;      // as the list writes it
+    QString activator; // the callsign (or the net's or station's name)
+    QString reference; // park or summit reference; "" for the other lists
+    QString place;     // park or summit name
+    qint64 ageMinutes = 0;
+    QString text; // every text the row shows, for searching
+};
+
+RowFacts factsOf(const core::PotaSpot& row);
+RowFacts factsOf(const core::SotaSpot& row);
+RowFacts factsOf(const core::NetLoggerNet& row);
+RowFacts factsOf(const core::DirectoryNet& row);
+RowFacts factsOf(const core::MwStation& row);
+
 // One list's table. It owns the list's rows and computes every cell's text when the rows
 // arrive, so painting and scrolling only look them up. Rows may be dragged and dropped between
 // rows, but the order shown is always the list's own: a drop reloads the list as it is.
@@ -36,6 +53,7 @@ public:
     virtual QStringList rowColumns(int row) const = 0;
     // What a Tune of the row reads (the radio fields left at their defaults).
     virtual tuning::TuneInput tuneInput(int row) const = 0;
+    const RowFacts& facts(int row) const { return m_facts.at(std::size_t(row)); }
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -57,14 +75,16 @@ protected:
     ListModel(core::ListKind list, const core::ServiceHosts& hosts, QObject* parent);
 
     const core::ServiceHosts& hosts() const { return m_hosts; }
-    // Row-major, columns() cells per row; call between beginResetModel and endResetModel.
-    void setCells(std::vector<Cell>&& cells, int rows);
+    // Row-major, columns() cells per row, and the facts of each row; call between
+    // beginResetModel and endResetModel.
+    void setCells(std::vector<Cell>&& cells, std::vector<RowFacts>&& facts);
 
 private:
     core::ListKind m_list;
     core::ServiceHosts m_hosts;
     QList<ColumnSpec> m_columns;
     std::vector<Cell> m_cells;
+    std::vector<RowFacts> m_facts;
     int m_rows = 0;
 };
 
@@ -75,13 +95,22 @@ public:
 
     void setRows(QList<Row> rows) {
         std::vector<Cell> cells;
+        std::vector<RowFacts> facts;
         cells.reserve(std::size_t(rows.size() * columns().size()));
-        for (const Row& row : rows)
-            for (const ColumnSpec& column : columns())
+        facts.reserve(std::size_t(rows.size()));
+        for (const Row& row : rows) {
+            QStringList shown;
+            for (const ColumnSpec& column : columns()) {
                 cells.push_back(cellFor(row, column.identifier, hosts()));
+                if (column.kind == CellKind::Text || column.kind == CellKind::Link)
+                    shown << cells.back().text;
+            }
+            facts.push_back(factsOf(row));
+            facts.back().text = shown.join(u'\n');
+        }
         beginResetModel();
         m_rows = std::move(rows);
-        setCells(std::move(cells), int(m_rows.size()));
+        setCells(std::move(cells), std::move(facts));
         endResetModel();
     }
     const QList<Row>& rows() const { return m_rows; }

@@ -1,0 +1,111 @@
+#include "feeds/spotfeeds.h"
+#include "fixtures.h"
+#include "printers.h"
+#include "session/listfilter.h"
+#include "session/watchlist.h"
+
+#include <QTimeZone>
+#include <gtest/gtest.h>
+
+using namespace session;
+
+namespace {
+
+const QDateTime kNow(QDate(2024, 12, 1), QTime(0, 0), QTimeZone::utc());
+
+TEST(Bands, EdgesAndModeClasses) {
+    const std::vector<std::pair<qint64, Band>> bands{
+        {1'799'999, Band::Any},  {1'800'000, Band::M160},  {3'999'999, Band::M80},
+        {7'300'000, Band::M40},  {7'300'001, Band::Any},   {10'136'000, Band::M30},
+        {14'074'000, Band::M20}, {18'100'000, Band::M17},  {28'074'000, Band::M10},
+        {50'313'000, Band::M6},  {144'174'000, Band::Any}, {0, Band::Any}};
+    for (const auto& [hertz, band] : bands)
+        EXPECT_EQ(bandOf(hertz), band) << hertz;
+    const std::vector<std::pair<QString, ModeClass>> modes{
+        {"CW", ModeClass::CW},     {"usb", ModeClass::SSB},  {"SSB", ModeClass::SSB},
+        {"FT8", ModeClass::FT8},   {"FT4", ModeClass::FT4},  {"RTTY", ModeClass::Data},
+        {"DATA", ModeClass::Data}, {"AM", ModeClass::Other}, {"", ModeClass::Other}};
+    for (const auto& [mode, modeClass] : modes)
+        EXPECT_EQ(modeClassOf(mode), modeClass) << mode.toStdString();
+    const FilterSettings stored{Band::M20, ModeClass::CW, "a;b", true};
+    EXPECT_EQ(FilterSettings::fromText(stored.toText()), stored);
+    EXPECT_EQ(FilterSettings::fromText("99;x"), FilterSettings{});
+}
+
+// Over the real POTA capture (54 spots on every band, plus one older spot of its first activator):
+// each filter hides what it should and keeps the list's own order.
+TEST(ListFilter, HidesRowsOfTheRealCapture) {
+    TypedListModel<core::PotaSpot> model{core::ServiceHosts{}};
+    QList<core::PotaSpot> rows =
+        feeds::parsePotaSpots(fixture("pota-activator-spots.json"), kNow).rows;
+    ASSERT_EQ(rows.size(), 54);
+    // An older spot of the first activator at the same park, on another band.
+    core::PotaSpot older = rows[0];
+    older.age = "999";
+    older.frequency = "7074";
+    rows.append(older);
+    model.setRows(rows);
+    ListFilter filter(&model);
+    const auto shown = [&](const FilterSettings& settings) {
+        filter.setSettings(settings);
+        QStringList activators;
+        for (int row = 0; row < filter.rowCount(); ++row)
+            activators << model.facts(filter.sourceRow(row)).activator;
+        return activators;
+    };
+    EXPECT_EQ(shown({}).size(), 55);
+    const QStringList twenty = shown({Band::M20, ModeClass::Any, {}, false});
+    for (int row = 0; row < filter.rowCount(); ++row)
+        EXPECT_EQ(bandOf(model.facts(filter.sourceRow(row)).hertz), Band::M20);
+    EXPECT_EQ(filter.hiddenRows(), 55 - twenty.size());
+    EXPECT_GT(twenty.size(), 5);
+    for (int row = 1; row < filter.rowCount(); ++row)
+        EXPECT_LT(filter.sourceRow(row - 1), filter.sourceRow(row)) << "the list's own order";
+    const QStringList cw = shown({Band::Any, ModeClass::CW, {}, false});
+    EXPECT_FALSE(cw.isEmpty());
+    for (int row = 0; row < filter.rowCount(); ++row)
+        EXPECT_EQ(model.facts(filter.sourceRow(row)).mode, "CW");
+    EXPECT_EQ(shown({Band::Any, ModeClass::Any, "jq2dux", false}),
+              (QStringList{"JQ2DUX/2", "JQ2DUX/2"}));
+    EXPECT_EQ(shown({Band::Any, ModeClass::Any, "craig mountain", false}).size(), 1)
+        << "park names too";
+    // One row per activator and park: the capture spots some of them more than once.
+    const QStringList single = shown({Band::Any, ModeClass::Any, {}, true});
+    EXPECT_EQ(single.size(), 54);
+    EXPECT_EQ(filter.sourceRow(0), 0) << "the newer spot stays";
+    model.setRows({});
+    EXPECT_EQ(filter.rowCount(), 0);
+}
+
+TEST(WatchList, MatchesCallsignsAndReferencesWithWildcards) {
+    const std::vector<std::tuple<const char*, const char*, bool>> cases{
+        {"K-*", "K-1234", true},       {"W7O/*", "W7O/WV-096", true}, {"N0CALL*", "n0call/p", true},
+        {"N0CALL", "N0CALL/P", false}, {"*/P", "DL1ABC/P", true},     {"K*4", "K-1234", true},
+        {"K*5", "K-1234", false},      {"", "K1ABC", false},          {"**", "", true}};
+    for (const auto& [pattern, text, match] : cases)
+        EXPECT_EQ(WatchList::globMatch(QString::fromUtf8(pattern), QString::fromUtf8(text)), match)
+            << pattern << " " << text;
+    EXPECT_EQ(WatchList::fromText("k-*, w7o/*\n  N0CALL*").patterns(),
+              (QStringList{"K-*", "W7O/*", "N0CALL*"}));
+}
+
+// A watched spot is a hit in the load where it first appears, not again while it stays.
+TEST(WatchTracker, AnnouncesOnlyNewWatchedRows) {
+    TypedListModel<core::PotaSpot> model{core::ServiceHosts{}};
+    const core::PotaSpot spot{"K1ABC", "14074", "FT8", "",      "Yellowstone",
+                              "3",     "0",     "0",   "US-WY", "K-1234"};
+    core::PotaSpot other = spot;
+    other.activator = "W1XYZ";
+    other.reference = "K-0001";
+    const WatchList watch = WatchList::fromText("K-1234 W1*");
+    WatchTracker tracker;
+    model.setRows({spot});
+    EXPECT_EQ(tracker.newHits(core::ListKind::Pota, model, watch), QList<int>{0});
+    EXPECT_EQ(watchAnnouncement(model.facts(0)), "K1ABC at K-1234 Yellowstone, 14.074 FT8");
+    model.setRows({other, spot});
+    EXPECT_EQ(tracker.newHits(core::ListKind::Pota, model, watch), QList<int>{0});
+    model.setRows({other, spot});
+    EXPECT_TRUE(tracker.newHits(core::ListKind::Pota, model, watch).isEmpty());
+}
+
+} // namespace
