@@ -6,8 +6,7 @@ using conditions::Colour;
 
 // The solar-data reply cut into slots and coloured for the panel, from any bytes.
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const QByteArray body =
-        QByteArray::fromRawData(reinterpret_cast<const char*>(data), qsizetype(size));
+    const QByteArray body = fuzzcheck::bytes(data, size);
     const std::optional<conditions::ConditionSlots> values = conditions::cutConditionSlots(body);
     const conditions::PanelView view = conditions::panelView(values);
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 #include <cstdint>
@@ -10,35 +11,25 @@
 #define FUZZ_CHECK(condition, ...)                                                                 \
     do {                                                                                           \
         if (!(condition)) {                                                                        \
-            std::fprintf(stderr, "invariant broken: %s\n", #condition);                            \
-            fuzzcheck::describe(__VA_ARGS__);                                                      \
+            std::fprintf(stderr, "invariant broken: %s\n  %s\n", #condition,                       \
+                         qPrintable(QString(__VA_ARGS__)));                                        \
             __builtin_trap();                                                                      \
         }                                                                                          \
     } while (false)
 
 namespace fuzzcheck {
 
-inline void describe() {}
-
-inline void describe(const QString& what) {
-    std::fprintf(stderr, "  %s\n", qPrintable(what));
+// The input without a copy; it lives as long as the call.
+inline QByteArray bytes(const uint8_t* data, size_t size) {
+    return QByteArray::fromRawData(reinterpret_cast<const char*>(data), qsizetype(size));
 }
 
 // Reads input bytes from the front; past the end it gives zeros, so every input is usable.
-class ByteReader {
-public:
-    ByteReader(const uint8_t* data, size_t size)
-        : m_data(data)
-        , m_size(size) {}
-
-    uint8_t byte() { return m_pos < m_size ? m_data[m_pos++] : 0; }
-    const char* rest() const { return reinterpret_cast<const char*>(m_data + m_pos); }
-    size_t restSize() const { return m_size - m_pos; }
-
-private:
-    const uint8_t* m_data;
-    size_t m_size;
-    size_t m_pos = 0;
+struct ByteReader {
+    QByteArray input;
+    qsizetype at = 0;
+    uint8_t byte() { return at < input.size() ? uint8_t(input[at++]) : 0; }
+    QByteArray rest() const { return input.mid(at); }
 };
 
 } // namespace fuzzcheck

@@ -1,0 +1,126 @@
+#include "radio/qtseriallink.h"
+#include "radio/radiomodels.h"
+#include "radio/replyparser.h"
+
+#include "printers.h"
+#include "ptypair.h"
+
+#include <QSignalSpy>
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <tuple>
+
+#include <termios.h>
+
+using namespace radio;
+
+namespace {
+
+TEST(RadioModels, PopUpStartsWithThreeYaesuThenEveryIcomTitle) {
+    const QStringList titles = radioPopUpTitles();
+    ASSERT_EQ(titles.size(), 18);
+    EXPECT_EQ(titles.mid(0, 3), (QStringList{"Yaesu FTDX10", "Yaesu FTDX101", "Yaesu FT-710"}));
+    for (int i = 3; i < titles.size(); ++i)
+        EXPECT_NE(civAddressForTitle(titles[i]), "00") << titles[i].toStdString();
+}
+
+TEST(RadioModels, ChoiceFollowsPositionForFamilyAndTitleForAddress) {
+    const std::tuple<int, const char*, const char*> cases[] = {
+        {10, "Icom IC-7300", "I94"},
+        {0, "Yaesu FTDX10", "Y00"},
+        {1, "Icom IC-705", "YA4"}, // an Icom title among the Yaesu places stays Yaesu
+        {-1, "", "Y00"},           // nothing selected
+        {17, "Icom IC-7851", "I8E"},
+        {7, "icom ic-7300", "I00"}, // titles compare exactly
+        {8, "Icom IC-7300 ", "I00"},
+    };
+    for (const auto& [index, title, expected] : cases) {
+        const RadioChoice choice = chooseRadio(index, QString::fromUtf8(title));
+        EXPECT_EQ(choice.kvRadio + choice.kvIC, expected) << title;
+    }
+}
+
+TEST(MeterReplies, ReadsTheLastSixCharactersOfEachMeterReply) {
+    // The value after the final chunk, if any chunk gave one.
+    const std::pair<QList<QByteArray>, std::optional<int>> cases[] = {
+        {{"\nRM1123456;"}, 123456},
+        {{"RM0128;"}, 0}, // "RM0128" is the last six characters: not a number
+        {{"RM1-00042;"}, -42},
+        {{"RM1000007;FA014074000;"}, 7},
+        {{"FA014074000;"}, std::nullopt},
+        {{"RM1000007"}, std::nullopt},          // waits for its terminator
+        {{"RM11", "23456;RM", "1000099;"}, 99}, // split across reads
+        // A CI-V frame echoed by an Icom radio carries FE and FD, which never occur in UTF-8:
+        // the whole chunk is ignored.
+        {{QByteArray::fromHex("fefe94e0fbfd") + "RM1000001;"}, std::nullopt},
+    };
+    for (const auto& [chunks, last] : cases) {
+        MeterReplyReader reader;
+        std::optional<int> value;
+        for (const QByteArray& chunk : chunks)
+            if (auto v = reader.feed(chunk))
+                value = v;
+        EXPECT_EQ(value, last) << chunks.front().toStdString();
+    }
+}
+
+TEST(MeterReplies, EndlessGarbageWithoutTerminatorIsNotHoarded) {
+    MeterReplyReader reader;
+    for (int i = 0; i < 100; ++i)
+        reader.feed(QByteArray(10, 'x'));
+    EXPECT_LE(reader.pendingTail().size(), MeterReplyReader::kMaxTail);
+    EXPECT_EQ(reader.feed(";RM1000005;"), 5);
+}
+
+TEST(QtSerialLink, OpensWithLineSettingsWritesInOrderAndDeliversReplies) {
+    PtyPair pty;
+    ASSERT_TRUE(pty.isValid());
+    QtSerialLink link(pty.slavePath());
+    QSignalSpy opened(&link, &SerialLink::opened);
+    QSignalSpy received(&link, &SerialLink::dataReceived);
+    link.setBaudRate(38400);
+    link.open();
+    ASSERT_EQ(opened.count(), 1);
+    ASSERT_TRUE(link.isOpen());
+
+    unsigned cflag = 0;
+    ASSERT_TRUE(pty.slaveSettings(cflag));
+    // Two stop bits, no parity, RTS/CTS.
+    EXPECT_EQ(cflag & (CSTOPB | PARENB | CRTSCTS), unsigned(CSTOPB | CRTSCTS));
+
+    link.sendData(QByteArray::fromHex("fefe94e0050040071400fd"));
+    link.sendData("MD02;");
+    EXPECT_EQ(pty.read(16), QByteArray::fromHex("fefe94e0050040071400fd") + "MD02;");
+
+    pty.write("RM1000042;");
+    ASSERT_TRUE(received.wait(2000));
+    EXPECT_EQ(received.first().first().toByteArray(), "RM1000042;");
+}
+
+TEST(QtSerialLink, VanishingDeviceReportsErrorThenRemovalOnce) {
+    PtyPair pty;
+    QtSerialLink link(pty.slavePath());
+    QSignalSpy errors(&link, &SerialLink::errorOccurred);
+    QSignalSpy removed(&link, &SerialLink::removedFromSystem);
+    link.open();
+    pty.closeMaster();
+    EXPECT_TRUE(removed.wait(3000));
+    EXPECT_GE(errors.count(), 1);
+    link.sendData("FA014074000;"); // after removal: an error, never a crash
+    EXPECT_EQ(removed.count(), 1);
+    EXPECT_FALSE(link.isOpen());
+}
+
+TEST(QtSerialLink, RefusedOpenReportsAnError) {
+    QtSerialLink link(QStringLiteral("/dev/does-not-exist-bandhopper"));
+    QSignalSpy errors(&link, &SerialLink::errorOccurred);
+    QSignalSpy opened(&link, &SerialLink::opened);
+    link.open();
+    EXPECT_EQ(errors.count(), 1);
+    EXPECT_EQ(opened.count(), 0);
+    EXPECT_FALSE(link.isOpen());
+}
+
+} // namespace
