@@ -202,7 +202,6 @@ void soak(benchmark::State& state) {
     window.show();
     window.controls().mainTab->setCurrentIndex(1);
     station.setDeadlineMs(kDeadlineMs);
-    const app::WindowControls w = window.controls();
     const auto rowsOf = [&station](ListKind list) {
         return station.lists().model(list)->rowCount();
     };
