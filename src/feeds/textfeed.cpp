@@ -11,7 +11,9 @@ namespace feeds {
 
 namespace {
 
-std::optional<QString> scanBetween(QStringView line, QStringView open, QStringView close) {
+// The text between the first opening tag of the line and the first closing tag after it,
+// untrimmed and unescaped; nothing when either is missing.
+std::optional<QString> scanTag(QStringView line, QStringView open, QStringView close) {
     const qsizetype start = line.indexOf(open);
     if (start < 0)
         return std::nullopt;
@@ -42,7 +44,7 @@ QList<TagValues<N>> pairTagValues(const QString& text, const std::array<QStringV
     std::array<QStringList, N> lists;
     for (const QStringView line : QStringView(text).split(u'\n')) {
         for (std::size_t t = 0; t < N; ++t) {
-            std::optional<QString> value = scanBetween(line, opens[t], closes[t]);
+            std::optional<QString> value = scanTag(line, opens[t], closes[t]);
             if (!value)
                 continue;
             if (qsizetype(t) == frequencyIndex)
@@ -66,11 +68,6 @@ QList<TagValues<N>> pairTagValues(const QString& text, const std::array<QStringV
 }
 
 } // namespace
-
-std::optional<QString> scanTag(QStringView line, QStringView tag) {
-    return scanBetween(line, QString(u'<' + tag.toString() + u'>'),
-                       QString(QStringLiteral("</") + tag.toString() + u'>'));
-}
 
 QString keepCharacters(QStringView text, QStringView allowed) {
     QString kept;

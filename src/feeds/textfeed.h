@@ -14,10 +14,6 @@ namespace feeds {
 // The three text feeds (NetLogger, nets directory, MW list) are not read as XML: each line is
 // searched for literal opening and closing tags, so a value must sit on one line.
 
-// The text between the first "<tag>" of the line and the first "</tag>" after it, untrimmed
-// and unescaped; nothing when either tag is missing.
-std::optional<QString> scanTag(QStringView line, QStringView tag);
-
 // The characters of `text` that occur in `allowed`, in their order.
 QString keepCharacters(QStringView text, QStringView allowed);
 
