@@ -3,6 +3,7 @@
 #include "core/numbers.h"
 
 #include <QMimeData>
+#include <QRegularExpression>
 
 #include <limits>
 
@@ -20,6 +21,39 @@ QString buttonLabel(CellKind kind) {
         return QObject::tr("Confirm");
     case CellKind::UnconfirmButton:
         return QObject::tr("Unconfirm");
+    case CellKind::Text:
+    case CellKind::Link:
+        break;
+    }
+    return {};
+}
+
+QString frequencyWords(qint64 hertz) {
+    if (hertz <= 0)
+        return {};
+    return hertz >= 30'000'000 ? QString::number(double(hertz) / 1e6, 'f', 6)
+                                         .remove(QRegularExpression(QStringLiteral("\\.?0+$"))) +
+                                     QStringLiteral(" MHz")
+                               : QString::number(double(hertz) / 1e3, 'f', 3)
+                                         .remove(QRegularExpression(QStringLiteral("\\.?0+$"))) +
+                                     QStringLiteral(" kHz");
+}
+
+QString buttonDescription(CellKind kind, const RowFacts& facts) {
+    QStringList parts{facts.activator};
+    if (!facts.reference.isEmpty())
+        parts << facts.reference;
+    switch (kind) {
+    case CellKind::TuneButton:
+        if (facts.hertz > 0)
+            parts << frequencyWords(facts.hertz);
+        if (!facts.mode.trimmed().isEmpty())
+            parts << facts.mode.trimmed();
+        return QObject::tr("Tune %1").arg(parts.join(QStringLiteral(", ")));
+    case CellKind::ConfirmButton:
+        return QObject::tr("Confirm your check-in to %1").arg(facts.activator);
+    case CellKind::UnconfirmButton:
+        return QObject::tr("Retract your check-in to %1").arg(facts.activator);
     case CellKind::Text:
     case CellKind::Link:
         break;
@@ -122,9 +156,16 @@ QVariant ListModel::data(const QModelIndex& index, int role) const {
     if (kind != CellKind::Text && kind != CellKind::Link) {
         if (role == Qt::DisplayRole)
             return buttonLabel(kind);
+        if (role == Qt::AccessibleTextRole)
+            return buttonDescription(kind, m_facts[std::size_t(index.row())]);
         return role == ButtonRole ? QVariant(int(kind)) : QVariant();
     }
     switch (role) {
+    case Qt::AccessibleTextRole:
+        // What a screen reader says of the cell: the column, then what it shows.
+        return m_columns[index.column()].title + QStringLiteral(": ") +
+               (cell.text.trimmed().isEmpty() ? tr("empty") : cell.text) +
+               (cell.linked ? tr(", link") : QString());
     case Qt::DisplayRole:
         return cell.text;
     case Qt::TextAlignmentRole:

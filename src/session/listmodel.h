@@ -32,6 +32,11 @@ struct RowFacts {
     QString text; // every text the row shows, for searching
 };
 
+// What a screen reader says of a button: "Tune K1ABC, K-1234, 14074 kHz, FT8".
+QString buttonDescription(CellKind kind, const RowFacts& facts);
+// "14074 kHz", "7185.5 kHz", "144.3 MHz"; "" for no frequency.
+QString frequencyWords(qint64 hertz);
+
 RowFacts factsOf(const core::PotaSpot& row);
 RowFacts factsOf(const core::SotaSpot& row);
 RowFacts factsOf(const core::NetLoggerNet& row);

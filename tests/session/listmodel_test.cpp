@@ -81,6 +81,15 @@ TEST(ListModel, OddValuesAndLinks) {
               Qt::AlignRight | Qt::AlignVCenter);
     EXPECT_EQ(cell(*p, 1, u"reference", Qt::ToolTipRole), "https://pota.app/#/park/US-6795");
     EXPECT_FALSE(cell(*s, 0, u"comment2", LinkRole).isValid());
+    // What a screen reader says of a row's controls and cells.
+    EXPECT_EQ(cell(*p, 1, u"tune", Qt::AccessibleTextRole), "Tune KN4AL, US-6795, 14272 kHz, SSB");
+    EXPECT_EQ(cell(*p, 1, u"reference", Qt::AccessibleTextRole), "Park: US-6795, link");
+    EXPECT_EQ(cell(*p, 0, u"last", Qt::AccessibleTextRole), "Age: empty");
+    const auto n = modelOf<core::DirectoryNet>({kNet});
+    EXPECT_EQ(cell(*n, 0, u"confirm", Qt::AccessibleTextRole),
+              "Confirm your check-in to Night Owls");
+    EXPECT_EQ(frequencyWords(7'185'500), "7185.5 kHz");
+    EXPECT_EQ(frequencyWords(144'300'000), "144.3 MHz");
     EXPECT_EQ(p->columnOf(u"nothing"), -1);
 }
 
