@@ -1,6 +1,7 @@
 #include "app/serialportdemocontroller.h"
 
 #include "session/station.h"
+#include "ui/colours.h"
 #include "ui/tablebinder.h"
 
 #include <QAction>
@@ -17,24 +18,6 @@ namespace {
 
 using core::ListKind;
 using session::CellKind;
-
-const QColor kConnectedColour(0x2e, 0xa0, 0x43);
-const QColor kClosedColour(0xd9, 0x3b, 0x3b);
-
-QColor colourOf(conditions::Colour colour) {
-    // Mid-tone colours stay readable on light and dark window backgrounds alike.
-    switch (colour) {
-    case conditions::Colour::Green:
-        return QColor(0x2e, 0xa0, 0x43);
-    case conditions::Colour::Orange:
-        return QColor(0xe8, 0x8a, 0x00);
-    case conditions::Colour::Red:
-        return QColor(0xe0, 0x3e, 0x3e);
-    case conditions::Colour::Normal:
-        break;
-    }
-    return {};
-}
 
 void selectTitle(QComboBox* popUp, const QString& title) {
     const int i = popUp->findText(title, Qt::MatchExactly | Qt::MatchCaseSensitive);
@@ -172,8 +155,7 @@ void SerialPortDemoController::showLinkState(session::LinkState state) {
     button->setText(state == session::LinkState::Connected ? tr("Connected") : tr("Connect"));
     if (state == session::LinkState::Removed)
         return;
-    const QColor& colour =
-        state == session::LinkState::Connected ? kConnectedColour : kClosedColour;
+    const QColor colour = ui::linkColour(state == session::LinkState::Connected);
     button->setStyleSheet(
         QStringLiteral("QPushButton { background-color: %1; color: white; border-radius: 4px; "
                        "padding: 4px 12px; }")
@@ -207,11 +189,12 @@ void SerialPortDemoController::showConditions(const conditions::PanelView& view)
         field->setText(view.fields[i].text);
         // Through the palette rather than a style sheet, which would polish the label anew on
         // every refresh.
-        const QColor colour = colourOf(view.fields[i].colour);
+        const QPalette panel = m_window.bandBox->palette();
+        const QColor colour =
+            ui::conditionColour(view.fields[i].colour, panel.color(QPalette::Window));
         QPalette palette = field->palette();
-        palette.setColor(
-            QPalette::WindowText,
-            colour.isValid() ? colour : m_window.bandBox->palette().color(QPalette::WindowText));
+        palette.setColor(QPalette::WindowText,
+                         colour.isValid() ? colour : panel.color(QPalette::WindowText));
         field->setPalette(palette);
         QFont font = field->font();
         font.setBold(colour.isValid());

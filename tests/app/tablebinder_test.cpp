@@ -1,5 +1,6 @@
 #include "printers.h"
 #include "session/listmodel.h"
+#include "ui/colours.h"
 #include "ui/tablebinder.h"
 
 #include <QCoreApplication>
@@ -94,6 +95,26 @@ TEST(TableBinder, RowsHeadersLinksAndDrops) {
     EXPECT_EQ(resets.count(), 0) << "a drop onto a row is no drop between rows";
     drop(QPoint(middle.x(), table.view.visualRect(table.model.index(2, 1)).top() + 1));
     EXPECT_EQ(resets.count(), 1);
+}
+
+} // namespace
+
+namespace {
+
+// The conditions stay readable on light and dark themes alike, and so does the white text of the
+// connect button.
+TEST(Colours, ReadableOnEveryBackground) {
+    for (const char* background :
+         {"#ffffff", "#efefef", "#808080", "#31363b", "#1e1e1e", "#000000"})
+        for (const auto colour :
+             {conditions::Colour::Green, conditions::Colour::Orange, conditions::Colour::Red})
+            EXPECT_GE(ui::contrastRatio(ui::conditionColour(colour, QColor(background)),
+                                        QColor(background)),
+                      4.5)
+                << background << " " << int(colour);
+    EXPECT_FALSE(ui::conditionColour(conditions::Colour::Normal, Qt::white).isValid());
+    for (bool connected : {true, false})
+        EXPECT_GE(ui::contrastRatio(ui::linkColour(connected), Qt::white), 4.5);
 }
 
 } // namespace
