@@ -1,14 +1,18 @@
 #include "app/serialportdemocontroller.h"
 
+#include "session/listfilter.h"
 #include "session/station.h"
 #include "ui/colours.h"
+#include "ui/filterbar.h"
 #include "ui/tablebinder.h"
 
 #include <QAction>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QShortcut>
 #include <QTabWidget>
 #include <QTableView>
 
@@ -110,9 +114,30 @@ SerialPortDemoController::SerialPortDemoController(const WindowControls& window,
                                            m_window.netLoggerTable, m_window.netsTable,
                                            m_window.mwTable};
     for (ListKind list : core::kAllLists) {
-        auto* binder =
-            new ui::TableBinder(views[core::listIndex(list)], station.lists().model(list), this);
-        m_binders[core::listIndex(list)] = binder;
+        const int i = core::listIndex(list);
+        session::ListModel* model = station.lists().model(list);
+        // Every list but the stations gets a filter bar beside its refresh button.
+        if (list != ListKind::MW) {
+            auto* filter = new session::ListFilter(model, this);
+            auto* bar = new ui::FilterBar(list, views[i]->parentWidget());
+            const QString key = QStringLiteral("filter/") + core::listName(list);
+            const auto settings =
+                session::FilterSettings::fromText(station.preferences().text(key));
+            bar->setSettings(settings);
+            filter->setSettings(settings);
+            connect(bar, &ui::FilterBar::settingsChanged, this,
+                    [this, filter, key](const session::FilterSettings& chosen) {
+                        filter->setSettings(chosen);
+                        m_station.preferences().setText(key, chosen.toText());
+                    });
+            if (auto* row = views[i]->parentWidget()->findChild<QHBoxLayout*>())
+                row->insertWidget(1, bar, 1);
+            m_filters[i] = filter;
+            m_filterBars[i] = bar;
+        }
+        auto* binder = new ui::TableBinder(views[i], model, m_filters[i], this);
+        m_binders[i] = binder;
+        views[i]->setAccessibleName(core::listTitle(list) + tr(" list"));
         binder->onButton(CellKind::TuneButton, [this, list](int row) { tuneRequested(list, row); });
         connect(binder, &ui::TableBinder::linkActivated, this, [this](const QUrl& url) {
             if (m_station.platform().browser)
@@ -130,6 +155,7 @@ SerialPortDemoController::SerialPortDemoController(const WindowControls& window,
     enableConfirmations(station.confirmationsReady());
     connect(&station, &session::Station::confirmationsReadyChanged, this, enableConfirmations);
 
+    bindKeys();
     connect(&station, &session::Station::conditionsShown, this,
             &SerialPortDemoController::showConditions);
     connect(&station, &session::Station::updateAvailable, this,
@@ -137,6 +163,41 @@ SerialPortDemoController::SerialPortDemoController(const WindowControls& window,
 }
 
 SerialPortDemoController::~SerialPortDemoController() = default;
+
+std::optional<ListKind> SerialPortDemoController::shownList() const {
+    const QWidget* tab = m_window.mainTab->currentWidget();
+    for (ListKind list : core::kAllLists)
+        if (tab && m_binders[core::listIndex(list)] && tab->isAncestorOf(m_window.tableOf(list)))
+            return list;
+    return std::nullopt;
+}
+
+void SerialPortDemoController::bindKeys() {
+    QWidget* window = m_window.mainTab->window();
+    // Ctrl+1 to Ctrl+7 bring the tabs to the front, in their order.
+    for (int tab = 0; tab < m_window.mainTab->count() && tab < 9; ++tab) {
+        auto* key = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key(Qt::Key_1 + tab)), window);
+        connect(key, &QShortcut::activated, this, [this, tab] {
+            m_window.mainTab->setCurrentIndex(tab);
+            if (const auto list = shownList())
+                m_window.tableOf(*list)->setFocus(Qt::ShortcutFocusReason);
+        });
+    }
+    // Ctrl+R refreshes the list in front (the stations have no refresh of their own).
+    auto* refresh = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_R), window);
+    connect(refresh, &QShortcut::activated, this, [this] {
+        static const std::array<std::optional<session::Refresh>, 5> kRefresh{
+            session::Refresh::Pota, session::Refresh::Sota, session::Refresh::NetLogger,
+            session::Refresh::Nets, std::nullopt};
+        if (const auto list = shownList(); list && kRefresh[core::listIndex(*list)])
+            m_station.refresh(*kRefresh[core::listIndex(*list)]);
+    });
+    auto* find = new QShortcut(QKeySequence::Find, window);
+    connect(find, &QShortcut::activated, this, [this] {
+        if (const auto list = shownList(); list && m_filterBars[core::listIndex(*list)])
+            m_filterBars[core::listIndex(*list)]->focusSearch();
+    });
+}
 
 void SerialPortDemoController::print(const QString& line) const {
     core::writeDiagnostic(m_station.platform().out, line);

@@ -10,13 +10,18 @@
 
 #include <array>
 #include <functional>
+#include <optional>
 
 namespace session {
 class Station;
 }
-namespace ui {
-class TableBinder;
+namespace session {
+class ListFilter;
 }
+namespace ui {
+class FilterBar;
+class TableBinder;
+} // namespace ui
 
 namespace app {
 
@@ -45,6 +50,9 @@ public slots:
     void confirmRequested(int row, bool confirm);
 
 private:
+    // The list whose tab is in front; none on the radio and memories tabs.
+    std::optional<core::ListKind> shownList() const;
+    void bindKeys();
     void showLinkState(session::LinkState state);
     void fillPortPopUp();
     void showSwitches();
@@ -56,6 +64,8 @@ private:
     session::Station& m_station;
     UpdatePrompter* m_prompter;
     std::array<ui::TableBinder*, 5> m_binders{};
+    std::array<session::ListFilter*, 5> m_filters{};
+    std::array<ui::FilterBar*, 5> m_filterBars{};
 };
 
 } // namespace app

@@ -8,6 +8,8 @@ class QPushButton;
 class QTabWidget;
 class QTableView;
 
+#include "core/listkind.h"
+
 namespace app {
 
 // The window's controls the binding reads and writes.
@@ -51,6 +53,22 @@ struct WindowControls {
     QPushButton* netsTabRefresh = nullptr;
     QAction* actionHelp = nullptr;
     QAction* actionWebPage = nullptr;
+
+    QTableView* tableOf(core::ListKind list) const {
+        switch (list) {
+        case core::ListKind::Pota:
+            return potaTable;
+        case core::ListKind::Sota:
+            return sotaTable;
+        case core::ListKind::NetLogger:
+            return netLoggerTable;
+        case core::ListKind::Nets:
+            return netsTable;
+        case core::ListKind::MW:
+            break;
+        }
+        return mwTable;
+    }
 };
 
 } // namespace app

@@ -3,6 +3,7 @@
 #include "session/listmodel.h"
 #include "ui/tabledelegate.h"
 
+#include <QAbstractProxyModel>
 #include <QEvent>
 #include <QHeaderView>
 #include <QTableView>
@@ -20,18 +21,22 @@ constexpr int kSizingRows = 40;
 
 } // namespace
 
-TableBinder::TableBinder(QTableView* view, session::ListModel* model, QObject* parent)
+TableBinder::TableBinder(QTableView* view, session::ListModel* model, QAbstractProxyModel* shown,
+                         QObject* parent)
     : QObject(parent)
     , m_view(view)
     , m_model(model)
+    , m_shown(shown)
     , m_delegate(new TableDelegate(this)) {
-    view->setModel(model);
+    view->setModel(shown ? static_cast<QAbstractItemModel*>(shown) : model);
     view->setItemDelegate(m_delegate);
     connect(m_delegate, &TableDelegate::linkActivated, this, &TableBinder::linkActivated);
-    connect(m_delegate, &TableDelegate::buttonClicked, this, [this](CellKind kind, int row) {
-        const auto handler = m_handlers.find(kind);
-        if (handler != m_handlers.end() && handler->second)
-            handler->second(row);
+    connect(m_delegate, &TableDelegate::buttonClicked, this, &TableBinder::press);
+    // Enter, or a double click, on a row tunes it: the keyboard's way to press Tune. Enter on
+    // a button's own cell presses that button.
+    connect(view, &QAbstractItemView::activated, this, [this](const QModelIndex& index) {
+        const QVariant button = index.data(session::ButtonRole);
+        press(button.isValid() ? CellKind(button.toInt()) : CellKind::TuneButton, index.row());
     });
 
     QHeaderView* rows = view->verticalHeader();
@@ -43,10 +48,7 @@ TableBinder::TableBinder(QTableView* view, session::ListModel* model, QObject* p
     // The rows stand in the order the feed built them; a header click must not change it.
     view->setSortingEnabled(false);
     view->horizontalHeader()->setSectionsClickable(false);
-    // The free width goes to the column with the longest free text, never to a button column.
     view->horizontalHeader()->setStretchLastSection(false);
-    if (const int wide = stretchColumn(model->columns()); wide >= 0)
-        view->horizontalHeader()->setSectionResizeMode(wide, QHeaderView::Stretch);
 
     view->setSelectionBehavior(QAbstractItemView::SelectRows);
     view->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -59,7 +61,7 @@ TableBinder::TableBinder(QTableView* view, session::ListModel* model, QObject* p
     view->setDragDropOverwriteMode(false);
 
     view->horizontalHeader()->setResizeContentsPrecision(kSizingRows);
-    connect(model, &QAbstractItemModel::modelReset, this, &TableBinder::sizeColumns);
+    connect(view->model(), &QAbstractItemModel::modelReset, this, &TableBinder::sizeColumns);
     view->installEventFilter(this);
     sizeColumns();
 }
@@ -68,14 +70,43 @@ void TableBinder::sizeColumns() {
     // Measuring every cell is the dearest part of a reload; a table on a tab in the back is
     // measured when it comes to the front.
     m_sizeWhenShown = m_view && !m_view->isVisible();
-    if (m_view && !m_sizeWhenShown)
-        m_view->resizeColumnsToContents();
+    if (!m_view || m_sizeWhenShown)
+        return;
+    // Every column fits its contents but one, which takes the free width: the column with the
+    // longest free text, never a button column. A reset of a filter over the model forgets the
+    // stretch, so it is given again after the measuring.
+    const int wide = stretchColumn(m_model->columns());
+    for (int column = 0; column < m_model->columnCount(); ++column)
+        if (column != wide)
+            m_view->resizeColumnToContents(column);
+    if (wide >= 0)
+        m_view->horizontalHeader()->setSectionResizeMode(wide, QHeaderView::Stretch);
 }
 
 bool TableBinder::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::Show && std::exchange(m_sizeWhenShown, false))
-        m_view->resizeColumnsToContents();
+    if (event->type() == QEvent::Show && m_sizeWhenShown)
+        sizeColumns();
     return QObject::eventFilter(watched, event);
+}
+
+int TableBinder::listRow(int shownRow) const {
+    if (!m_shown)
+        return shownRow;
+    return m_shown->mapToSource(m_shown->index(shownRow, 0)).row();
+}
+
+int TableBinder::currentRow() const {
+    const QModelIndex current = m_view ? m_view->currentIndex() : QModelIndex();
+    return current.isValid() ? listRow(current.row()) : -1;
+}
+
+void TableBinder::press(CellKind kind, int shownRow) {
+    if (!m_delegate->buttonsEnabled(kind))
+        return;
+    const int row = listRow(shownRow);
+    const auto handler = m_handlers.find(kind);
+    if (row >= 0 && handler != m_handlers.end() && handler->second)
+        handler->second(row);
 }
 
 void TableBinder::onButton(CellKind kind, std::function<void(int row)> handler) {

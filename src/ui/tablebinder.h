@@ -9,6 +9,7 @@
 #include <functional>
 #include <map>
 
+class QAbstractProxyModel;
 class QTableView;
 
 namespace session {
@@ -20,15 +21,20 @@ namespace ui {
 class TableDelegate;
 
 // Sets one table view up for one list: fixed 27-pixel rows, links, buttons in their cells,
-// columns sized to their contents after every reload, and row drag and drop.
+// columns sized to their contents after every reload, row drag and drop, and Enter (or a double
+// click) on a row as a press of its Tune button. The view shows `shown` when given (a filter
+// over the model), the model itself otherwise; rows reported to handlers are the model's.
 class TableBinder : public QObject {
     Q_OBJECT
 public:
-    TableBinder(QTableView* view, session::ListModel* model, QObject* parent = nullptr);
+    TableBinder(QTableView* view, session::ListModel* model, QAbstractProxyModel* shown = nullptr,
+                QObject* parent = nullptr);
 
-    // Called with the row of the pressed button; one handler per button kind, the last one set
-    // wins.
+    // Called with the list's row of the pressed button; one handler per button kind, the last
+    // one set wins.
     void onButton(session::CellKind kind, std::function<void(int row)> handler);
+    // The list's row of the current (selected) row of the view; -1 when there is none.
+    int currentRow() const;
     // Buttons of one kind take presses or not.
     void setButtonsEnabled(session::CellKind kind, bool enabled);
 
@@ -41,9 +47,12 @@ protected:
 private:
     static int stretchColumn(const QList<session::ColumnSpec>& columns);
     void sizeColumns();
+    void press(session::CellKind kind, int shownRow);
+    int listRow(int shownRow) const;
 
     QPointer<QTableView> m_view;
     QPointer<session::ListModel> m_model;
+    QPointer<QAbstractProxyModel> m_shown;
     TableDelegate* m_delegate;
     std::map<session::CellKind, std::function<void(int)>> m_handlers;
     bool m_sizeWhenShown = false;

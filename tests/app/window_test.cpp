@@ -31,8 +31,12 @@ protected:
     }
     app::WindowControls w() const { return window.controls(); }
     void press(QTableView* view, int row, const char16_t* identifier) {
-        auto* model = static_cast<session::ListModel*>(view->model());
-        const QModelIndex index = model->index(row, model->columnOf(identifier));
+        const QAbstractItemModel* model = view->model();
+        int column = 0;
+        while (model->headerData(column, Qt::Horizontal, session::IdentifierRole) !=
+               QString::fromUtf16(identifier))
+            ++column;
+        const QModelIndex index = model->index(row, column);
         view->scrollTo(index);
         QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(index).center());
     }

@@ -1,0 +1,38 @@
+#pragma once
+
+#include "core/listkind.h"
+#include "session/listfilter.h"
+
+#include <QWidget>
+
+class QCheckBox;
+class QComboBox;
+class QLineEdit;
+
+namespace ui {
+
+// Band, mode, search and "one row per activator" above a list: what the operator filters by.
+class FilterBar : public QWidget {
+    Q_OBJECT
+public:
+    FilterBar(core::ListKind list, QWidget* parent = nullptr);
+
+    session::FilterSettings settings() const;
+    void setSettings(const session::FilterSettings& settings);
+    // Where Ctrl+F goes.
+    void focusSearch();
+
+signals:
+    void settingsChanged(const session::FilterSettings& settings);
+
+private:
+    void emitChanged();
+
+    QComboBox* m_band;
+    QComboBox* m_mode;
+    QLineEdit* m_search;
+    QCheckBox* m_onePerActivator = nullptr;
+    bool m_setting = false;
+};
+
+} // namespace ui
