@@ -162,7 +162,10 @@ SerialPortDemoController::SerialPortDemoController(const WindowControls& window,
             &SerialPortDemoController::showUpdateAlert);
 }
 
-SerialPortDemoController::~SerialPortDemoController() = default;
+SerialPortDemoController::~SerialPortDemoController() {
+    // The keys belong to the window, which may outlive its binding.
+    qDeleteAll(m_keys);
+}
 
 std::optional<ListKind> SerialPortDemoController::shownList() const {
     const QWidget* tab = m_window.mainTab->currentWidget();
@@ -177,6 +180,7 @@ void SerialPortDemoController::bindKeys() {
     // Ctrl+1 to Ctrl+7 bring the tabs to the front, in their order.
     for (int tab = 0; tab < m_window.mainTab->count() && tab < 9; ++tab) {
         auto* key = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key(Qt::Key_1 + tab)), window);
+        m_keys << key;
         connect(key, &QShortcut::activated, this, [this, tab] {
             m_window.mainTab->setCurrentIndex(tab);
             if (const auto list = shownList())
@@ -185,6 +189,7 @@ void SerialPortDemoController::bindKeys() {
     }
     // Ctrl+R refreshes the list in front (the stations have no refresh of their own).
     auto* refresh = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_R), window);
+    m_keys << refresh;
     connect(refresh, &QShortcut::activated, this, [this] {
         static const std::array<std::optional<session::Refresh>, 5> kRefresh{
             session::Refresh::Pota, session::Refresh::Sota, session::Refresh::NetLogger,
@@ -193,6 +198,7 @@ void SerialPortDemoController::bindKeys() {
             m_station.refresh(*kRefresh[core::listIndex(*list)]);
     });
     auto* find = new QShortcut(QKeySequence::Find, window);
+    m_keys << find;
     connect(find, &QShortcut::activated, this, [this] {
         if (const auto list = shownList(); list && m_filterBars[core::listIndex(*list)])
             m_filterBars[core::listIndex(*list)]->focusSearch();

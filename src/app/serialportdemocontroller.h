@@ -66,6 +66,7 @@ private:
     std::array<ui::TableBinder*, 5> m_binders{};
     std::array<session::ListFilter*, 5> m_filters{};
     std::array<ui::FilterBar*, 5> m_filterBars{};
+    QList<QObject*> m_keys;
 };
 
 } // namespace app
