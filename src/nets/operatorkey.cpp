@@ -3,12 +3,14 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRandomGenerator>
 #include <QSettings>
 
 #ifdef BH_HAVE_KEYCHAIN
 #include <qt6keychain/keychain.h>
 #endif
 
+#include <array>
 #include <memory>
 
 #include <fcntl.h>
@@ -195,6 +197,14 @@ void OperatorKeyStore::writeSettings() {
         m_settings->setValue(kKeyName, m_key);
     m_settings->sync();
     restrictPermissions();
+}
+
+QString newOperatorKey() {
+    std::array<quint32, 4> bits{};
+    QRandomGenerator::system()->fillRange(bits.data(), bits.size());
+    const QByteArray raw(reinterpret_cast<const char*>(bits.data()), sizeof bits);
+    return QString::fromLatin1(
+        raw.toBase64(QByteArray::Base64UrlEncoding | QByteArray::OmitTrailingEquals));
 }
 
 bool prepareOwnerOnlyFile(const QString& fileName) {

@@ -13,6 +13,10 @@ class Job;
 
 namespace nets {
 
+// A new operator key: 128 random bits from the system's generator, base64url without padding
+// (22 characters of letters, digits, '-' and '_').
+QString newOperatorKey();
+
 // Makes sure `fileName` exists and is readable and writable by its owner only, before anything
 // secret is written to it. False when that cannot be done.
 bool prepareOwnerOnlyFile(const QString& fileName);

@@ -148,7 +148,13 @@ void Station::confirm(int row, bool confirm) {
     const auto& nets = m_lists.rows<core::DirectoryNet>().rows();
     if (row < 0 || row >= nets.size() || !m_keyLoaded)
         return;
-    const QString key = m_platform.keys ? m_platform.keys->key() : QString();
+    QString key = m_platform.keys ? m_platform.keys->key() : QString();
+    // An operator who never set a key gets one of their own at the first confirmation, kept as
+    // a typed one would be, so that the service can tell them from everybody else.
+    if (key.isEmpty() && m_platform.keys) {
+        key = nets::newOperatorKey();
+        m_platform.keys->setKey(key);
+    }
     m_lists.confirm(nets[row].netId, nets[row].name, confirm, key);
 }
 
