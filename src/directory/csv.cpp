@@ -11,7 +11,7 @@ int firstBadUtf8Line(const QByteArray& bytes) {
     int line = 1;
     for (const QByteArray& text : bytes.split('\n')) {
         QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-        (void)decoder.decode(text);
+        const QString decoded = decoder.decode(text); // decoding happens on conversion
         if (decoder.hasError())
             return line;
         ++line;

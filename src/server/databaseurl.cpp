@@ -68,10 +68,9 @@ std::optional<DatabaseUrl> DatabaseUrl::parse(const QString& text, QString* why)
 QString DatabaseUrl::display() const {
     if (driver == Driver::Sqlite)
         return QStringLiteral("sqlite:") + path;
+    // One arg() call: a percent-encoded host holds "%2F", which a second call would replace.
     return QStringLiteral("postgresql://%1@%2:%3/%4")
-        .arg(user, QString::fromUtf8(QUrl::toPercentEncoding(host)))
-        .arg(port)
-        .arg(name);
+        .arg(user, QString::fromUtf8(QUrl::toPercentEncoding(host)), QString::number(port), name);
 }
 
 } // namespace server

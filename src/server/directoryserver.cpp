@@ -52,9 +52,8 @@ bool DirectoryServer::start(QString* error) {
         });
     if (!m_http->listen(m_config.address, m_config.port)) {
         *error = QStringLiteral("cannot listen on %1:%2: %3")
-                     .arg(m_config.address.toString())
-                     .arg(m_config.port)
-                     .arg(m_http->errorString());
+                     .arg(m_config.address.toString(), QString::number(m_config.port),
+                          m_http->errorString());
         stop();
         return false;
     }

@@ -131,6 +131,8 @@ void Storage::open() {
         throw StorageError("cannot open " + m_url.display().toStdString() + ": " +
                            m_db.lastError().text().toStdString());
     m_broken = false;
+    if (!isSqlite())
+        execute(QStringLiteral("SET client_min_messages TO WARNING")); // no NOTICEs on stderr
     if (isSqlite()) {
         // Readers never wait for the writer in WAL mode; writers queue on the busy timeout.
         execute(QStringLiteral("PRAGMA busy_timeout = 10000"));
