@@ -91,6 +91,8 @@ HttpRequestParser::Status HttpRequestParser::readHead(QByteArray& input) {
     const qsizetype end = headEnd(input, m_limits.headBytes);
     if (end < 0)
         return input.size() > m_limits.headBytes ? fail(431) : Status::NeedMore;
+    if (end > m_limits.headBytes) // the blank line counts too, however the bytes arrived
+        return fail(431);
 
     QList<QByteArray> lines = input.left(end).split('\n');
     input.remove(0, end);

@@ -34,6 +34,11 @@ QList<QStringList> migrations(bool sqlite) {
                        "NOT NULL, session_end BIGINT NOT NULL, operator_key TEXT NOT NULL, "
                        "PRIMARY KEY (net_id, session_start, operator_key))"),
         QStringLiteral("CREATE INDEX confirmations_by_end ON confirmations (session_end)"),
+        // Kept with every change so that reading the directory never counts rows.
+        QStringLiteral("CREATE TABLE session_counts (net_id INTEGER NOT NULL, session_start BIGINT "
+                       "NOT NULL, session_end BIGINT NOT NULL, confirmed INTEGER NOT NULL, "
+                       "PRIMARY KEY (net_id, session_start))"),
+        QStringLiteral("CREATE INDEX session_counts_by_end ON session_counts (session_end)"),
         QStringLiteral("CREATE TABLE settings (name TEXT PRIMARY KEY, value TEXT NOT NULL)"),
         QStringLiteral("CREATE TABLE installer_parts (revision BIGINT NOT NULL, part INTEGER NOT "
                        "NULL, data %1 NOT NULL, PRIMARY KEY (revision, part))")
@@ -188,8 +193,11 @@ QList<QVariantList> Storage::select(const QString& sql, const QVariantList& valu
     return rows;
 }
 
-void Storage::change(const QString& sql, const QVariantList& values) {
-    run(sql, values).finish();
+int Storage::change(const QString& sql, const QVariantList& values) {
+    QSqlQuery& query = run(sql, values);
+    const int changed = query.numRowsAffected();
+    query.finish();
+    return changed;
 }
 
 QString Storage::setting(const QString& name) {
@@ -291,6 +299,7 @@ QList<NetRecord> Storage::writeNets(QList<NetRecord> nets) {
         if (kept.contains(id))
             continue;
         change(QStringLiteral("DELETE FROM confirmations WHERE net_id = ?"), {id});
+        change(QStringLiteral("DELETE FROM session_counts WHERE net_id = ?"), {id});
         change(QStringLiteral("DELETE FROM nets WHERE id = ?"), {id});
     }
     for (qsizetype i = 0; i < nets.size(); ++i) {
@@ -321,8 +330,8 @@ void Storage::writeStations(const QList<StationRecord>& stations) {
 QHash<QPair<int, qint64>, int> Storage::liveConfirmations(const QDateTime& now) {
     QHash<QPair<int, qint64>, int> counts;
     for (const QVariantList& row :
-         select(QStringLiteral("SELECT net_id, session_start, COUNT(*) FROM confirmations "
-                               "WHERE session_end > ? GROUP BY net_id, session_start"),
+         select(QStringLiteral("SELECT net_id, session_start, confirmed FROM session_counts "
+                               "WHERE session_end > ?"),
                 {now.toSecsSinceEpoch()}))
         counts.insert({row[0].toInt(), row[1].toLongLong()}, row[2].toInt());
     return counts;
@@ -338,18 +347,27 @@ std::optional<int> Storage::setConfirmation(int netId, const QString& key, bool 
     if (!session.isValid())
         throw StorageError("net " + std::to_string(netId) + " has no valid schedule");
     const qint64 start = session.start.toSecsSinceEpoch();
-    if (confirmed)
+    const qint64 end = session.end.toSecsSinceEpoch();
+    // The count moves only when a row did: confirming twice or retracting nothing is no change.
+    if (confirmed &&
         change(QStringLiteral("INSERT INTO confirmations (net_id, session_start, session_end, "
                               "operator_key) VALUES (?, ?, ?, ?) ON CONFLICT DO NOTHING"),
-               {netId, start, session.end.toSecsSinceEpoch(), key});
-    else
+               {netId, start, end, key}) > 0)
+        change(QStringLiteral("INSERT INTO session_counts (net_id, session_start, session_end, "
+                              "confirmed) VALUES (?, ?, ?, 1) ON CONFLICT (net_id, session_start) "
+                              "DO UPDATE SET confirmed = session_counts.confirmed + 1"),
+               {netId, start, end});
+    if (!confirmed &&
         change(QStringLiteral("DELETE FROM confirmations WHERE net_id = ? AND session_start = ? "
                               "AND operator_key = ?"),
-               {netId, start, key});
-    const int count = select(QStringLiteral("SELECT COUNT(*) FROM confirmations WHERE net_id = ? "
-                                            "AND session_start = ?"),
-                             {netId, start})[0][0]
-                          .toInt();
+               {netId, start, key}) > 0)
+        change(QStringLiteral("UPDATE session_counts SET confirmed = confirmed - 1 WHERE net_id = "
+                              "? AND session_start = ?"),
+               {netId, start});
+    const auto counted = select(QStringLiteral("SELECT confirmed FROM session_counts WHERE "
+                                               "net_id = ? AND session_start = ?"),
+                                {netId, start});
+    const int count = counted.isEmpty() ? 0 : counted[0][0].toInt();
     transaction.commit();
 
     // Ended sessions count for nothing; clearing them now and then keeps the table small. It
@@ -358,6 +376,7 @@ std::optional<int> Storage::setConfirmation(int netId, const QString& key, bool 
     if (seconds - m_prunedAt >= 60) {
         m_prunedAt = seconds;
         change(QStringLiteral("DELETE FROM confirmations WHERE session_end <= ?"), {seconds});
+        change(QStringLiteral("DELETE FROM session_counts WHERE session_end <= ?"), {seconds});
     }
     return count;
 }

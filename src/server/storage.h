@@ -81,7 +81,7 @@ private:
     void execute(const QString& sql);
     QSqlQuery& run(const QString& sql, const QVariantList& values);
     QList<QVariantList> select(const QString& sql, const QVariantList& values = {});
-    void change(const QString& sql, const QVariantList& values = {});
+    int change(const QString& sql, const QVariantList& values = {}); // rows changed
     QString setting(const QString& name);
     void setSetting(const QString& name, const QVariant& value);
     QList<directory::NetRecord> writeNets(QList<directory::NetRecord> nets);
