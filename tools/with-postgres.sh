@@ -5,18 +5,26 @@
 #
 # The cluster lives in a temporary folder, listens only on a Unix socket in that folder (no
 # TCP), trusts local connections, and runs as an unprivileged user (postgres, or nobody) when
-# started as root. The command gets BANDHOPPER_TEST_POSTGRES=postgresql://bandhopper@<socket
-# folder, percent-encoded>/postgres. The cluster is stopped and the folder removed however the
-# command ends; the exit status is the command's.
+# started as root; as root it also installs postgresql-15 when that is missing. The command
+# gets BANDHOPPER_TEST_POSTGRES=postgresql://bandhopper@<socket folder, percent-encoded>/postgres.
+# The cluster is stopped and the folder removed however the command ends; the exit status is
+# the command's.
 set -euo pipefail
 if [ $# -eq 0 ]; then
     echo "usage: $0 COMMAND [ARGS...]" >&2
     exit 2
 fi
-bin=$(find /usr/lib/postgresql -maxdepth 2 -name bin -type d 2>/dev/null | sort -V | tail -1)
+server_bin() { find /usr/lib/postgresql -maxdepth 2 -name bin -type d 2>/dev/null | sort -V | tail -1; }
+bin=$(server_bin)
 if [ -z "$bin" ] || [ ! -x "$bin/initdb" ]; then
-    echo "PostgreSQL server programs not found; install postgresql-15" >&2
-    exit 1
+    if [ "$(id -u)" -ne 0 ]; then
+        echo "PostgreSQL server programs not found; install postgresql-15 or run this as root." >&2
+        exit 1
+    fi
+    apt-get update
+    DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends postgresql-15 \
+        libqt6sql6-psql libqt6sql6-sqlite
+    bin=$(server_bin)
 fi
 
 dir=$(mktemp -d /tmp/bh-pg.XXXXXX)

@@ -52,6 +52,7 @@ bool HttpRequestParser::takeContinue() {
 HttpRequest HttpRequestParser::take() {
     m_stage = Stage::Head;
     m_continue = false;
+    m_trailerBytes = 0;
     return std::exchange(m_request, HttpRequest{});
 }
 
@@ -162,18 +163,20 @@ HttpRequestParser::Status HttpRequestParser::readHead(QByteArray& input) {
 HttpRequestParser::Status HttpRequestParser::readChunked(QByteArray& input) {
     for (;;) {
         if (m_stage == Stage::ChunkSize || m_stage == Stage::Trailer) {
+            // A size line (with its extensions) or the trailer may be as long as a head; the
+            // same bound holds whether the line has ended yet or not.
             const qsizetype newline = input.indexOf('\n');
-            const qsizetype bound = m_stage == Stage::ChunkSize ? 1024 : m_limits.headBytes;
+            const qsizetype lineBytes = newline < 0 ? input.size() : newline + 1;
+            if (lineBytes + m_trailerBytes > m_limits.headBytes)
+                return fail(m_stage == Stage::Trailer ? 431 : 400);
             if (newline < 0)
-                return input.size() + m_trailerBytes > bound ? fail(400) : Status::NeedMore;
+                return Status::NeedMore;
             QByteArray line = input.left(newline);
             input.remove(0, newline + 1);
             if (line.endsWith('\r'))
                 line.chop(1);
             if (m_stage == Stage::Trailer) {
-                m_trailerBytes += line.size() + 2;
-                if (m_trailerBytes > bound)
-                    return fail(431);
+                m_trailerBytes += lineBytes;
                 if (line.isEmpty()) {
                     m_stage = Stage::Done;
                     return Status::Complete;
@@ -187,7 +190,6 @@ HttpRequestParser::Status HttpRequestParser::readChunked(QByteArray& input) {
                 return fail(400);
             if (length == 0) {
                 m_stage = Stage::Trailer;
-                m_trailerBytes = 0;
                 continue;
             }
             if (m_request.body.size() + length > m_limits.bodyBytes)

@@ -155,7 +155,6 @@ protected:
     void setNow(const char* iso) {
         m_nowMs = QDateTime::fromString(QString::fromLatin1(iso), Qt::ISODate).toMSecsSinceEpoch();
     }
-    QString database() const { return m_database.display(); }
     QString writeFile(const QString& name, const QByteArray& contents) {
         QFile file(m_dir.filePath(name));
         EXPECT_TRUE(file.open(QIODevice::WriteOnly));
@@ -192,7 +191,7 @@ TEST_P(DirectoryServerTest, ServesTheBundledDirectoryAndTheRelease) {
     for (qsizetype i = 0; i < installer.size(); ++i)
         installer[i] = char(i * 7 % 251);
     const QString path = writeFile(QStringLiteral("Installer.dmg"), installer);
-    ASSERT_EQ(run({"release", "0.94", "--installer", path, "--database", database()}), 0);
+    ASSERT_EQ(run({"release", "0.94", "--installer", path, "--database", m_database.display()}), 0);
     EXPECT_EQ(get(port, "/bandhopper/version.txt").body, "0.94\n");
     EXPECT_TRUE(get(port, "/bandhopper/").body.contains("href=\"Installer.dmg\""));
     const Reply download = get(port, "/bandhopper/Installer.dmg");
@@ -269,14 +268,14 @@ TEST_P(DirectoryServerTest, ImportReplacesAListWholeAndKeepsNetIds) {
     const QByteArray header = "id,name,frequency_mhz,utc,days,mode,url,duration_min\n";
     const QString first = writeFile("first.csv", header + ",New Net,7.2,1300,daily,LSB,,\n"
                                                           "1,Renamed,14.3,1700,daily,USB,,540\n");
-    ASSERT_EQ(run({"import", "nets", first, "--database", database()}), 0);
+    ASSERT_EQ(run({"import", "nets", first, "--database", m_database.display()}), 0);
     EXPECT_EQ(confirmedCount(port, "1"), 1); // kept net, kept confirmations
     EXPECT_EQ(confirmedCount(port, "4"), 0); // 1 to 3 were taken, so never handed out again
     EXPECT_EQ(confirmedCount(port, "2"), -1);
     EXPECT_EQ(confirm(port, kKeyA, "2").status, 404);
     const QString second = writeFile("second.csv", header + "1,Renamed,14.3,1700,daily,USB,,540\n"
                                                             ",Newer,7.2,1300,daily,LSB,,\n");
-    ASSERT_EQ(run({"import", "nets", second, "--database", database()}), 0);
+    ASSERT_EQ(run({"import", "nets", second, "--database", m_database.display()}), 0);
     EXPECT_EQ(confirmedCount(port, "4"), -1);
     EXPECT_EQ(confirmedCount(port, "5"), 0);
 
@@ -284,18 +283,18 @@ TEST_P(DirectoryServerTest, ImportReplacesAListWholeAndKeepsNetIds) {
     const QString bad = writeFile("bad.csv", header + "9,Fine,7.2,1300,daily,LSB,,\n"
                                                       "10,,7.2,1300,daily,LSB,,\n");
     QString errors;
-    EXPECT_EQ(run({"import", "nets", bad, "--database", database()}, &errors), 1);
+    EXPECT_EQ(run({"import", "nets", bad, "--database", m_database.display()}, &errors), 1);
     EXPECT_EQ(errors, bad + ":3: name is empty\n");
     EXPECT_EQ(get(port, "/nets.php").body, before);
 
     const QByteArray stations = "call,frequency_khz,city,power_kw,url\n";
     const QString mw =
         writeFile("mw.csv", stations + "WXYZ,1500,Town,10,\nWABC,770,\"New York, NY\",50,\n");
-    ASSERT_EQ(run({"import", "mw", mw, "--database", database()}), 0);
+    ASSERT_EQ(run({"import", "mw", mw, "--database", m_database.display()}), 0);
     const QByteArray list = get(port, "/mw.php").body;
     EXPECT_TRUE(list.startsWith("<Stations>\n<Station>WXYZ</Station>")) << list.data();
     const QString badMw = writeFile("badmw.csv", stations + "WXYZ,1500,Town,lots,\n");
-    EXPECT_EQ(run({"import", "mw", badMw, "--database", database()}, &errors), 1);
+    EXPECT_EQ(run({"import", "mw", badMw, "--database", m_database.display()}, &errors), 1);
     EXPECT_TRUE(errors.startsWith(badMw + ":2: power_kw")) << errors.toStdString();
     EXPECT_EQ(get(port, "/mw.php").body, list);
 }
