@@ -395,9 +395,9 @@ TEST_P(HttpTest, ClientsThatNeverFinishAreDroppedWhileOthersAreServed) {
     QElapsedTimer clock;
     clock.start();
     EXPECT_EQ(get(port, "/healthz").status, 200);
-    EXPECT_LT(clock.elapsed(), 250);
+    EXPECT_FALSE(idleClosed || tricklingClosed); // served while they still hold their sockets
     EXPECT_TRUE(waitFor([&] { return idleClosed && tricklingClosed; }, 5000));
-    EXPECT_GE(clock.elapsed(), 290);
+    EXPECT_GE(clock.elapsed(), 270); // coarse timers may fire up to 5% early
     EXPECT_TRUE(trickling.readAll().startsWith("HTTP/1.1 408"));
 }
 
