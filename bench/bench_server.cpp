@@ -1,16 +1,13 @@
 // Load on real server processes over loopback: 64 keep-alive clients mixing GET /nets.php and
 // POST /netconf.php, against one process and two sharing a database, on SQLite and (with
-// BANDHOPPER_TEST_POSTGRES set, e.g. under tools/with-postgres.sh) PostgreSQL. Reports requests
+// BANDHOPPER_TEST_POSTGRES naming a throw-away database, as tools/with-postgres.sh does)
+// PostgreSQL. Reports requests
 // per second, latency percentiles and errors, and checks that every confirmation was counted.
 //
 //   bench_server [SECONDS=10] [CLIENTS=64]
-#include "server/databaseurl.h"
-
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QProcess>
-#include <QSqlDatabase>
-#include <QSqlQuery>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 
@@ -75,13 +72,13 @@ struct Result {
 
 // One keep-alive connection sending a request, reading its answer, and so on until `end`:
 // three directory reads for each confirmation, every confirmation with a key of its own.
-Result client(int index, quint16 port, Clock::time_point end) {
+Result client(int index, quint16 port, int firstNet, Clock::time_point end) {
     Result result;
     const int fd = connectTo(port);
     QByteArray in;
     char buffer[65536];
     for (qint64 n = 1; Clock::now() < end; ++n) {
-        const int net = n % 4 == 0 ? int((n / 4 + index) % kNets) + 1 : 0;
+        const int net = n % 4 == 0 ? firstNet + int((n / 4 + index) % kNets) : 0;
         const QByteArray body = R"({"key":"bench-key-)" +
                                 QByteArray::number(index).rightJustified(3, '0') + '-' +
                                 QByteArray::number(n).rightJustified(6, '0') + R"(","net_id":")" +
@@ -117,12 +114,12 @@ Result client(int index, quint16 port, Clock::time_point end) {
     return result;
 }
 
-Result load(const std::vector<quint16>& ports, int clients, int seconds) {
+Result load(const std::vector<quint16>& ports, int firstNet, int clients, int seconds) {
     const Clock::time_point end = Clock::now() + std::chrono::seconds(seconds);
     std::vector<std::future<Result>> running;
     for (int i = 0; i < clients; ++i)
-        running.push_back(
-            std::async(std::launch::async, client, i, ports[size_t(i) % ports.size()], end));
+        running.push_back(std::async(std::launch::async, client, i, ports[size_t(i) % ports.size()],
+                                     firstNet, end));
     Result total;
     for (auto& future : running) {
         const Result one = future.get();
@@ -153,9 +150,22 @@ QProcess* startServer(const QString& database) {
 }
 
 void scenario(const char* name, const QString& database, int processes, int clients, int seconds,
-              const QString& netsCsv) {
+              const QString& folder) {
+    // Nets of its own, whose next session is an hour away: the import drops the previous
+    // scenario's nets with their counts, and no count rolls over during the run.
+    static int scenarios = 0;
+    const int firstNet = ++scenarios * 100;
+    const QString start = QDateTime::currentDateTimeUtc().addSecs(3600).toString("HHmm");
+    QFile nets(folder + "/nets.csv");
+    nets.open(QIODevice::WriteOnly);
+    nets.write("id,name,frequency_mhz,utc,days,mode,url,duration_min\n");
+    for (int id = firstNet; id < firstNet + kNets; ++id)
+        nets.write(QStringLiteral("%1,Bench net %1,14.3,%2,daily,USB,,60\n")
+                       .arg(QString::number(id), start)
+                       .toUtf8());
+    nets.close();
     if (QProcess::execute(QStringLiteral(BANDHOPPER_SERVER_BINARY),
-                          {"import", "nets", netsCsv, "--database", database}) != 0)
+                          {"import", "nets", nets.fileName(), "--database", database}) != 0)
         qFatal("import failed");
     std::vector<QProcess*> servers;
     std::vector<quint16> ports;
@@ -163,7 +173,7 @@ void scenario(const char* name, const QString& database, int processes, int clie
         servers.push_back(startServer(database));
         ports.push_back(quint16(servers.back()->property("port").toInt()));
     }
-    Result result = load(ports, clients, seconds);
+    Result result = load(ports, firstNet, clients, seconds);
     std::sort(result.latencyMs.begin(), result.latencyMs.end());
     const auto percentile = [&](double p) {
         return result.latencyMs.empty()
@@ -201,41 +211,15 @@ int main(int argc, char** argv) {
     const int seconds = argc > 1 ? std::atoi(argv[1]) : 10;
     const int clients = argc > 2 ? std::atoi(argv[2]) : 64;
     QTemporaryDir dir;
-    // Nets whose next session is an hour away, so no count rolls over during the run.
-    const QString start = QDateTime::currentDateTimeUtc().addSecs(3600).toString("HHmm");
-    QFile nets(dir.filePath("nets.csv"));
-    nets.open(QIODevice::WriteOnly);
-    nets.write("id,name,frequency_mhz,utc,days,mode,url,duration_min\n");
-    for (int i = 1; i <= kNets; ++i)
-        nets.write(QStringLiteral("%1,Bench net %1,14.%2,%3,daily,USB,,60\n")
-                       .arg(QString::number(i), QString::number(100 + i), start)
-                       .toUtf8());
-    nets.close();
-
     for (int processes : {1, 2})
-        scenario("SQLite (WAL, one file)",
-                 "sqlite:" + dir.filePath(QStringLiteral("bench%1.sqlite").arg(processes)),
-                 processes, clients, seconds, nets.fileName());
-
+        scenario("SQLite (WAL, one file)", "sqlite:" + dir.filePath("bench.sqlite"), processes,
+                 clients, seconds, dir.path());
+    // A throw-away database: the runs replace its nets.
     const QString postgres = qEnvironmentVariable("BANDHOPPER_TEST_POSTGRES");
-    if (postgres.isEmpty()) {
+    if (postgres.isEmpty())
         std::printf("PostgreSQL skipped: BANDHOPPER_TEST_POSTGRES is not set\n");
-        return 0;
-    }
-    server::DatabaseUrl url = *server::DatabaseUrl::parse(postgres);
-    QSqlDatabase admin = QSqlDatabase::addDatabase("QPSQL");
-    admin.setHostName(url.host);
-    admin.setUserName(url.user);
-    admin.setDatabaseName(url.name);
-    if (!admin.open())
-        qFatal("cannot reach PostgreSQL");
-    for (int processes : {1, 2}) {
-        url.name = QStringLiteral("bh_bench_%1").arg(processes);
-        QSqlQuery(admin).exec("DROP DATABASE IF EXISTS " + url.name);
-        QSqlQuery(admin).exec("CREATE DATABASE " + url.name);
-        scenario("PostgreSQL (Unix socket)", url.display(), processes, clients, seconds,
-                 nets.fileName());
-        QSqlQuery(admin).exec("DROP DATABASE " + url.name + " WITH (FORCE)");
-    }
+    for (int processes : {1, 2})
+        if (!postgres.isEmpty())
+            scenario("PostgreSQL (Unix socket)", postgres, processes, clients, seconds, dir.path());
     return 0;
 }
