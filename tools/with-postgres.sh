@@ -33,6 +33,7 @@ if [ "$(id -u)" -eq 0 ]; then
     user=postgres
     id "$user" >/dev/null 2>&1 || user=nobody
     chown "$user" "$dir"
+    chmod 755 "$dir" # the socket is reachable for a command that drops root (bootstrap.sh under sudo)
     as=(runuser -u "$user" --)
 fi
 cleanup() {
