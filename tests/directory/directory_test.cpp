@@ -1,0 +1,154 @@
+#include "directory/linetext.h"
+#include "directory/session.h"
+
+#include <gtest/gtest.h>
+
+using namespace directory;
+
+namespace {
+
+const QByteArray kNetsHeader = "id,name,frequency_mhz,utc,days,mode,url,duration_min\n";
+const QByteArray kGoodNet = "7,Net,14.300,1600,daily,USB,,\n";
+
+TEST(DirectoryCsv, ReadsQuotedValuesDefaultsAndWeekdays) {
+    const QByteArray csv =
+        "\xEF\xBB\xBF" + kNetsHeader +
+        "\r\n"
+        "12, \"Net, \"\"Evening\"\"\" ,3.5735,2330,Mon fri,CW,https://a.example/x,90\r\n"
+        ",Caf\xC3\xA9 Net,7.2675,0000,DAILY,LSB,,\n"
+        "\n";
+    const Parsed<NetRecord> parsed = readNetsCsv(csv);
+    ASSERT_FALSE(parsed.error) << parsed.error->line << parsed.error->reason.toStdString();
+    ASSERT_EQ(parsed.rows.size(), 2);
+    EXPECT_EQ(parsed.rows[0], (NetRecord{12, "Net, \"Evening\"", "3.5735", "2330", 0b10001, "CW",
+                                         "https://a.example/x", 90}));
+    EXPECT_EQ(parsed.rows[1], (NetRecord{0, QString::fromUtf8("Caf\xC3\xA9 Net"), "7.2675", "0000",
+                                         kEveryDay, "LSB", "", 60}));
+    EXPECT_EQ(daysText(parsed.rows[0].days), "Mon Fri");
+    const Parsed<StationRecord> mw =
+        readStationsCsv("call,frequency_khz,city,power_kw,url\nWGN,720,\"Chicago, IL\",50,\n");
+    EXPECT_EQ(mw.rows, QList<StationRecord>({{"WGN", "720", "Chicago, IL", "50", ""}}));
+}
+
+// Each reason a file is refused, with the line it names; one bad row refuses the whole file.
+TEST(DirectoryCsv, RejectsTheWholeFileAtItsFirstBadLine) {
+    const QByteArray mw = "call,frequency_khz,city,power_kw,url\n";
+    const struct {
+        QByteArray csv;
+        int line;
+        const char* reason;
+    } cases[] = {
+        {"", 1, "the header line is missing"},
+        {"id,name\n" + kGoodNet, 1, "the header line must be"},
+        {kNetsHeader + kGoodNet + "8,Net,14.3,1600,daily,USB,\n", 3, "expected 8 values, found 7"},
+        {kNetsHeader + "8,,14.3,1600,daily,USB,,\n", 2, "name is empty"},
+        {kNetsHeader + "8,Net,abc,1600,daily,USB,,\n", 2, "frequency_mhz \"abc\" is not a number"},
+        {kNetsHeader + "8,Net,9999,1600,daily,USB,,\n", 2, "is not a number from 0.1 to 3000"},
+        {kNetsHeader + "8,Net,-7.1,1600,daily,USB,,\n", 2, "is not a number"},
+        {kNetsHeader + "8,Net,14.3,2460,daily,USB,,\n", 2, "utc \"2460\" is not a time as HHMM"},
+        {kNetsHeader + "8,Net,14.3,16:00,daily,USB,,\n", 2, "is not a time as HHMM"},
+        {kNetsHeader + "8,Net,14.3,1600,Mo,USB,,\n", 2, "days \"Mo\" is neither daily"},
+        {kNetsHeader + "8,Net,14.3,1600,daily,,,\n", 2, "mode is empty"},
+        {kNetsHeader + "8,Net,14.3,1600,daily,USB,ftp://x.example,\n", 2, "not an http or https"},
+        {kNetsHeader + "8,Net,14.3,1600,daily,USB,,0\n", 2, "duration_min \"0\" is not a whole"},
+        {kNetsHeader + "8,Net,14.3,1600,daily,USB,,1441\n", 2, "from 1 to 1440"},
+        {kNetsHeader + "x,Net,14.3,1600,daily,USB,,\n", 2, "id \"x\" is not a positive"},
+        {kNetsHeader + kGoodNet + "7,Net,14.3,1600,daily,USB,,\n", 3, "id 7 is also on line 2"},
+        {kNetsHeader + "8,A <b> net,14.3,1600,daily,USB,,\n", 2, "name contains \"<\""},
+        {kNetsHeader + "8,Net,14.3,1600,daily,USB>,,\n", 2, "mode contains \">\""},
+        {kNetsHeader + "8,\"Two\nlines\",14.3,1600,daily,USB,,\n", 2, "name contains a line break"},
+        {kNetsHeader + "8,Net\rX,14.3,1600,daily,USB,,\n", 2, "name contains a line break"},
+        {kNetsHeader + "8,Net\tX,14.3,1600,daily,USB,,\n", 2, "name contains a control character"},
+        {kNetsHeader + kGoodNet + "8,\"Net,14.3\n", 3, "a quoted value is never closed"},
+        {kNetsHeader + "8,\"Net\"x,14.3,1600,daily,USB,,\n", 2, "text after the closing quote"},
+        {kNetsHeader + "8,Ne\"t,14.3,1600,daily,USB,,\n", 2, "a quote inside a value"},
+        {kNetsHeader + kGoodNet + "8,Net\xFF,14.3,1600,daily,USB,,\n", 3, "not UTF-8 text"},
+        {mw + ",720,Chicago,50,\n", 2, "call is empty"},
+        {mw + "WGN,1800,Chicago,50,\n", 2,
+         "frequency_khz \"1800\" is not a number from 520 to 1710"},
+        {mw + "WGN,720,,50,\n", 2, "city is empty"},
+        {mw + "WGN,720,Chicago,0,\n", 2, "power_kw \"0\" is not a number"},
+        {mw + "WGN,720,Chicago,50,www.wgn.example\n", 2, "not an http or https address"},
+        {mw + "WGN,720,Chicago\n", 2, "expected 5 values, found 3"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.csv.toStdString());
+        const bool stations = c.csv.startsWith(mw);
+        const auto parsed =
+            stations ? Parsed<NetRecord>{{}, readStationsCsv(c.csv).error} : readNetsCsv(c.csv);
+        ASSERT_TRUE(parsed.error);
+        EXPECT_TRUE(parsed.rows.isEmpty());
+        EXPECT_EQ(parsed.error->line, c.line);
+        EXPECT_TRUE(parsed.error->reason.contains(QLatin1String(c.reason)))
+            << parsed.error->reason.toStdString();
+    }
+}
+
+QDateTime utc(const char* text) {
+    return QDateTime::fromString(QString::fromLatin1(text), Qt::ISODate);
+}
+
+// 2024-06-03 is a Monday.
+TEST(NextSession, RunningOrNextOnTheUtcDayItStarts) {
+    const struct {
+        const char* hhmm;
+        Weekdays days;
+        int minutes;
+        const char* now;
+        const char* start; // nullptr: no session
+    } cases[] = {
+        {"1600", kEveryDay, 60, "2024-06-03T15:59:59Z", "2024-06-03T16:00:00Z"},
+        {"1600", kEveryDay, 60, "2024-06-03T16:59:59Z", "2024-06-03T16:00:00Z"},
+        {"1600", kEveryDay, 60, "2024-06-03T17:00:00Z", "2024-06-04T16:00:00Z"},
+        {"2330", kEveryDay, 90, "2024-06-04T00:30:00Z", "2024-06-03T23:30:00Z"},
+        {"2330", kEveryDay, 90, "2024-06-04T01:00:00Z", "2024-06-04T23:30:00Z"},
+        {"2330", 0b0000001, 90, "2024-06-04T00:59:00Z", "2024-06-03T23:30:00Z"}, // Monday's
+        {"2330", 0b0000001, 90, "2024-06-04T01:00:00Z", "2024-06-10T23:30:00Z"},
+        {"0100", 0b1000000, 60, "2024-06-03T02:00:00Z", "2024-06-09T01:00:00Z"}, // Sunday
+        {"0000", kEveryDay, 1440, "2024-06-03T23:59:59Z", "2024-06-03T00:00:00Z"},
+        {"1600", 0, 60, "2024-06-03T12:00:00Z", nullptr},
+        {"16:00", kEveryDay, 60, "2024-06-03T12:00:00Z", nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.hhmm) + " at " + c.now);
+        NetRecord net;
+        net.utc = c.hhmm;
+        net.days = c.days;
+        net.durationMin = c.minutes;
+        const Session session = nextSession(net, utc(c.now));
+        if (!c.start) {
+            EXPECT_FALSE(session.isValid());
+            continue;
+        }
+        EXPECT_EQ(session.start, utc(c.start));
+        EXPECT_EQ(session.end, utc(c.start).addSecs(c.minutes * 60));
+    }
+}
+
+// The application cuts each value out of its own line between literal tags, pairing the n-th
+// value of every tag; so each net carries all seven, one per line, none with markup inside.
+TEST(LineText, EveryValueOnItsOwnLineWithoutMarkup) {
+    NetRecord hostile{5, "A <b>bold</b>\r\nnet", "14.300", "1600", kEveryDay, "U>SB", "", 60};
+    const QByteArray nets = netsDirectoryText(
+        {{hostile, 3}, {NetRecord{6, "B", "7.2", "0100", kEveryDay, "", "", 60}, 0}});
+    const QByteArray stations = stationsText({{"WGN", "720", "Chicago, IL", "5<0", ""}});
+    EXPECT_EQ(stations, "<Stations>\n<Station>WGN</Station>\n<Frequency>720</Frequency>\n"
+                        "<City>Chicago, IL</City>\n<Power>5 0</Power>\n<URL></URL>\n</Stations>\n");
+    const QList<QByteArray> tags{"NetName", "Frequency", "UTC",  "Mode",
+                                 "URL",     "Confirmed", "NetID"};
+    QList<QByteArray> values;
+    for (const QByteArray& line : nets.split('\n')) {
+        if (line.isEmpty() || line == "<Nets>" || line == "</Nets>" || line == "<Net>" ||
+            line == "</Net>")
+            continue;
+        const QByteArray& tag = tags[values.size() % tags.size()];
+        ASSERT_TRUE(line.startsWith('<' + tag + '>') && line.endsWith("</" + tag + '>'))
+            << line.data();
+        values << line.mid(tag.size() + 2, line.size() - 2 * tag.size() - 5);
+        EXPECT_FALSE(values.last().contains('<') || values.last().contains('>')) << line.data();
+    }
+    EXPECT_EQ(values, QList<QByteArray>({"A  b bold /b   net", "14.300", "1600", "U SB", "", "3",
+                                         "5", "B", "7.2", "0100", "", "", "0", "6"}));
+}
+
+} // namespace
