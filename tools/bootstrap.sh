@@ -13,7 +13,12 @@ packages=(
     qt6-multimedia-dev qt6-httpserver-dev qt6-websockets-dev qtkeychain-qt6-dev
     gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad
     googletest libgtest-dev libgmock-dev libbenchmark-dev
+    libqt6sql6-sqlite libqt6sql6-psql
 )
+# Only the tests need these: a throw-away database server and Hamlib's radio daemon.
+if [ "$mode" = test ]; then
+    packages+=(postgresql-15 libhamlib-utils)
+fi
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
@@ -34,6 +39,11 @@ if [ -n "${SUDO_USER:-}" ] && [ "$SUDO_USER" != root ]; then
     as_user=(sudo -u "$SUDO_USER" --preserve-env=DISPLAY,WAYLAND_DISPLAY,XDG_RUNTIME_DIR,DBUS_SESSION_BUS_ADDRESS)
 fi
 build=${BANDHOPPER_BUILD_DIR:-build}
+# The storage tests run against PostgreSQL as well as SQLite: without a database handed in, the
+# test run gets a throw-away one of its own.
+if [ "$mode" = test ] && [ -z "${BANDHOPPER_TEST_POSTGRES:-}" ]; then
+    exec bash tools/with-postgres.sh bash "$0" test
+fi
 jobs=$(nproc)
 
 if [ "$mode" = app ]; then
