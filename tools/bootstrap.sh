@@ -42,7 +42,7 @@ build=${BANDHOPPER_BUILD_DIR:-build}
 # The storage tests run against PostgreSQL as well as SQLite: without a database handed in, the
 # test run gets a throw-away one of its own.
 if [ "$mode" = test ] && [ -z "${BANDHOPPER_TEST_POSTGRES:-}" ]; then
-    exec bash tools/with-postgres.sh bash "$0" test
+    exec bash tools/with-postgres.sh bash "$PWD/tools/bootstrap.sh" test
 fi
 jobs=$(nproc)
 
