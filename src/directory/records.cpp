@@ -1,5 +1,6 @@
 #include "directory/records.h"
 
+#include <QFile>
 #include <QRegularExpression>
 #include <QUrl>
 
@@ -178,6 +179,23 @@ Parsed<StationRecord> readStationsCsv(const QByteArray& utf8) {
                 return QStringLiteral("url \"%1\" is not an http or https address").arg(v[4]);
             return std::nullopt;
         });
+}
+
+namespace {
+
+QByteArray resource(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+} // namespace
+
+QByteArray bundledNetsCsv() {
+    return resource(QStringLiteral(":/bundled/nets.csv"));
+}
+
+QByteArray bundledStationsCsv() {
+    return resource(QStringLiteral(":/bundled/mw.csv"));
 }
 
 } // namespace directory

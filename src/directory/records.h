@@ -50,6 +50,10 @@ inline constexpr char kStationsHeader[] = "call,frequency_khz,city,power_kw,url"
 Parsed<NetRecord> readNetsCsv(const QByteArray& utf8);
 Parsed<StationRecord> readStationsCsv(const QByteArray& utf8);
 
+// The curated lists compiled into every program: data/nets.csv and data/mw.csv.
+QByteArray bundledNetsCsv();
+QByteArray bundledStationsCsv();
+
 // "daily", or the weekday names Mon to Sun separated by spaces.
 QString daysText(Weekdays days);
 std::optional<Weekdays> parseDays(const QString& text);

@@ -4,22 +4,12 @@
 #include "server/httpserver.h"
 #include "server/storagepool.h"
 
-#include <QFile>
 
 namespace server {
 
-namespace {
-
-QByteArray resource(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-} // namespace
-
 Seed bundledDirectory() {
-    return {resource(QStringLiteral(":/bundled/nets.csv")),
-            resource(QStringLiteral(":/bundled/mw.csv")), QStringLiteral(BANDHOPPER_VERSION)};
+    return {directory::bundledNetsCsv(), directory::bundledStationsCsv(),
+            QStringLiteral(BANDHOPPER_VERSION)};
 }
 
 DirectoryServer::DirectoryServer(ServerConfig config)
