@@ -13,7 +13,9 @@
 #include <QInputDialog>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QMenu>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QTabWidget>
 #include <QTextStream>
 #include <QTimer>
@@ -72,6 +74,9 @@ Application::Application(const core::ServiceHosts& hosts)
                                                               m_prompter.get());
     QObject::connect(m_window->controls().actionOperatorKey, &QAction::triggered, m_window.get(),
                      [this] { askOperatorKey(); });
+    QAction* service = m_window->controls().menuPreferences->addAction(
+        QObject::tr("Directory Service…"), m_window.get(), [this] { askServiceUrl(); });
+    service->setObjectName(QStringLiteral("actionDirectoryService"));
 }
 
 Application::~Application() {
@@ -99,6 +104,30 @@ void Application::askOperatorKey() {
     dialog->setTextValue(m_keys->key());
     QObject::connect(dialog, &QInputDialog::textValueSelected, m_keys.get(),
                      [this](const QString& key) { m_keys->setKey(key.trimmed()); });
+    dialog->open();
+}
+
+void Application::askServiceUrl() {
+    auto* dialog = new QInputDialog(m_window.get());
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setWindowTitle(QObject::tr("Directory Service"));
+    dialog->setLabelText(QObject::tr("Address of the directory service for nets, stations and "
+                                     "confirmations (leave empty for the lists built in):"));
+    dialog->setTextValue(m_station->serviceUrl());
+    QObject::connect(dialog, &QInputDialog::textValueSelected, m_window.get(),
+                     [this](const QString& text) {
+                         const QUrl url(text.trimmed());
+                         if (!text.trimmed().isEmpty() &&
+                             (!url.isValid() || url.host().isEmpty() ||
+                              (url.scheme() != u"http" && url.scheme() != u"https"))) {
+                             m_window->statusBar()->showMessage(
+                                 QObject::tr("\"%1\" is not an http or https address; the "
+                                             "directory service is unchanged")
+                                     .arg(text.trimmed()));
+                             return;
+                         }
+                         m_station->setServiceUrl(text.trimmed());
+                     });
     dialog->open();
 }
 

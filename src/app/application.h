@@ -61,6 +61,7 @@ public:
 
 private:
     void askOperatorKey();
+    void askServiceUrl();
 
     QSettings m_settings;
     QNetworkAccessManager m_nam;

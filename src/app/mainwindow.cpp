@@ -40,6 +40,7 @@ WindowControls MainWindow::controls() const {
     c.menuItemPreferencesVoice = m_ui->menuItemPreferencesVoice;
     c.menuItemPreferencesSounds = m_ui->menuItemPreferencesSounds;
     c.actionOperatorKey = m_ui->actionOperatorKey;
+    c.menuPreferences = m_ui->menuPreferences;
     c.actionRefreshConditions = m_ui->actionRefreshConditions;
     c.actionRefreshPota = m_ui->actionRefreshPota;
     c.actionRefreshNetLogger = m_ui->actionRefreshNetLogger;

@@ -147,10 +147,15 @@ SerialPortDemoController::SerialPortDemoController(const WindowControls& window,
     ui::TableBinder* nets = m_binders[core::listIndex(ListKind::Nets)];
     nets->onButton(CellKind::ConfirmButton, [this](int row) { confirmRequested(row, true); });
     nets->onButton(CellKind::UnconfirmButton, [this](int row) { confirmRequested(row, false); });
-    // A press before the operator key has been read would send an empty key.
-    const auto enableConfirmations = [nets](bool ready) {
-        nets->setButtonsEnabled(CellKind::ConfirmButton, ready);
-        nets->setButtonsEnabled(CellKind::UnconfirmButton, ready);
+    // Confirmations need a directory service, and a press before the operator key has been
+    // read would send an empty key.
+    const auto enableConfirmations = [this, nets](bool ready) {
+        const QString why = m_station.lists().hasDirectoryService()
+                                ? tr("Reading your operator key…")
+                                : tr("Confirming a check-in needs a directory service: "
+                                     "Preferences, Directory Service…");
+        nets->setButtonsEnabled(CellKind::ConfirmButton, ready, why);
+        nets->setButtonsEnabled(CellKind::UnconfirmButton, ready, why);
     };
     enableConfirmations(station.confirmationsReady());
     connect(&station, &session::Station::confirmationsReadyChanged, this, enableConfirmations);

@@ -4,6 +4,7 @@ class QAction;
 class QComboBox;
 class QGroupBox;
 class QLabel;
+class QMenu;
 class QPushButton;
 class QTabWidget;
 class QTableView;
@@ -40,6 +41,7 @@ struct WindowControls {
     QAction* menuItemPreferencesVoice = nullptr;
     QAction* menuItemPreferencesSounds = nullptr;
     QAction* actionOperatorKey = nullptr;
+    QMenu* menuPreferences = nullptr;
     // Refresh commands: menu items and the buttons on the tabs and the conditions panel.
     QAction* actionRefreshConditions = nullptr;
     QAction* actionRefreshPota = nullptr;

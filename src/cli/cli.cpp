@@ -36,6 +36,11 @@ QCommandLineOption option(const QString& name, const QString& description,
 const QCommandLineOption kBaseUrl =
     option(QStringLiteral("base-url"), QStringLiteral("Ask the service at URL instead."),
            QStringLiteral("URL"));
+const QCommandLineOption kServiceUrl =
+    option(QStringLiteral("service-url"),
+           QStringLiteral("The directory service (nets, stations, confirmations) at URL; the "
+                          "one set in the window's preferences when left out."),
+           QStringLiteral("URL"));
 
 std::optional<QUrl> webAddress(const QString& text) {
     const QUrl url(text);
@@ -46,6 +51,23 @@ std::optional<QUrl> webAddress(const QString& text) {
 }
 
 } // namespace
+
+QSettings* Cli::settings() {
+    if (!m_settings)
+        m_settings = m_settingsFile.isEmpty()
+                         ? new QSettings(QStringLiteral("Bandhopper"), QStringLiteral("Bandhopper"),
+                                         this)
+                         : new QSettings(m_settingsFile, QSettings::IniFormat, this);
+    return m_settings;
+}
+
+QUrl Cli::serviceUrl(const QCommandLineParser& parser) {
+    if (parser.isSet(kServiceUrl))
+        return QUrl(parser.value(kServiceUrl));
+    if (settings()->contains(QStringLiteral("serviceUrl")))
+        return QUrl(settings()->value(QStringLiteral("serviceUrl")).toString());
+    return core::ServiceHosts{}.maker;
+}
 
 Cli::Cli(const QStringList& args, QTextStream& out, QTextStream& err, QObject* parent)
     : QObject(parent)
@@ -60,10 +82,10 @@ QString Cli::usage() {
         "usage:\n"
         "  bandhopper-cli tune --list pota|sota|netlogger|nets|mw [--radio TITLE] [--name TEXT]\n"
         "                      [--port PATH [--baud RATE]] [--] FREQUENCY [MODE]\n"
-        "  bandhopper-cli rows pota|sota|netlogger|nets|mw [--base-url URL] "
-        "[--now YYYY-MM-DDTHH:MM:SS]\n"
+        "  bandhopper-cli rows pota|sota|netlogger|nets|mw [--base-url URL] [--service-url URL]\n"
+        "                      [--now YYYY-MM-DDTHH:MM:SS]\n"
         "  bandhopper-cli conditions [--base-url URL]\n"
-        "  bandhopper-cli confirm|unconfirm NET_ID [--name TEXT] [--key KEY] [--base-url URL]\n"
+        "  bandhopper-cli confirm|unconfirm NET_ID [--name TEXT] [--key KEY] [--service-url URL]\n"
         "  bandhopper-cli --version | --help | COMMAND --help\n");
 }
 
@@ -239,11 +261,11 @@ void Cli::runRows() {
     const QCommandLineOption now(QStringLiteral("now"),
                                  QStringLiteral("The instant the spot ages count to (UTC)."),
                                  QStringLiteral("YYYY-MM-DDTHH:MM:SS"));
-    parser.addOptions({kBaseUrl, now});
+    parser.addOptions({kBaseUrl, kServiceUrl, now});
     parser.addPositionalArgument(QStringLiteral("LIST"),
                                  QStringLiteral("pota, sota, netlogger, nets or mw."));
-    const QString syntax =
-        QStringLiteral("rows pota|sota|netlogger|nets|mw [--base-url URL] [--now TIME]");
+    const QString syntax = QStringLiteral(
+        "rows pota|sota|netlogger|nets|mw [--base-url URL] [--service-url URL] [--now TIME]");
     if (!parse(parser, syntax))
         return;
     const QString help = QStringLiteral("usage: ") + kProgram + u' ' + syntax + u'\n';
@@ -267,6 +289,9 @@ void Cli::runRows() {
             return usageError(QStringLiteral("--base-url needs an http or https address"), help);
         hosts = core::ServiceHosts::allAt(*base);
     }
+    // Without a directory service the nets and stations come from the lists built in.
+    if (!parser.isSet(kBaseUrl) || parser.isSet(kServiceUrl))
+        hosts.maker = serviceUrl(parser);
     auto* lists = new session::ListsSession(
         &m_nam, hosts, [this](const QString& line) { m_err << line << "\n"; }, this);
     connect(lists, &session::ListsSession::listShown, this, [this, lists](ListKind shown) {
@@ -317,24 +342,28 @@ void Cli::runConfirm(bool confirm) {
                                  QStringLiteral("The operator key (the stored one when left "
                                                 "out)."),
                                  QStringLiteral("KEY"));
-    parser.addOptions({name, key, kBaseUrl});
+    parser.addOptions({name, key, kServiceUrl, kBaseUrl});
     parser.addPositionalArgument(QStringLiteral("NET_ID"),
                                  QStringLiteral("The net's identifier in the directory."));
     const QString syntax = (confirm ? QStringLiteral("confirm") : QStringLiteral("unconfirm")) +
-                           QStringLiteral(" NET_ID [--name TEXT] [--key KEY] [--base-url URL]");
+                           QStringLiteral(" NET_ID [--name TEXT] [--key KEY] [--service-url URL]");
     if (!parse(parser, syntax))
         return;
     const QString help = QStringLiteral("usage: ") + kProgram + u' ' + syntax + u'\n';
     if (parser.positionalArguments().size() != 1)
         return usageError(QStringLiteral("give one NET_ID"), help);
-    std::optional<QUrl> base = core::ServiceHosts{}.maker;
-    if (parser.isSet(kBaseUrl))
-        base = webAddress(parser.value(kBaseUrl));
-    if (!base)
-        return usageError(QStringLiteral("--base-url needs an http or https address"), help);
-
+    const QUrl service = parser.isSet(kBaseUrl) ? QUrl(parser.value(kBaseUrl)) : serviceUrl(parser);
+    if ((parser.isSet(kBaseUrl) || parser.isSet(kServiceUrl)) && !webAddress(service.toString()))
+        return usageError(QStringLiteral("the service's address must be an http or https address"),
+                          help);
+    if (!webAddress(service.toString())) {
+        m_err << kProgram
+              << ": no directory service is set; give --service-url URL or set one in the "
+                 "window's Preferences\n";
+        return finish(1);
+    }
     core::ServiceHosts hosts;
-    hosts.maker = *base;
+    hosts.maker = service;
     auto* lists = new session::ListsSession(
         &m_nam, hosts, [this](const QString& line) { m_err << line << "\n"; }, this);
     connect(lists, &session::ListsSession::confirmAnswered, this,
@@ -351,11 +380,7 @@ void Cli::runConfirm(bool confirm) {
     if (parser.isSet(key))
         return send(parser.value(key));
     // The stored key comes from the keychain, which answers asynchronously.
-    auto* settings =
-        m_settingsFile.isEmpty()
-            ? new QSettings(QStringLiteral("Bandhopper"), QStringLiteral("Bandhopper"), this)
-            : new QSettings(m_settingsFile, QSettings::IniFormat, this);
-    auto* keys = new nets::OperatorKeyStore(settings, this);
+    auto* keys = new nets::OperatorKeyStore(settings(), this);
     connect(keys, &nets::OperatorKeyStore::diagnostic, this,
             [this](const QString& line) { m_err << line << "\n"; });
     connect(keys, &nets::OperatorKeyStore::loaded, this, [keys, send] { send(keys->key()); });

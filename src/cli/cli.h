@@ -4,8 +4,10 @@
 #include <QObject>
 #include <QStringList>
 #include <QTextStream>
+#include <QUrl>
 
 class QCommandLineParser;
+class QSettings;
 
 namespace cli {
 
@@ -34,6 +36,8 @@ private:
     void usageError(const QString& why, const QString& help);
     // Parses the command's options; false when it has already finished (help or a usage error).
     bool parse(QCommandLineParser& parser, const QString& syntax);
+    QSettings* settings();
+    QUrl serviceUrl(const QCommandLineParser& parser);
     void runTune();
     void runRows();
     void runConditions();
@@ -43,6 +47,7 @@ private:
     QTextStream& m_out;
     QTextStream& m_err;
     QString m_settingsFile;
+    QSettings* m_settings = nullptr;
     QNetworkAccessManager m_nam;
     bool m_done = false;
 };

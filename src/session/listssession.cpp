@@ -2,6 +2,7 @@
 
 #include "feeds/feedloader.h"
 #include "nets/netconfirm.h"
+#include "session/bundled.h"
 
 namespace session {
 
@@ -40,7 +41,18 @@ ListModel* ListsSession::model(ListKind list) const {
     return m_models[core::listIndex(list)];
 }
 
+void ListsSession::setDirectoryService(const QUrl& url) {
+    m_hosts.maker = url;
+}
+
+bool ListsSession::hasDirectoryService() const {
+    const QUrl& url = m_hosts.maker;
+    return url.isValid() && !url.host().isEmpty() && (url.scheme() == u"http" || url.scheme() == u"https");
+}
+
 void ListsSession::load(ListKind list, const QDateTime& now) {
+    if ((list == ListKind::Nets || list == ListKind::MW) && !hasDirectoryService())
+        return onLoaded(bundledList(list, now));
     m_loaders[core::listIndex(list)]->start(feeds::feedUrl(list, m_hosts), now);
 }
 

@@ -29,6 +29,10 @@ public:
                  core::DiagnosticSink out, QObject* parent = nullptr);
 
     const core::ServiceHosts& hosts() const { return m_hosts; }
+    // The directory service (nets, stations, confirmations) at `url`; an empty or unusable
+    // address leaves the application with the lists bundled into it.
+    void setDirectoryService(const QUrl& url);
+    bool hasDirectoryService() const;
     ListModel* model(core::ListKind list) const;
     template <class Row> TypedListModel<Row>& rows() const {
         return static_cast<TypedListModel<Row>&>(*model(Row::kind));

@@ -2,6 +2,7 @@
 
 #include "nets/operatorkey.h"
 
+#include <QSettings>
 #include <QTimer>
 
 namespace session {
@@ -18,6 +19,10 @@ Station::Station(const Platform& platform, QObject* parent)
     , m_lists(platform.nam, platform.hosts, platform.out)
     , m_conditions(platform.nam)
     , m_version(platform.nam) {
+    // The address the operator chose overrides the one this build was made with.
+    if (platform.settings && platform.settings->contains(QStringLiteral("serviceUrl")))
+        m_lists.setDirectoryService(QUrl(m_preferences.text(QStringLiteral("serviceUrl"))));
+    m_platform.hosts.maker = m_lists.hosts().maker;
     connect(&m_radio, &RadioSession::portsAppeared, this, &Station::settingsRestore);
     connect(&m_lists, &ListsSession::listShown, this, [this](ListKind list) {
         if (m_funkAfterLoad.remove(list))
@@ -44,7 +49,7 @@ Station::Station(const Platform& platform, QObject* parent)
         m_keyLoaded = false;
         connect(m_platform.keys, &nets::OperatorKeyStore::loaded, this, [this] {
             if (!std::exchange(m_keyLoaded, true))
-                emit confirmationsReadyChanged(true);
+                emit confirmationsReadyChanged(confirmationsReady());
         });
     } else {
         m_keyLoaded = true;
@@ -67,7 +72,9 @@ void Station::awakeFromNib() {
         return;
     settingsRestore();
     fetchBandConditions();
-    m_version.start(m_platform.hosts.maker);
+    // Without a directory service there is nobody to ask about new versions.
+    if (m_lists.hasDirectoryService())
+        m_version.start(m_platform.hosts.maker);
     QTimer::singleShot(500, this, [this] {
         m_restorePauseOver = true;
         maybeRunVersionCheck();
@@ -120,8 +127,24 @@ void Station::refresh(Refresh what) {
 }
 
 void Station::showHelp() {
+    if (!m_lists.hasDirectoryService())
+        return print(QStringLiteral("No directory service is set, so there is no product page "
+                                    "to open; see the README or man bandhopper"));
     if (m_platform.browser)
         m_platform.browser->open(conditions::productPageUrl(m_platform.hosts.maker));
+}
+
+bool Station::confirmationsReady() const {
+    return m_keyLoaded && m_lists.hasDirectoryService();
+}
+
+void Station::setServiceUrl(const QString& url) {
+    m_preferences.setText(QStringLiteral("serviceUrl"), url.trimmed());
+    m_lists.setDirectoryService(QUrl(url.trimmed()));
+    m_platform.hosts.maker = m_lists.hosts().maker;
+    emit confirmationsReadyChanged(confirmationsReady());
+    m_lists.load(ListKind::Nets);
+    m_lists.load(ListKind::MW);
 }
 
 void Station::tune(ListKind list, int row) {
@@ -148,6 +171,15 @@ void Station::confirm(int row, bool confirm) {
     const auto& nets = m_lists.rows<core::DirectoryNet>().rows();
     if (row < 0 || row >= nets.size() || !m_keyLoaded)
         return;
+    if (!m_lists.hasDirectoryService()) {
+        const QString address = m_lists.hosts().maker.toString();
+        return print(QStringLiteral("net %1 not sent for %2: %3")
+                         .arg(confirm ? QStringLiteral("confirmation") : QStringLiteral("retraction"),
+                              nets[row].name,
+                              address.isEmpty() ? QStringLiteral("no directory service is set")
+                                                : u'"' + address +
+                                                      QStringLiteral("\" is not a web address")));
+    }
     QString key = m_platform.keys ? m_platform.keys->key() : QString();
     // An operator who never set a key gets one of their own at the first confirmation, kept as
     // a typed one would be, so that the service can tell them from everybody else.
@@ -182,7 +214,7 @@ void Station::maybeRunVersionCheck() {
 }
 
 void Station::downloadInstaller() {
-    if (m_platform.browser)
+    if (m_platform.browser && m_lists.hasDirectoryService())
         m_platform.browser->open(conditions::installerUrl(m_platform.hosts.maker));
 }
 

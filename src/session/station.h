@@ -68,8 +68,13 @@ public:
     void downloadInstaller();
     // Every list load and the band-conditions fetch wait this long before showing what arrived.
     void setDeadlineMs(int ms);
-    // The operator key has been read, so a confirmation carries it.
-    bool confirmationsReady() const { return m_keyLoaded; }
+    // A directory service is set and the operator key has been read, so a confirmation can go
+    // out and carries the key.
+    bool confirmationsReady() const;
+    // The directory service's address ("serviceUrl" in the settings); empty for none, which
+    // leaves the Nets and MW tabs with the lists bundled into the application.
+    void setServiceUrl(const QString& url);
+    QString serviceUrl() const { return m_lists.hosts().maker.toString(); }
 
     int kvPortChecked = 0;
     QString kvVersion;

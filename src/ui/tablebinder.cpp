@@ -113,8 +113,8 @@ void TableBinder::onButton(CellKind kind, std::function<void(int row)> handler) 
     m_handlers[kind] = std::move(handler);
 }
 
-void TableBinder::setButtonsEnabled(CellKind kind, bool enabled) {
-    m_delegate->setButtonsEnabled(kind, enabled);
+void TableBinder::setButtonsEnabled(CellKind kind, bool enabled, const QString& why) {
+    m_delegate->setButtonsEnabled(kind, enabled, why);
     if (m_view)
         m_view->viewport()->update();
 }

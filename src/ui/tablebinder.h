@@ -35,8 +35,8 @@ public:
     void onButton(session::CellKind kind, std::function<void(int row)> handler);
     // The list's row of the current (selected) row of the view; -1 when there is none.
     int currentRow() const;
-    // Buttons of one kind take presses or not.
-    void setButtonsEnabled(session::CellKind kind, bool enabled);
+    // Buttons of one kind take presses or not; `why` is the tooltip of a disabled one.
+    void setButtonsEnabled(session::CellKind kind, bool enabled, const QString& why = {});
 
 signals:
     void linkActivated(const QUrl& url);

@@ -2,7 +2,10 @@
 
 #include "session/listmodel.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
+#include <QHelpEvent>
+#include <QToolTip>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStyleOptionButton>
@@ -44,11 +47,21 @@ QStyle* styleOf(const QStyleOptionViewItem& option) {
 
 } // namespace
 
-void TableDelegate::setButtonsEnabled(CellKind kind, bool enabled) {
+void TableDelegate::setButtonsEnabled(CellKind kind, bool enabled, const QString& why) {
     if (enabled)
         m_disabled.remove(int(kind));
     else
-        m_disabled.insert(int(kind));
+        m_disabled.insert(int(kind), why);
+}
+
+bool TableDelegate::helpEvent(QHelpEvent* event, QAbstractItemView* view,
+                              const QStyleOptionViewItem& option, const QModelIndex& index) {
+    const std::optional<CellKind> kind = buttonOf(index);
+    if (event->type() == QEvent::ToolTip && kind && !buttonsEnabled(*kind)) {
+        QToolTip::showText(event->globalPos(), m_disabled.value(int(*kind)), view);
+        return true;
+    }
+    return QStyledItemDelegate::helpEvent(event, view, option, index);
 }
 
 void TableDelegate::initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const {

@@ -3,7 +3,7 @@
 #include "session/cells.h"
 
 #include <QPersistentModelIndex>
-#include <QSet>
+#include <QHash>
 #include <QStyledItemDelegate>
 #include <QUrl>
 
@@ -23,9 +23,12 @@ public:
     bool editorEvent(QEvent* event, QAbstractItemModel* model, const QStyleOptionViewItem& option,
                      const QModelIndex& index) override;
 
-    // Buttons of one kind take presses or not (and are drawn so).
-    void setButtonsEnabled(session::CellKind kind, bool enabled);
+    // Buttons of one kind take presses or not (and are drawn so); `why` is the tooltip of a
+    // disabled one.
+    void setButtonsEnabled(session::CellKind kind, bool enabled, const QString& why = {});
     bool buttonsEnabled(session::CellKind kind) const { return !m_disabled.contains(int(kind)); }
+    bool helpEvent(QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option,
+                   const QModelIndex& index) override;
 
 signals:
     void linkActivated(const QUrl& url);
@@ -36,7 +39,7 @@ protected:
 
 private:
     QPersistentModelIndex m_pressed;
-    QSet<int> m_disabled;
+    QHash<int, QString> m_disabled; // why, by kind
 };
 
 } // namespace ui

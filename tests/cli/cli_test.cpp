@@ -1,6 +1,7 @@
 #include "cli/cli.h"
 #include "fixtures.h"
 #include "loopbackserver.h"
+#include "printers.h"
 #include "ptypair.h"
 
 #include <QSignalSpy>
@@ -61,6 +62,9 @@ TEST(Cli, ExitCodesAndOutput) {
          0,
          "[\"JQ2DUX/2\",\"7006.5\""},
         {{"rows", "mw", "--base-url", dead}, 0, ""},
+        // Without a directory service: the bundled stations, and no confirmations.
+        {{"rows", "mw"}, 0, "[\"KFI\",\"640\""},
+        {{"confirm", "1"}, 1, "", "bandhopper-cli: no directory service is set"},
         {{"conditions", "--base-url", "BASE"},
          0,
          "title: Band Conditions -  15 Jan 2019 0442 GMT\nsolarFlux: "},
