@@ -61,7 +61,12 @@ TableBinder::TableBinder(QTableView* view, session::ListModel* model, QAbstractP
     view->setDragDropOverwriteMode(false);
 
     view->horizontalHeader()->setResizeContentsPrecision(kSizingRows);
-    connect(view->model(), &QAbstractItemModel::modelReset, this, &TableBinder::sizeColumns);
+    // Measured on the next turn of the event loop: a reload and its measuring each take their
+    // own turn, so the window keeps answering while several lists land at once.
+    m_sizing.setSingleShot(true);
+    m_sizing.setInterval(0);
+    connect(&m_sizing, &QTimer::timeout, this, &TableBinder::sizeColumns);
+    connect(view->model(), &QAbstractItemModel::modelReset, &m_sizing, qOverload<>(&QTimer::start));
     view->installEventFilter(this);
     sizeColumns();
 }

@@ -4,6 +4,7 @@
 
 #include <QObject>
 #include <QPointer>
+#include <QTimer>
 #include <QUrl>
 
 #include <functional>
@@ -56,6 +57,7 @@ private:
     TableDelegate* m_delegate;
     std::map<session::CellKind, std::function<void(int)>> m_handlers;
     bool m_sizeWhenShown = false;
+    QTimer m_sizing;
 };
 
 } // namespace ui
