@@ -12,8 +12,8 @@
 #include <QDesktopServices>
 #include <QInputDialog>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTabWidget>
@@ -77,6 +77,9 @@ Application::Application(const core::ServiceHosts& hosts)
     QAction* service = m_window->controls().menuPreferences->addAction(
         QObject::tr("Directory Service…"), m_window.get(), [this] { askServiceUrl(); });
     service->setObjectName(QStringLiteral("actionDirectoryService"));
+    QAction* watch = m_window->controls().menuPreferences->addAction(
+        QObject::tr("Watch List…"), m_window.get(), [this] { askWatchList(); });
+    watch->setObjectName(QStringLiteral("actionWatchList"));
 }
 
 Application::~Application() {
@@ -128,6 +131,19 @@ void Application::askServiceUrl() {
                          }
                          m_station->setServiceUrl(text.trimmed());
                      });
+    dialog->open();
+}
+
+void Application::askWatchList() {
+    auto* dialog = new QInputDialog(m_window.get());
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setWindowTitle(QObject::tr("Watch List"));
+    dialog->setLabelText(QObject::tr("Callsigns, park and summit references to watch for, one per "
+                                     "line; * stands for anything (K-*, W7O/*, N0CALL*):"));
+    dialog->setOption(QInputDialog::UsePlainTextEditForTextInput);
+    dialog->setTextValue(m_station->watchList().toText());
+    QObject::connect(dialog, &QInputDialog::textValueSelected, m_window.get(),
+                     [this](const QString& text) { m_station->setWatchList(text); });
     dialog->open();
 }
 

@@ -62,6 +62,7 @@ public:
 private:
     void askOperatorKey();
     void askServiceUrl();
+    void askWatchList();
 
     QSettings m_settings;
     QNetworkAccessManager m_nam;

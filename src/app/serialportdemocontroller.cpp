@@ -6,13 +6,17 @@
 #include "ui/filterbar.h"
 #include "ui/tablebinder.h"
 
+#include <QAccessible>
 #include <QAction>
+#include <QActionGroup>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QMenu>
 #include <QPushButton>
 #include <QShortcut>
+#include <QStatusBar>
 #include <QTabWidget>
 #include <QTableView>
 
@@ -161,6 +165,9 @@ SerialPortDemoController::SerialPortDemoController(const WindowControls& window,
     connect(&station, &session::Station::confirmationsReadyChanged, this, enableConfirmations);
 
     bindKeys();
+    bindRefreshEvery();
+    connect(&station, &session::Station::watchedSpotted, this,
+            [this](ListKind, const QString& said) { tell(said); });
     connect(&station, &session::Station::conditionsShown, this,
             &SerialPortDemoController::showConditions);
     connect(&station, &session::Station::updateAvailable, this,
@@ -178,6 +185,29 @@ std::optional<ListKind> SerialPortDemoController::shownList() const {
         if (tab && m_binders[core::listIndex(list)] && tab->isAncestorOf(m_window.tableOf(list)))
             return list;
     return std::nullopt;
+}
+
+void SerialPortDemoController::bindRefreshEvery() {
+    QMenu* every = m_window.menuPreferences->addMenu(tr("Refresh Every"));
+    every->setObjectName(QStringLiteral("menuRefreshEvery"));
+    auto* choices = new QActionGroup(every);
+    for (int minutes : {0, 1, 2, 5, 10}) {
+        QAction* choice =
+            every->addAction(minutes == 0 ? tr("Off") : tr("%n minute(s)", nullptr, minutes));
+        choice->setCheckable(true);
+        choice->setChecked(m_station.refreshMinutes() == minutes);
+        choices->addAction(choice);
+        connect(choice, &QAction::triggered, this,
+                [this, minutes] { m_station.setRefreshMinutes(minutes); });
+    }
+}
+
+void SerialPortDemoController::tell(const QString& text) {
+    if (!m_window.statusBar)
+        return;
+    m_window.statusBar->showMessage(text, 15000);
+    QAccessibleEvent alert(m_window.statusBar, QAccessible::Alert);
+    QAccessible::updateAccessibility(&alert);
 }
 
 void SerialPortDemoController::bindKeys() {

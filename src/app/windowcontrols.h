@@ -5,6 +5,7 @@ class QComboBox;
 class QGroupBox;
 class QLabel;
 class QMenu;
+class QStatusBar;
 class QPushButton;
 class QTabWidget;
 class QTableView;
@@ -42,6 +43,7 @@ struct WindowControls {
     QAction* menuItemPreferencesSounds = nullptr;
     QAction* actionOperatorKey = nullptr;
     QMenu* menuPreferences = nullptr;
+    QStatusBar* statusBar = nullptr;
     // Refresh commands: menu items and the buttons on the tabs and the conditions panel.
     QAction* actionRefreshConditions = nullptr;
     QAction* actionRefreshPota = nullptr;

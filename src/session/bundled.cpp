@@ -26,8 +26,8 @@ feeds::LoadedList bundledList(core::ListKind list, const QDateTime& now) {
     });
     QList<core::DirectoryNet> rows;
     for (const directory::NetRecord& n : nets)
-        rows.append({n.name, n.frequencyMhz, n.utc, n.mode, n.url, QString(),
-                     QString::number(n.id)});
+        rows.append(
+            {n.name, n.frequencyMhz, n.utc, n.mode, n.url, QString(), QString::number(n.id)});
     loaded.rows = rows;
     return loaded;
 }

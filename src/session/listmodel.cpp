@@ -71,6 +71,16 @@ void ListModel::setCells(std::vector<Cell>&& cells, std::vector<RowFacts>&& fact
     m_cells = std::move(cells);
     m_facts = std::move(facts);
     m_rows = int(m_facts.size());
+    m_highlighted.assign(m_facts.size(), false);
+}
+
+void ListModel::setHighlighted(const QList<int>& rows) {
+    for (int row : rows) {
+        if (row < 0 || row >= m_rows)
+            continue;
+        m_highlighted[std::size_t(row)] = true;
+        emit dataChanged(index(row, 0), index(row, columnCount() - 1), {HighlightRole});
+    }
 }
 
 namespace {
@@ -152,6 +162,8 @@ QVariant ListModel::data(const QModelIndex& index, int role) const {
                                std::size_t(index.column())];
     if (!cell.hasView)
         return {};
+    if (role == HighlightRole)
+        return bool(m_highlighted[std::size_t(index.row())]);
     const CellKind kind = m_columns[index.column()].kind;
     if (kind != CellKind::Text && kind != CellKind::Link) {
         if (role == Qt::DisplayRole)

@@ -17,6 +17,8 @@ inline constexpr int LinkRole = Qt::UserRole + 1;
 inline constexpr int IdentifierRole = Qt::UserRole + 2;
 // The CellKind (as int) of a button cell; nothing for the other cells.
 inline constexpr int ButtonRole = Qt::UserRole + 3;
+// True on the rows of a watched spot that has just appeared.
+inline constexpr int HighlightRole = Qt::UserRole + 4;
 
 // What a button of the kind says.
 QString buttonLabel(CellKind kind);
@@ -59,6 +61,8 @@ public:
     // What a Tune of the row reads (the radio fields left at their defaults).
     virtual tuning::TuneInput tuneInput(int row) const = 0;
     const RowFacts& facts(int row) const { return m_facts.at(std::size_t(row)); }
+    // Marks the rows of watched spots that have just appeared; a reload clears the marks.
+    void setHighlighted(const QList<int>& rows);
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -90,6 +94,7 @@ private:
     QList<ColumnSpec> m_columns;
     std::vector<Cell> m_cells;
     std::vector<RowFacts> m_facts;
+    std::vector<bool> m_highlighted;
     int m_rows = 0;
 };
 

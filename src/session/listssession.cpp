@@ -47,7 +47,8 @@ void ListsSession::setDirectoryService(const QUrl& url) {
 
 bool ListsSession::hasDirectoryService() const {
     const QUrl& url = m_hosts.maker;
-    return url.isValid() && !url.host().isEmpty() && (url.scheme() == u"http" || url.scheme() == u"https");
+    return url.isValid() && !url.host().isEmpty() &&
+           (url.scheme() == u"http" || url.scheme() == u"https");
 }
 
 void ListsSession::load(ListKind list, const QDateTime& now) {

@@ -27,7 +27,25 @@ Station::Station(const Platform& platform, QObject* parent)
     connect(&m_lists, &ListsSession::listShown, this, [this](ListKind list) {
         if (m_funkAfterLoad.remove(list))
             playSwitchable(QStringLiteral("Funk"));
+        if (list != ListKind::Pota && list != ListKind::Sota)
+            return;
+        ListModel* model = m_lists.model(list);
+        const QList<int> hits = m_tracker.newHits(list, *model, m_watch);
+        model->setHighlighted(hits);
+        for (int row : hits) {
+            const QString said = watchAnnouncement(model->facts(row));
+            announce(said);
+            if (m_platform.notifier)
+                m_platform.notifier->notify(tr("Watched spot"), said);
+            emit watchedSpotted(list, said);
+        }
     });
+    m_watch = WatchList::fromText(m_preferences.text(QStringLiteral("watchList")));
+    connect(&m_autoRefresh, &QTimer::timeout, this, [this] {
+        for (ListKind list : {ListKind::Pota, ListKind::Sota, ListKind::NetLogger})
+            m_lists.load(list);
+    });
+    applyRefreshMinutes(m_preferences.text(QStringLiteral("refreshMinutes")).toInt());
     connect(&m_lists, &ListsSession::confirmAnswered, this, [this](bool, const QString& said) {
         announce(said);
         m_lists.load(ListKind::Nets);
@@ -134,6 +152,23 @@ void Station::showHelp() {
         m_platform.browser->open(conditions::productPageUrl(m_platform.hosts.maker));
 }
 
+void Station::setWatchList(const QString& text) {
+    m_watch = WatchList::fromText(text);
+    m_preferences.setText(QStringLiteral("watchList"), m_watch.toText());
+}
+
+void Station::setRefreshMinutes(int minutes) {
+    applyRefreshMinutes(minutes);
+    m_preferences.setText(QStringLiteral("refreshMinutes"), QString::number(m_refreshMinutes));
+}
+
+void Station::applyRefreshMinutes(int minutes) {
+    m_refreshMinutes = std::clamp(minutes, 0, 24 * 60);
+    if (m_refreshMinutes == 0)
+        return m_autoRefresh.stop();
+    m_autoRefresh.start(m_refreshMinutes * 60'000);
+}
+
 bool Station::confirmationsReady() const {
     return m_keyLoaded && m_lists.hasDirectoryService();
 }
@@ -173,12 +208,13 @@ void Station::confirm(int row, bool confirm) {
         return;
     if (!m_lists.hasDirectoryService()) {
         const QString address = m_lists.hosts().maker.toString();
-        return print(QStringLiteral("net %1 not sent for %2: %3")
-                         .arg(confirm ? QStringLiteral("confirmation") : QStringLiteral("retraction"),
-                              nets[row].name,
-                              address.isEmpty() ? QStringLiteral("no directory service is set")
-                                                : u'"' + address +
-                                                      QStringLiteral("\" is not a web address")));
+        return print(
+            QStringLiteral("net %1 not sent for %2: %3")
+                .arg(confirm ? QStringLiteral("confirmation") : QStringLiteral("retraction"),
+                     nets[row].name,
+                     address.isEmpty()
+                         ? QStringLiteral("no directory service is set")
+                         : u'"' + address + QStringLiteral("\" is not a web address")));
     }
     QString key = m_platform.keys ? m_platform.keys->key() : QString();
     // An operator who never set a key gets one of their own at the first confirmation, kept as

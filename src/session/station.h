@@ -7,9 +7,11 @@
 #include "session/listssession.h"
 #include "session/preferences.h"
 #include "session/radiosession.h"
+#include "session/watchlist.h"
 
 #include <QObject>
 #include <QSet>
+#include <QTimer>
 
 class QNetworkAccessManager;
 class QSettings;
@@ -75,6 +77,14 @@ public:
     // leaves the Nets and MW tabs with the lists bundled into the application.
     void setServiceUrl(const QString& url);
     QString serviceUrl() const { return m_lists.hosts().maker.toString(); }
+    // The callsigns and references the operator waits for ("watchList" in the settings): a new
+    // spot of one is marked, announced and notified once.
+    void setWatchList(const QString& text);
+    const WatchList& watchList() const { return m_watch; }
+    // POTA, SOTA and NetLogger reload by themselves every `minutes` ("refreshMinutes"); 0 is
+    // never.
+    void setRefreshMinutes(int minutes);
+    int refreshMinutes() const { return m_refreshMinutes; }
 
     int kvPortChecked = 0;
     QString kvVersion;
@@ -87,11 +97,14 @@ signals:
     void updateAvailable(const conditions::UpdateAlert& alert);
     void versionChecked();
     void confirmationsReadyChanged(bool ready);
+    // A watched callsign or reference has just been spotted.
+    void watchedSpotted(core::ListKind list, const QString& announcement);
 
 private:
     void print(const QString& line) const;
     void playSwitchable(const QString& name);
     void maybeRunVersionCheck();
+    void applyRefreshMinutes(int minutes);
 
     Platform m_platform;
     Preferences m_preferences;
@@ -105,6 +118,10 @@ private:
     bool m_restorePauseOver = false;
     bool m_versionChecked = false;
     bool m_keyLoaded = false;
+    WatchList m_watch;
+    WatchTracker m_tracker;
+    QTimer m_autoRefresh;
+    int m_refreshMinutes = 0;
 };
 
 } // namespace session

@@ -6,6 +6,7 @@
 #include <QAbstractProxyModel>
 #include <QEvent>
 #include <QHeaderView>
+#include <QScrollBar>
 #include <QTableView>
 
 namespace ui {
@@ -67,6 +68,10 @@ TableBinder::TableBinder(QTableView* view, session::ListModel* model, QAbstractP
     m_sizing.setInterval(0);
     connect(&m_sizing, &QTimer::timeout, this, &TableBinder::sizeColumns);
     connect(view->model(), &QAbstractItemModel::modelReset, &m_sizing, qOverload<>(&QTimer::start));
+    // A reload keeps the selected row selected when it is still there, and the scroll position.
+    connect(view->model(), &QAbstractItemModel::modelAboutToBeReset, this,
+            &TableBinder::rememberPlace);
+    connect(view->model(), &QAbstractItemModel::modelReset, this, &TableBinder::restorePlace);
     view->installEventFilter(this);
     sizeColumns();
 }
@@ -112,6 +117,36 @@ void TableBinder::press(CellKind kind, int shownRow) {
     const auto handler = m_handlers.find(kind);
     if (row >= 0 && handler != m_handlers.end() && handler->second)
         handler->second(row);
+}
+
+namespace {
+
+QString rowKey(const session::RowFacts& facts) {
+    return facts.activator + u'\n' + facts.reference + u'\n' + QString::number(facts.hertz);
+}
+
+} // namespace
+
+void TableBinder::rememberPlace() {
+    const int row = currentRow();
+    m_selectedKey = row >= 0 ? rowKey(m_model->facts(row)) : QString();
+    m_scroll = m_view->verticalScrollBar()->value();
+}
+
+void TableBinder::restorePlace() {
+    if (!m_selectedKey.isEmpty()) {
+        for (int shown = 0; shown < m_view->model()->rowCount(); ++shown) {
+            if (rowKey(m_model->facts(listRow(shown))) != m_selectedKey)
+                continue;
+            const QModelIndex index = m_view->model()->index(shown, 1);
+            m_view->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect |
+                                                                 QItemSelectionModel::Rows);
+            break;
+        }
+    }
+    // The scroll range is known once the new rows are laid out.
+    m_view->doItemsLayout();
+    m_view->verticalScrollBar()->setValue(m_scroll);
 }
 
 void TableBinder::onButton(CellKind kind, std::function<void(int row)> handler) {

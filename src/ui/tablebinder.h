@@ -49,6 +49,8 @@ private:
     static int stretchColumn(const QList<session::ColumnSpec>& columns);
     void sizeColumns();
     void press(session::CellKind kind, int shownRow);
+    void rememberPlace();
+    void restorePlace();
     int listRow(int shownRow) const;
 
     QPointer<QTableView> m_view;
@@ -58,6 +60,9 @@ private:
     std::map<session::CellKind, std::function<void(int)>> m_handlers;
     bool m_sizeWhenShown = false;
     QTimer m_sizing;
+    // The row selected and the scroll position before a reload.
+    QString m_selectedKey;
+    int m_scroll = 0;
 };
 
 } // namespace ui

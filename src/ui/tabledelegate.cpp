@@ -5,10 +5,10 @@
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QHelpEvent>
-#include <QToolTip>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStyleOptionButton>
+#include <QToolTip>
 
 namespace ui {
 
@@ -66,6 +66,13 @@ bool TableDelegate::helpEvent(QHelpEvent* event, QAbstractItemView* view,
 
 void TableDelegate::initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const {
     QStyledItemDelegate::initStyleOption(option, index);
+    if (index.data(session::HighlightRole).toBool()) {
+        // A watched spot that has just appeared: bold on a tint of the theme's own highlight.
+        QColor tint = option->palette.color(QPalette::Highlight);
+        tint.setAlpha(70);
+        option->backgroundBrush = tint;
+        option->font.setBold(true);
+    }
     if (linkOf(index).isEmpty())
         return;
     option->font.setUnderline(true);

@@ -2,8 +2,8 @@
 
 #include "session/cells.h"
 
-#include <QPersistentModelIndex>
 #include <QHash>
+#include <QPersistentModelIndex>
 #include <QStyledItemDelegate>
 #include <QUrl>
 

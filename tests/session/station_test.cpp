@@ -234,4 +234,31 @@ TEST_F(StationTest, UnreachableAndUntrustedServicesLeaveTheirListsEmpty) {
     EXPECT_EQ(tls.count("/spot/activator"), 0) << "no request over the untrusted link";
 }
 
+// A watched callsign or reference is marked, said and notified in the load where it appears, and
+// not again while it stays.
+TEST_F(StationTest, AWatchedSpotIsAnnouncedOnceWhenItAppears) {
+    st().preferences().restoreSwitches();
+    st().setDeadlineMs(200);
+    st().setWatchList("k2* US-9999");
+    QSignalSpy shown(&st().lists(), &session::ListsSession::listShown);
+    QSignalSpy spotted(&st(), &session::Station::watchedSpotted);
+    const QByteArray watched = QByteArray(kPota).replace(
+        "}]", R"(}, {"activator":"K2XYZ","frequency":"7074","mode":"FT8","comments":"",
+        "name":"Old Park","spotTime":"2030-01-01T00:00:00","latitude":1,"longitude":2,
+        "locationDesc":"US-NY","reference":"US-0002"}])");
+    for (const QByteArray& reply : {kPota, watched, watched}) {
+        server.route("/spot/activator", {200, reply, "application/json"});
+        st().lists().load(ListKind::Pota);
+        ASSERT_TRUE(shown.wait(2000));
+    }
+    ASSERT_EQ(spotted.size(), 1);
+    EXPECT_EQ(spotted[0][1].toString(), "K2XYZ at US-0002 Old Park, 7.074 FT8");
+    EXPECT_EQ(speech.spoken, QStringList{"K2XYZ at US-0002 Old Park, 7.074 FT8"});
+    EXPECT_EQ(notifier.shown, QStringList{"Watched spot | K2XYZ at US-0002 Old Park, 7.074 FT8"});
+    EXPECT_FALSE(
+        st().lists().model(ListKind::Pota)->index(1, 0).data(session::HighlightRole).toBool())
+        << "marked in its first load only";
+    EXPECT_EQ(settings->value("watchList").toString(), "K2*\nUS-9999");
+}
+
 } // namespace
