@@ -45,6 +45,8 @@ public slots:
     void confirmRequested(int row, bool confirm);
 
 private:
+    // In rigctldcontrols.cpp.
+    void bindRigctldAndReadBack();
     void showLinkState(session::LinkState state);
     void fillPortPopUp();
     void showSwitches();

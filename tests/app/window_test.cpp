@@ -12,6 +12,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTest>
@@ -71,14 +72,17 @@ TEST_F(WindowTest, TuneButtonsWriteTheRowsCommandsToTheRadioAndSpeak) {
         const char* spoken;
     } presses[] = {
         {w().potaTable, 0, u"tune",
-         QByteArray::fromHex("FEFE94E0050040071400FDFEFE94E00601FDFEFE94E01A060101FD"),
+         QByteArray::fromHex("FEFE94E0050040071400FDFEFE94E00601FDFEFE94E01A060101FD"
+                             "FEFE94E003FD"),
          "Acadia National Park"},
         {w().sotaTable, 0, u"tune2",
-         QByteArray::fromHex("FEFE94E0050020030700FDFEFE94E00601FDFEFE94E01A060101FD"), "Mount Si"},
-        {w().mwTable, 0, u"tune3", QByteArray::fromHex("FEFE94E0050000530100FDFEFE94E00602FD"),
-         "K F B K"},
-        {w().netsTable, 0, u"tune3", "MD02;FA014300000;SS0640000;", "Maritime Mobile"},
-        {w().netLoggerTable, lastNet, u"tune", "MD01;FA007244000;SS0640000;SS0560000;",
+         QByteArray::fromHex("FEFE94E0050020030700FDFEFE94E00601FDFEFE94E01A060101FD"
+                             "FEFE94E003FD"),
+         "Mount Si"},
+        {w().mwTable, 0, u"tune3",
+         QByteArray::fromHex("FEFE94E0050000530100FDFEFE94E00602FDFEFE94E003FD"), "K F B K"},
+        {w().netsTable, 0, u"tune3", "MD02;FA014300000;SS0640000;FA;", "Maritime Mobile"},
+        {w().netLoggerTable, lastNet, u"tune", "MD01;FA007244000;SS0640000;SS0560000;FA;",
          "MOONLIGHTERS"},
     };
     for (const auto& each : presses) {
@@ -91,6 +95,10 @@ TEST_F(WindowTest, TuneButtonsWriteTheRowsCommandsToTheRadioAndSpeak) {
     EXPECT_EQ(speech.spoken.mid(0, 4),
               (QStringList{"Acadia National Park", "Mount Si", "K F B K", "Maritime Mobile"}));
     EXPECT_TRUE(out.contains("FEFE94E01A060101FD"));
+    // The radio's answer to the last tune reaches the Radio tab and the status bar.
+    pty.write("FA007244000;");
+    EXPECT_TRUE(waitFor([&] { return w().statusBar->currentMessage() == "Tuned"; }, 1000));
+    EXPECT_EQ(w().radioReportLabel->text(), "Radio reports 7.244.000 MHz LSB");
 }
 
 TEST_F(WindowTest, ControlsFollowTheSessions) {

@@ -105,6 +105,6 @@ TEST(Cli, TuneWritesToThePortOneWritePerFrame) {
     const CliRun run = runCli({"tune", "--list", "pota", "--radio", "Icom IC-7300", "--port",
                                pty.slavePath(), "7030", "CW"});
     EXPECT_EQ(run.code, 0) << run.err.toStdString();
-    EXPECT_EQ(pty.read(27), QByteArray::fromHex("FEFE94E0050000030700FDFEFE94E00603FD"
-                                                "FEFE94E01A060000FD"));
+    EXPECT_EQ(pty.read(33), QByteArray::fromHex("FEFE94E0050000030700FDFEFE94E00603FD"
+                                                "FEFE94E01A060000FDFEFE94E003FD"));
 }
