@@ -1,0 +1,76 @@
+#pragma once
+
+#include "waitfor.h"
+
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTcpServer>
+#include <QTcpSocket>
+
+// A loopback port nothing listens on (until someone else takes it).
+inline quint16 freePort() {
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost);
+    return probe.serverPort();
+}
+
+// Hamlib's rigctld driving its dummy radio (model 1) on a free loopback port, for as long as the
+// object lives. `ready` once it accepts connections.
+struct RigctldDaemon {
+    RigctldDaemon() {
+        if (QStandardPaths::findExecutable("rigctld").isEmpty())
+            return;
+        port = freePort();
+        process.start("rigctld", {"-m", "1", "-T", "127.0.0.1", "-t", QString::number(port)});
+        QTcpSocket probe;
+        ready = waitFor(
+            [&] {
+                if (probe.state() == QAbstractSocket::UnconnectedState)
+                    probe.connectToHost(QHostAddress::LocalHost, port);
+                return probe.state() == QAbstractSocket::ConnectedState;
+            },
+            3000);
+    }
+    ~RigctldDaemon() {
+        process.kill();
+        waitFor([this] { return process.state() == QProcess::NotRunning; }, 2000);
+    }
+    QString address() const { return "127.0.0.1:" + QString::number(port); }
+    // What Hamlib's own client prints for `commands` ("f", "m"), one line each (the passband
+    // after a mode left out).
+    QString ask(const QStringList& commands) {
+        QProcess rigctl;
+        rigctl.start("rigctl", QStringList{"-m", "2", "-r", address()} + commands);
+        waitFor([&] { return rigctl.state() == QProcess::NotRunning; }, 2000);
+        return QString::fromLatin1(rigctl.readAllStandardOutput())
+            .split('\n')
+            .mid(0, commands.size())
+            .join(' ');
+    }
+
+    QProcess process;
+    quint16 port = 0;
+    bool ready = false;
+};
+
+#define SKIP_WITHOUT_RIGCTLD(daemon)                                                               \
+    if (!(daemon).ready)                                                                           \
+    GTEST_SKIP() << "rigctld did not start: install Debian's libhamlib-utils to run this test"
+
+// A stand-in for rigctld that answers the n-th command line with answers[n], repeating the last.
+struct FakeRigctld : QTcpServer {
+    explicit FakeRigctld(QList<QByteArray> scripted)
+        : answers(std::move(scripted)) {
+        listen(QHostAddress::LocalHost);
+        connect(this, &QTcpServer::newConnection, this, [this] {
+            QTcpSocket* peer = nextPendingConnection();
+            connect(peer, &QTcpSocket::readyRead, peer, [this, peer] {
+                while (peer->canReadLine() && peer->readLine().size())
+                    peer->write(answers.value(std::min(asked++, answers.size() - 1)));
+            });
+        });
+    }
+    QString address() const { return "127.0.0.1:" + QString::number(serverPort()); }
+    QList<QByteArray> answers;
+    qsizetype asked = 0;
+};
