@@ -21,6 +21,7 @@ struct RigctldAnswer {
     qint64 hertz = 0; // of a Frequency value
     QString mode;     // of a Mode value
     QString text;     // the answer's first line as received, for diagnostics
+    bool operator==(const RigctldAnswer&) const = default;
 };
 
 // Reads the answers in the order the commands went out: each command sent is announced with

@@ -11,6 +11,7 @@
 #include <QCoreApplication>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTabWidget>
@@ -130,6 +131,15 @@ TEST_F(WindowTest, ControlsFollowTheSessions) {
     ports.unplug({"ttyUSB1", "/dev/ttyUSB1", "ttyUSB1"});
     EXPECT_EQ(station->radio().link(), nullptr);
     w().openCloseButton->click(); // no port any more: nothing happens
+    // The rigctld item swaps the port and rate for an address, which a malformed one keeps.
+    choose(w().RadioPopUpButton, "Hamlib rigctld (network)");
+    EXPECT_TRUE(w().PortPopUpButton->isHidden() && !w().rigctldAddressField->isHidden());
+    for (const char* typed : {"shack:4534", "shack:0"}) {
+        w().rigctldAddressField->setText(typed);
+        emit w().rigctldAddressField->editingFinished();
+    }
+    EXPECT_EQ(w().rigctldAddressField->text(), "shack:4534");
+    EXPECT_EQ(settings->value("rigctldAddress"), "shack:4534");
 
     w().mainTab->setCurrentIndex(2);
     w().mainTab->setCurrentIndex(0);

@@ -131,15 +131,13 @@ TEST(Cli, TuneThroughAPortPrintsTheRadiosAnswer) {
     EXPECT_EQ(run.err, "Radio did not follow: reports 7.074.000 MHz\n");
 }
 
-// Every list's Tune through rigctld, read back with Hamlib's own client; exit 1 when the radio
-// reports another frequency or the daemon cannot be reached.
+// Tunes through rigctld, read back with Hamlib's own client; exit 1 when the radio reports
+// another frequency (a fake daemon) or the daemon cannot be reached.
 TEST(Cli, TuneThroughRigctldSetsTheRadioAndChecksIt) {
     RigctldDaemon daemon;
     SKIP_WITHOUT_RIGCTLD(daemon);
-    const struct {
-        QStringList args;
-        const char* readBack;
-    } cases[] = {
+    FakeRigctld wandering({"RPRT 0\n", "RPRT 0\n", "7074000\n", "USB\n2400\n"});
+    const std::pair<QStringList, const char*> cases[] = {
         {{"pota", "14074", "FT8"}, "14074000 PKTUSB"},
         {{"pota", "7030", "CW"}, "7030000 CW"},
         {{"pota", "29600", "FM"}, "29600000 FM"},
@@ -149,21 +147,15 @@ TEST(Cli, TuneThroughRigctldSetsTheRadioAndChecksIt) {
         {{"nets", "14.300", "LSB"}, "14300000 LSB"},
         {{"nets", "7.255", "USB"}, "7255000 USB"},
         {{"mw", "540"}, "540000 AM"},
-    };
-    for (const auto& c : cases) {
-        const CliRun run =
-            runCli(QStringList{"tune", "--rigctld", daemon.address(), "--list"} + c.args);
-        EXPECT_EQ(run.code, 0) << run.err.toStdString();
-        EXPECT_EQ(daemon.ask({"f", "m"}), c.readBack);
+        {{"pota", "14074", "FT8"}, nullptr}};
+    for (const auto& [args, readBack] : cases) {
+        const QString address = readBack ? daemon.address() : wandering.address();
+        const CliRun run = runCli(QStringList{"tune", "--rigctld", address, "--list"} + args);
+        EXPECT_EQ(run.code, readBack ? 0 : 1) << run.err.toStdString();
+        EXPECT_EQ(readBack ? daemon.readBack() : QString(), QString(readBack));
     }
     EXPECT_EQ(runCli({"tune", "--list", "pota", "--rigctld", daemon.address(), "14074", "FT8"}).out,
               "F 14074000\nM PKTUSB 0\nsay: \nRadio reports 14.074.000 MHz PKTUSB\n");
-
-    FakeRigctld wandering({"RPRT 0\n", "RPRT 0\n", "7074000\n", "USB\n2400\n"});
     const QString nobody = "127.0.0.1:" + QString::number(freePort());
-    for (const QString& address : {wandering.address(), nobody}) {
-        const CliRun run = runCli({"tune", "--list", "pota", "--rigctld", address, "14074", "FT8"});
-        EXPECT_EQ(run.code, 1) << address.toStdString();
-        EXPECT_FALSE(run.err.isEmpty());
-    }
+    EXPECT_EQ(runCli({"tune", "--list", "mw", "--rigctld", nobody, "540"}).code, 1);
 }

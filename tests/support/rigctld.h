@@ -14,13 +14,12 @@ inline quint16 freePort() {
     return probe.serverPort();
 }
 
-// Hamlib's rigctld driving its dummy radio (model 1) on a free loopback port, for as long as the
-// object lives. `ready` once it accepts connections.
+// Hamlib's rigctld driving its dummy radio (model 1) on a free loopback port while the object
+// lives; `ready` once it accepts connections.
 struct RigctldDaemon {
     RigctldDaemon() {
         if (QStandardPaths::findExecutable("rigctld").isEmpty())
             return;
-        port = freePort();
         process.start("rigctld", {"-m", "1", "-T", "127.0.0.1", "-t", QString::number(port)});
         QTcpSocket probe;
         ready = waitFor(
@@ -36,20 +35,16 @@ struct RigctldDaemon {
         waitFor([this] { return process.state() == QProcess::NotRunning; }, 2000);
     }
     QString address() const { return "127.0.0.1:" + QString::number(port); }
-    // What Hamlib's own client prints for `commands` ("f", "m"), one line each (the passband
-    // after a mode left out).
-    QString ask(const QStringList& commands) {
+    // What Hamlib's own client answers to "f m": the frequency and the mode.
+    QString readBack() {
         QProcess rigctl;
-        rigctl.start("rigctl", QStringList{"-m", "2", "-r", address()} + commands);
+        rigctl.start("rigctl", {"-m", "2", "-r", address(), "f", "m"});
         waitFor([&] { return rigctl.state() == QProcess::NotRunning; }, 2000);
-        return QString::fromLatin1(rigctl.readAllStandardOutput())
-            .split('\n')
-            .mid(0, commands.size())
-            .join(' ');
+        return QString(rigctl.readAllStandardOutput()).split('\n').mid(0, 2).join(' ');
     }
 
     QProcess process;
-    quint16 port = 0;
+    quint16 port = freePort();
     bool ready = false;
 };
 
@@ -59,18 +54,16 @@ struct RigctldDaemon {
 
 // A stand-in for rigctld that answers the n-th command line with answers[n], repeating the last.
 struct FakeRigctld : QTcpServer {
-    explicit FakeRigctld(QList<QByteArray> scripted)
-        : answers(std::move(scripted)) {
+    explicit FakeRigctld(QList<QByteArray> answers) {
         listen(QHostAddress::LocalHost);
-        connect(this, &QTcpServer::newConnection, this, [this] {
+        connect(this, &QTcpServer::newConnection, this, [this, answers] {
             QTcpSocket* peer = nextPendingConnection();
-            connect(peer, &QTcpSocket::readyRead, peer, [this, peer] {
+            connect(peer, &QTcpSocket::readyRead, peer, [this, peer, answers] {
                 while (peer->canReadLine() && peer->readLine().size())
                     peer->write(answers.value(std::min(asked++, answers.size() - 1)));
             });
         });
     }
     QString address() const { return "127.0.0.1:" + QString::number(serverPort()); }
-    QList<QByteArray> answers;
     qsizetype asked = 0;
 };
