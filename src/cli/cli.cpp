@@ -247,8 +247,10 @@ void Cli::runTune() {
                 if (state == session::LinkState::Connected)
                     radio->tune(*kind, commands);
             });
-    connect(radio, &session::RadioSession::radioReported, this,
-            [this](const QString& report) { m_out << report << "\n"; });
+    connect(radio, &session::RadioSession::radioReported, this, [this](const QString& report) {
+        if (!report.isEmpty())
+            m_out << report << "\n";
+    });
     // A serial radio that does not answer is no failure: older radios and one-way cables never
     // do. Close only once the device has taken every byte.
     const auto code = std::make_shared<int>(0);

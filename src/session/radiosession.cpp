@@ -241,8 +241,8 @@ void RadioSession::tune(core::ListKind list, const tuning::TuneCommands& command
 }
 
 void RadioSession::onTuneChecked(core::ListKind list, const radio::TuneCheck& check) {
-    if (!check.report.isEmpty())
-        emit radioReported(check.report);
+    // An empty report clears the last one: it would pass for this tune's.
+    emit radioReported(check.report);
     if (check.verdict == radio::TuneVerdict::NotFollowed) {
         print(check.status);
         play(QStringLiteral("Frog"), false);

@@ -99,7 +99,7 @@ signals:
     // true: the rigctld address replaces the port and rate pop-ups; false: the other way round.
     void rigctldShown(bool shown);
     void rigctldAddressShown(const QString& address);
-    // "Radio reports 14.074.000 MHz USB-D" after a tune.
+    // "Radio reports 14.074.000 MHz USB-D" after a tune; "" when the radio did not say.
     void radioReported(const QString& text);
     // What became of a tune: "Tuned", "Radio did not follow: reports ...", "No answer from the
     // radio", ...; for the status line of the list it came from.
