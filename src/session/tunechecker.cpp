@@ -17,7 +17,10 @@ TuneChecker::~TuneChecker() = default;
 
 void TuneChecker::start(core::ListKind list, const tuning::TuneCommands& commands,
                         const QString& kvIC, const QString& kvAorB) {
-    const QString key = QString::number(int(commands.family)) + u'/' + kvIC + u'/' + kvAorB;
+    // The daemon's conversation outlives a change of radio address: it has none of its own.
+    const QString key = commands.family == tuning::Family::Rigctld
+                            ? QStringLiteral("rigctld")
+                            : QString::number(int(commands.family)) + u'/' + kvIC + u'/' + kvAorB;
     if (!m_protocol || key != m_protocolKey) {
         m_protocol = radio::makeTuneProtocol(commands.family, kvIC, kvAorB);
         m_protocolKey = key;

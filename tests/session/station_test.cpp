@@ -61,7 +61,8 @@ TEST_F(StationTest, StoredChoicesAreShownWithoutChoosingARadioAndOutliveARestart
 
     st().preferences().setVoice(false);
     st().preferences().setSounds(true);
-    for (const auto& [title, line] : {std::pair{"Icom IC-7300", "I 94"}, {"Yaesu FT-710", "Y 00"}}) {
+    for (const auto& [title, line] :
+         {std::pair{"Icom IC-7300", "I 94"}, {"Yaesu FT-710", "Y 00"}}) {
         st().radio().chooseRadio(int(st().radio().radioTitles().indexOf(title)), title);
         EXPECT_EQ(out.last(), line);
     }
@@ -127,9 +128,9 @@ TEST_F(StationTest, ListsFillSideBySideAndTuneReadsTheirRows) {
 TEST_F(StationTest, ConfirmationsAnnounceTheAnswerThenReloadTheDirectory) {
     nets::OperatorKeyStore keys(settings.get());
     keys.setKeychainTimeoutMs(200);
-    session::Platform withKeys = platform(settings.get(), &nam,
-                                          core::ServiceHosts::allAt(server.baseUrl()),
-                                          [this](const QString& line) { out << line; });
+    session::Platform withKeys =
+        platform(settings.get(), &nam, core::ServiceHosts::allAt(server.baseUrl()),
+                 [this](const QString& line) { out << line; });
     withKeys.keys = &keys;
     station = std::make_unique<session::Station>(withKeys);
     serveEverything();
@@ -152,7 +153,8 @@ TEST_F(StationTest, ConfirmationsAnnounceTheAnswerThenReloadTheDirectory) {
     EXPECT_TRUE(speech.spoken.isEmpty()) << "said only once the service has answered";
     ASSERT_TRUE(waitFor([&] { return server.count("/nets.php") == loads + 1; }, 2000));
     EXPECT_EQ(speech.spoken.last(), "thank you for confirming Noon Net");
-    const QJsonObject body = QJsonDocument::fromJson(server.requests()[server.requests().size() - 2].body).object();
+    const QJsonObject body =
+        QJsonDocument::fromJson(server.requests()[server.requests().size() - 2].body).object();
     EXPECT_EQ(body, (QJsonObject{{"key", "K3Y-operator-0000"}, {"net_id", "43"}, {"action", 1}}));
 
     server.route("/netconf.php", {500, "<html>oops</html>"});
@@ -216,8 +218,8 @@ TEST_F(StationTest, UnreachableAndUntrustedServicesLeaveTheirListsEmpty) {
     for (ListKind list : core::kAllLists)
         EXPECT_EQ(rowsOf(list), 0);
     EXPECT_EQ(panel[0][0].value<conditions::PanelView>().title, "Band Conditions - ");
-    for (const char* path : {"/api/spots/-3/all", "/api/GetActiveNets.php", "/nets.php",
-                             "/mw.php", "/solarxml.php"})
+    for (const char* path :
+         {"/api/spots/-3/all", "/api/GetActiveNets.php", "/nets.php", "/mw.php", "/solarxml.php"})
         EXPECT_TRUE(out.contains("GET " + dead.toString() + path + " failed: Connection refused"))
             << path;
     EXPECT_EQ(out.filter("SSL").size(), 1) << out.join('\n').toStdString();

@@ -21,7 +21,6 @@ struct RigctldDaemon {
         if (QStandardPaths::findExecutable("rigctld").isEmpty())
             return;
         process.start("rigctld", {"-m", "1", "-T", "127.0.0.1", "-t", QString::number(port)});
-        QTcpSocket probe;
         ready = waitFor(
             [&] {
                 if (probe.state() == QAbstractSocket::UnconnectedState)
@@ -44,6 +43,9 @@ struct RigctldDaemon {
     }
 
     QProcess process;
+    // Stays connected: rigctld closes the radio when its last client leaves and drops a client
+    // that arrives while it does.
+    QTcpSocket probe;
     quint16 port = freePort();
     bool ready = false;
 };
