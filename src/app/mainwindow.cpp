@@ -19,6 +19,12 @@ WindowControls MainWindow::controls() const {
     c.PortPopUpButton = m_ui->PortPopUpButton;
     c.BaudPopUpButton = m_ui->BaudPopUpButton;
     c.openCloseButton = m_ui->openCloseButton;
+    c.portLabel = m_ui->portLabel;
+    c.baudLabel = m_ui->baudLabel;
+    c.rigctldAddressLabel = m_ui->rigctldAddressLabel;
+    c.rigctldAddressField = m_ui->rigctldAddressField;
+    c.radioReportLabel = m_ui->radioReportLabel;
+    c.statusBar = m_ui->statusBar;
     c.potaTable = m_ui->potaTable;
     c.sotaTable = m_ui->sotaTable;
     c.netLoggerTable = m_ui->netLoggerTable;

@@ -79,6 +79,7 @@ SerialPortDemoController::SerialPortDemoController(const WindowControls& window,
             [this] { m_window.mainTab->setCurrentIndex(1); });
     connect(&radio, &session::RadioSession::radioWanted, this,
             [this] { m_window.mainTab->setCurrentIndex(0); });
+    bindRigctldAndReadBack();
 
     // Preferences.
     connect(m_window.menuItemPreferencesVoice, &QAction::triggered, this,

@@ -56,6 +56,8 @@ private:
     void bindRefreshEvery();
     // Said in the status bar, and to a screen reader where the desktop has one.
     void tell(const QString& text);
+    // In rigctldcontrols.cpp.
+    void bindRigctldAndReadBack();
     void showLinkState(session::LinkState state);
     void fillPortPopUp();
     void showSwitches();

@@ -4,9 +4,11 @@ class QAction;
 class QComboBox;
 class QGroupBox;
 class QLabel;
+class QLineEdit;
 class QMenu;
 class QStatusBar;
 class QPushButton;
+class QStatusBar;
 class QTabWidget;
 class QTableView;
 
@@ -21,6 +23,14 @@ struct WindowControls {
     QComboBox* PortPopUpButton = nullptr;
     QComboBox* BaudPopUpButton = nullptr;
     QPushButton* openCloseButton = nullptr;
+    // The rigctld address takes the place of the port and rate pop-ups.
+    QLabel* portLabel = nullptr;
+    QLabel* baudLabel = nullptr;
+    QLabel* rigctldAddressLabel = nullptr;
+    QLineEdit* rigctldAddressField = nullptr;
+    // What the radio reported after the last tune.
+    QLabel* radioReportLabel = nullptr;
+    QStatusBar* statusBar = nullptr;
     QTableView* potaTable = nullptr;
     QTableView* sotaTable = nullptr;
     QTableView* netLoggerTable = nullptr;

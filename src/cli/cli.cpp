@@ -5,6 +5,7 @@
 #include "nets/operatorkey.h"
 #include "radio/qtseriallink.h"
 #include "radio/radiomodels.h"
+#include "radio/rigctldlink.h"
 #include "session/listssession.h"
 #include "session/radiosession.h"
 #include "tuning/catencoding.h"
@@ -81,7 +82,8 @@ QString Cli::usage() {
     return QStringLiteral(
         "usage:\n"
         "  bandhopper-cli tune --list pota|sota|netlogger|nets|mw [--radio TITLE] [--name TEXT]\n"
-        "                      [--port PATH [--baud RATE]] [--] FREQUENCY [MODE]\n"
+        "                      [--port PATH [--baud RATE] | --rigctld HOST:PORT] [--] FREQUENCY "
+        "[MODE]\n"
         "  bandhopper-cli rows pota|sota|netlogger|nets|mw [--base-url URL] [--service-url URL]\n"
         "                      [--now YYYY-MM-DDTHH:MM:SS]\n"
         "  bandhopper-cli conditions [--base-url URL]\n"
@@ -162,13 +164,18 @@ void Cli::runTune() {
                                   QStringLiteral("The port's rate (19200 for Icom, 38400 for "
                                                  "Yaesu when left out)."),
                                   QStringLiteral("RATE"));
-    parser.addOptions({list, radioTitle, name, port, baud});
+    const QCommandLineOption rigctld(QStringLiteral("rigctld"),
+                                     QStringLiteral("Send the commands to Hamlib's rigctld instead "
+                                                    "and check that the radio followed."),
+                                     QStringLiteral("HOST:PORT"));
+    parser.addOptions({list, radioTitle, name, port, baud, rigctld});
     parser.addPositionalArgument(QStringLiteral("FREQUENCY"),
                                  QStringLiteral("As the list writes it."));
     parser.addPositionalArgument(QStringLiteral("MODE"), QStringLiteral("As the list writes it."),
                                  QStringLiteral("[MODE]"));
     const QString syntax = QStringLiteral("tune --list LIST [--radio TITLE] [--name TEXT] "
-                                          "[--port PATH [--baud RATE]] [--] FREQUENCY [MODE]");
+                                          "[--port PATH [--baud RATE] | --rigctld HOST:PORT] [--] "
+                                          "FREQUENCY [MODE]");
     if (!parse(parser, syntax))
         return;
     const QString help = QStringLiteral("usage: ") + kProgram + u' ' + syntax + u'\n';
@@ -180,6 +187,18 @@ void Cli::runTune() {
         return usageError(QStringLiteral("give FREQUENCY and optionally MODE"), help);
     if (parser.isSet(baud) && !parser.isSet(port))
         return usageError(QStringLiteral("--baud goes with --port"), help);
+    const bool network = parser.isSet(rigctld);
+    if (network && parser.isSet(port))
+        return usageError(QStringLiteral("give --port or --rigctld, not both"), help);
+    const auto address = radio::parseRigctldAddress(parser.value(rigctld));
+    if (network && !address)
+        return usageError(QStringLiteral("--rigctld needs HOST:PORT"), help);
+    const bool rigctldRadio = parser.value(radioTitle) == radio::rigctldTitle();
+    if (parser.isSet(radioTitle) && (network != rigctldRadio))
+        return usageError(network ? QStringLiteral("--rigctld drives whatever radio rigctld "
+                                                   "runs; leave --radio out")
+                                  : QStringLiteral("that radio needs --rigctld"),
+                          help);
 
     tuning::TuneInput input;
     input.list = *kind;
@@ -195,6 +214,8 @@ void Cli::runTune() {
         input.kvRadio = choice.kvRadio;
         input.kvIC = choice.kvIC;
     }
+    if (network)
+        input.kvRadio = QStringLiteral("R");
     const tuning::TuneCommands commands = tuning::composeTune(input);
     if (commands.refused) {
         for (const QString& line : commands.diagnostics)
@@ -206,36 +227,35 @@ void Cli::runTune() {
     m_out << "say: " << commands.announcement << "\n";
     m_out.flush();
 
-    if (!parser.isSet(port))
+    if (!parser.isSet(port) && !network)
         return finish(0);
     bool rateOk = true;
     const qint32 rate =
-        parser.isSet(baud) ? parser.value(baud).toInt(&rateOk)
-                           : (tuning::familyFor(input.kvRadio) == tuning::Family::Icom ? 19200
-                                                                                       : 38400);
+        parser.isSet(baud)
+            ? parser.value(baud).toInt(&rateOk)
+            : (tuning::familyFor(input.kvRadio) == tuning::Family::Icom ? 19200 : 38400);
     if (!rateOk || rate <= 0)
         return usageError(QStringLiteral("--baud needs a positive whole number"), help);
 
-    // The radio session reports the port's failures; they end the command.
-    const auto failure = std::make_shared<QString>();
+    // The radio session prints the link's failures and the radio's refusals on standard error;
+    // a failure of the link ends the command.
     auto* radio = new session::RadioSession(
-        nullptr, nullptr, {nullptr, nullptr, [failure](const QString& line) { *failure = line; }},
-        this);
-    auto* link = new radio::QtSerialLink(parser.value(port));
-    radio->setLink(std::unique_ptr<radio::SerialLink>(link));
+        nullptr, nullptr,
+        {nullptr, nullptr, [this](const QString& line) { m_err << line << "\n"; }}, this);
+    radio->kvIC = input.kvIC;
+    radio->kvAorB = input.kvAorB;
+    radio::QtSerialLink* serial = network ? nullptr : new radio::QtSerialLink(parser.value(port));
+    radio::RadioLink* link = serial;
+    if (network)
+        link = new radio::RigctldLink(*address);
+    radio->setLink(std::unique_ptr<radio::RadioLink>(link));
     radio->chooseBaud(rate);
-    radio->openOrClose();
-    if (!link->isOpen()) {
-        m_err << (failure->isEmpty() ? link->name() + QStringLiteral(": cannot open") : *failure)
-              << "\n";
-        return finish(1);
-    }
-    radio->send(commands.writes);
-    // Close only once the device has taken every byte, or give up after five seconds.
     auto* poll = new QTimer(this);
     auto* giveUp = new QTimer(this);
     giveUp->setSingleShot(true);
     const auto done = [this, radio, poll, giveUp](int code, const QString& why) {
+        if (m_done)
+            return;
         poll->stop();
         giveUp->stop();
         if (!why.isEmpty())
@@ -243,17 +263,39 @@ void Cli::runTune() {
         radio->setLink(nullptr);
         finish(code);
     };
-    connect(poll, &QTimer::timeout, this, [link, done, failure] {
-        if (!failure->isEmpty())
-            done(1, *failure);
-        else if (!link->hasPendingWrites())
-            done(0, {});
+    connect(link, &radio::RadioLink::errorOccurred, this, [done] { done(1, {}); });
+    connect(radio, &session::RadioSession::linkStateChanged, this,
+            [radio, kind, commands](session::LinkState state) {
+                if (state == session::LinkState::Connected)
+                    radio->tune(*kind, commands);
+            });
+    connect(radio, &session::RadioSession::radioReported, this, [this](const QString& report) {
+        if (!report.isEmpty())
+            m_out << report << "\n";
+    });
+    // A serial radio that does not answer is no failure: older radios and one-way cables never
+    // do. Close only once the device has taken every byte.
+    const auto code = std::make_shared<int>(0);
+    connect(radio, &session::RadioSession::tuneOutcome, this,
+            [network, code, poll](ListKind, const QString&, radio::TuneVerdict verdict) {
+                using radio::TuneVerdict;
+                *code =
+                    verdict == TuneVerdict::Tuned || (verdict == TuneVerdict::NoAnswer && !network)
+                        ? 0
+                        : 1;
+                poll->start(10);
+            });
+    connect(poll, &QTimer::timeout, this, [serial, done, code] {
+        if (!serial || !serial->hasPendingWrites())
+            done(*code, {});
     });
     connect(giveUp, &QTimer::timeout, this, [link, done] {
-        done(1, link->name() + QStringLiteral(": timed out writing to the port"));
+        done(1, link->name() + QStringLiteral(": timed out talking to the radio"));
     });
-    poll->start(10);
-    giveUp->start(5000);
+    giveUp->start(10000);
+    radio->openOrClose();
+    if (serial && !m_done && !serial->isOpen())
+        done(1, serial->name() + QStringLiteral(": cannot open"));
 }
 
 void Cli::runRows() {

@@ -38,7 +38,11 @@ QStringList radioPopUpTitles() {
                        QStringLiteral("Yaesu FT-710")};
     for (const auto& model : kIcomModels)
         titles << QString::fromLatin1(model.title);
-    return titles;
+    return titles << rigctldTitle();
+}
+
+QString rigctldTitle() {
+    return QStringLiteral("Hamlib rigctld (network)");
 }
 
 QString civAddressForTitle(const QString& title) {
@@ -49,6 +53,8 @@ QString civAddressForTitle(const QString& title) {
 }
 
 RadioChoice chooseRadio(int selectedIndex, const QString& selectedTitle) {
+    if (selectedIndex >= 0 && selectedTitle == rigctldTitle())
+        return {QStringLiteral("R"), QStringLiteral("00")};
     return {selectedIndex < kYaesuItems ? QStringLiteral("Y") : QStringLiteral("I"),
             civAddressForTitle(selectedTitle)};
 }

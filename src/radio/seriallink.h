@@ -1,9 +1,8 @@
 #pragma once
 
-#include <QByteArray>
+#include "radio/radiolink.h"
+
 #include <QList>
-#include <QObject>
-#include <QString>
 
 #include <memory>
 
@@ -18,33 +17,19 @@ struct LineSettings {
     bool rtsCts = true;
 };
 
-// One serial port. Open and close report their outcome through signals, as the window expects
-// of a port that may fail or vanish at any moment.
-class SerialLink : public QObject {
+// One serial port. Its description is the text the port pop-up shows and "defaultPort" stores:
+// the system name, e.g. ttyUSB0.
+class SerialLink : public RadioLink {
     Q_OBJECT
 public:
-    using QObject::QObject;
+    using RadioLink::RadioLink;
 
-    virtual QString name() const = 0;
-    // The text the port pop-up shows and "defaultPort" stores: the system name, e.g. ttyUSB0.
-    virtual QString description() const = 0;
-    virtual bool isOpen() const = 0;
+    QString kind() const override { return QStringLiteral("SerialPort"); }
     virtual qint32 baudRate() const = 0;
     virtual void setBaudRate(qint32 rate) = 0;
     // Takes effect on the next open().
     virtual void setLineSettings(const LineSettings& settings) = 0;
     virtual LineSettings lineSettings() const = 0;
-    virtual void open() = 0;
-    virtual void close() = 0;
-    // Bytes go out in the order given; a closed or failing port reports through errorOccurred.
-    virtual void sendData(const QByteArray& data) = 0;
-
-signals:
-    void opened();
-    void closed();
-    void removedFromSystem();
-    void errorOccurred(const QString& description);
-    void dataReceived(const QByteArray& data);
 };
 
 struct PortInfo {

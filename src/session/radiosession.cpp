@@ -1,6 +1,7 @@
 #include "session/radiosession.h"
 
 #include "radio/radiomodels.h"
+#include "radio/rigctldlink.h"
 #include "session/preferences.h"
 
 #include <QTimer>
@@ -23,7 +24,10 @@ RadioSession::RadioSession(radio::PortManager* ports, Preferences* preferences, 
     : QObject(parent)
     , m_ports(ports)
     , m_preferences(preferences)
-    , m_cues(std::move(cues)) {
+    , m_cues(std::move(cues))
+    , m_checker([this](const QByteArray& bytes) { send({bytes}); }) {
+    connect(&m_checker, &TuneChecker::refused, this, &RadioSession::onError);
+    connect(&m_checker, &TuneChecker::checked, this, &RadioSession::onTuneChecked);
     if (m_ports) {
         connect(m_ports, &radio::PortManager::portsConnected, this,
                 &RadioSession::onPortsConnected);
@@ -62,13 +66,59 @@ void RadioSession::chooseRadio(int index, const QString& title) {
     kvRadio = choice.kvRadio;
     kvIC = choice.kvIC;
     print(kvRadio + u' ' + kvIC);
+    showRigctld(kvRadio == u"R");
 }
 
 bool RadioSession::showRadio(const QString& title) {
     if (!radioTitles().contains(title))
         return false;
     emit radioShown(title);
+    // A serial radio shown is not yet chosen, but rigctld is: a Tune composed for a serial
+    // radio must never reach the daemon.
+    if (title == radio::rigctldTitle() && !m_rigctld)
+        chooseRadio(int(radioTitles().indexOf(title)), title);
     return true;
+}
+
+void RadioSession::showRigctld(bool shown) {
+    if (shown == m_rigctld)
+        return;
+    m_rigctld = shown;
+    emit rigctldShown(shown);
+    if (shown) {
+        const QString stored =
+            m_preferences ? m_preferences->text(QStringLiteral("rigctldAddress")) : QString();
+        if (const auto address = radio::parseRigctldAddress(stored))
+            m_rigctldAddress = address->text();
+        emit rigctldAddressShown(m_rigctldAddress);
+        if (const auto address = radio::parseRigctldAddress(m_rigctldAddress))
+            setLink(std::make_unique<radio::RigctldLink>(*address));
+    } else {
+        setLink(nullptr);
+        if (!m_shownPort.isEmpty())
+            choosePort(m_shownPort);
+    }
+}
+
+void RadioSession::chooseRigctldAddress(const QString& text) {
+    const auto address = radio::parseRigctldAddress(text);
+    if (!address) {
+        print(QStringLiteral("Not a rigctld address (host:port): ") + text);
+        emit rigctldAddressShown(m_rigctldAddress);
+        return;
+    }
+    emit rigctldAddressShown(address->text());
+    if (address->text() == m_rigctldAddress && m_link)
+        return;
+    m_rigctldAddress = address->text();
+    if (m_preferences)
+        m_preferences->setText(QStringLiteral("rigctldAddress"), m_rigctldAddress);
+    if (m_rigctld)
+        setLink(std::make_unique<radio::RigctldLink>(*address));
+}
+
+radio::SerialLink* RadioSession::serialLink() const {
+    return qobject_cast<radio::SerialLink*>(m_link.get());
 }
 
 QStringList RadioSession::portDescriptions() const {
@@ -86,6 +136,8 @@ void RadioSession::choosePort(const QString& description) {
         if (port.description != description)
             continue;
         m_shownPort = description;
+        if (m_rigctld)
+            return; // shown, and assigned once a serial radio is chosen
         auto link = m_ports->createLink(port);
         link->setBaudRate(m_baud);
         setLink(std::move(link));
@@ -95,8 +147,8 @@ void RadioSession::choosePort(const QString& description) {
 
 void RadioSession::chooseBaud(qint32 rate) {
     m_baud = rate;
-    if (m_link)
-        m_link->setBaudRate(rate);
+    if (radio::SerialLink* serial = serialLink())
+        serial->setBaudRate(rate);
 }
 
 bool RadioSession::showPort(const QString& description) {
@@ -112,8 +164,8 @@ bool RadioSession::showBaud(qint32 rate) {
     if (!baudRates().contains(rate))
         return false;
     m_baud = rate;
-    if (m_link && !m_link->isOpen())
-        m_link->setBaudRate(rate);
+    if (radio::SerialLink* serial = serialLink(); serial && !serial->isOpen())
+        serial->setBaudRate(rate);
     emit baudShown(rate);
     return true;
 }
@@ -123,7 +175,7 @@ void RadioSession::detach() {
         disconnect(m_link.get(), nullptr, this, nullptr);
 }
 
-void RadioSession::setLink(std::unique_ptr<radio::SerialLink> link) {
+void RadioSession::setLink(std::unique_ptr<radio::RadioLink> link) {
     if (m_link) {
         // Closed while still listening, so the button shows the old link as closed.
         m_link->close();
@@ -132,20 +184,25 @@ void RadioSession::setLink(std::unique_ptr<radio::SerialLink> link) {
         m_link.release()->deleteLater();
     }
     m_link = std::move(link);
+    m_checker.reset();
     if (!m_link)
         return;
-    radio::SerialLink* link_ = m_link.get();
-    connect(link_, &radio::SerialLink::opened, this, &RadioSession::onOpened);
-    connect(link_, &radio::SerialLink::closed, this, &RadioSession::onClosed);
-    connect(link_, &radio::SerialLink::removedFromSystem, this, &RadioSession::onRemoved);
-    connect(link_, &radio::SerialLink::errorOccurred, this, &RadioSession::onError);
-    connect(link_, &radio::SerialLink::dataReceived, this, [this](const QByteArray& data) {
+    radio::RadioLink* link_ = m_link.get();
+    connect(link_, &radio::RadioLink::opened, this, &RadioSession::onOpened);
+    connect(link_, &radio::RadioLink::closed, this, &RadioSession::onClosed);
+    connect(link_, &radio::RadioLink::removedFromSystem, this, &RadioSession::onRemoved);
+    connect(link_, &radio::RadioLink::errorOccurred, this, &RadioSession::onError);
+    connect(link_, &radio::RadioLink::dataReceived, this, [this](const QByteArray& data) {
         if (const auto value = m_replies.feed(data))
             kvSignal = *value;
+        m_checker.read(data);
     });
 }
 
 void RadioSession::openOrClose() {
+    // A dropped rigctld connection let its link go; Connect makes a new one.
+    if (!m_link && m_rigctld)
+        chooseRigctldAddress(m_rigctldAddress);
     if (!m_link)
         return;
     if (m_link->isOpen()) {
@@ -156,7 +213,8 @@ void RadioSession::openOrClose() {
     // takes effect now.
     radio::LineSettings settings;
     settings.baudRate = m_baud;
-    m_link->setLineSettings(settings);
+    if (radio::SerialLink* serial = serialLink())
+        serial->setLineSettings(settings);
     m_link->open();
 }
 
@@ -167,13 +225,40 @@ void RadioSession::send(const QList<QByteArray>& writes) {
         m_link->sendData(bytes);
 }
 
+void RadioSession::tune(core::ListKind list, const tuning::TuneCommands& commands) {
+    using radio::TuneVerdict;
+    if (commands.refused)
+        return emit tuneOutcome(list, commands.diagnostics.value(0), TuneVerdict::Refused);
+    if (!m_link || !m_link->isOpen())
+        return emit tuneOutcome(list, tr("Not connected to a radio"), TuneVerdict::NotConnected);
+    // Serial commands on the daemon's socket, or rigctld text on a radio's port, would be
+    // garbage to the other end.
+    if ((commands.family == tuning::Family::Rigctld) != !serialLink()) {
+        print(QStringLiteral("The chosen radio does not match the link; choose the radio again"));
+        return emit tuneOutcome(list, tr("Choose the radio again"), TuneVerdict::Refused);
+    }
+    m_checker.start(list, commands, kvIC, kvAorB);
+}
+
+void RadioSession::onTuneChecked(core::ListKind list, const radio::TuneCheck& check) {
+    // An empty report clears the last one: it would pass for this tune's.
+    emit radioReported(check.report);
+    if (check.verdict == radio::TuneVerdict::NotFollowed) {
+        print(check.status);
+        play(QStringLiteral("Frog"), false);
+    } else if (check.verdict == radio::TuneVerdict::NoAnswer) {
+        print(check.status);
+    }
+    emit tuneOutcome(list, check.status, check.verdict);
+}
+
 void RadioSession::onOpened() {
     emit linkStateChanged(LinkState::Connected);
-    if (m_preferences && m_link) {
-        m_preferences->setText(QStringLiteral("defaultPort"), m_link->description());
+    if (radio::SerialLink* serial = serialLink(); serial && m_preferences) {
+        m_preferences->setText(QStringLiteral("defaultPort"), serial->description());
         m_preferences->setText(QStringLiteral("defaultBaud"),
                                kvRadio == u"I" ? QStringLiteral("19200")
-                                               : QString::number(m_link->baudRate()));
+                                               : QString::number(serial->baudRate()));
     }
     play(QStringLiteral("Seatbelts"), true);
     // Bring the lists to the front once the radio is on line.
@@ -188,15 +273,19 @@ void RadioSession::onClosed() {
 void RadioSession::onRemoved() {
     // A removal is no close: let go of the link before it is closed, so that its closing is not
     // reported as the operator closing it.
+    if (m_link && !serialLink() && m_cues.notifier)
+        m_cues.notifier->notify(tr("Radio Disconnected"),
+                                m_link->kind() + QStringLiteral(" at ") + m_link->description() +
+                                    QStringLiteral(" closed the connection."));
     detach();
     setLink(nullptr);
     emit linkStateChanged(LinkState::Removed);
 }
 
 void RadioSession::onError(const QString& description) {
-    const QString port = m_link ? m_link->description() : QString();
-    print(QStringLiteral("SerialPort ") + port + QStringLiteral(" encountered an error: ") +
-          description);
+    const QString link =
+        m_link ? m_link->kind() + u' ' + m_link->description() : QStringLiteral("SerialPort ");
+    print(link + QStringLiteral(" encountered an error: ") + description);
     play(QStringLiteral("Frog"), false);
     emit radioWanted();
 }

@@ -3,6 +3,7 @@
 #include "core/seams.h"
 #include "radio/replyparser.h"
 #include "radio/seriallink.h"
+#include "session/tunechecker.h"
 
 #include <QObject>
 #include <QPointer>
@@ -22,8 +23,9 @@ enum class LinkState {
 };
 
 // The link to the radio: which model is attached (family and CI-V address), which port and rate
-// the operator chose, opening and closing, what the port reports, and writing Tune commands.
-// It drives no widgets; the window shows what it reports.
+// (or which rigctld address) the operator chose, opening and closing, what the link reports,
+// writing Tune commands and checking that the radio followed. It drives no widgets; the window
+// shows what it reports.
 class RadioSession : public QObject {
     Q_OBJECT
 public:
@@ -64,12 +66,23 @@ public:
     bool showPort(const QString& description);
     bool showBaud(qint32 rate);
 
-    radio::SerialLink* link() const { return m_link.get(); }
-    // Assigns the port: the previous one is closed (the window hears of it) and let go.
-    void setLink(std::unique_ptr<radio::SerialLink> link);
+    // The rigctld item replaces the port and rate by a host:port address, remembered as
+    // "rigctldAddress". A malformed address is refused and the current one shown again.
+    bool usesRigctld() const { return m_rigctld; }
+    QString rigctldAddress() const { return m_rigctldAddress; }
+    void chooseRigctldAddress(const QString& text);
+
+    radio::RadioLink* link() const { return m_link.get(); }
+    // Assigns the link: the previous one is closed (the window hears of it) and let go.
+    void setLink(std::unique_ptr<radio::RadioLink> link);
     void openOrClose();
-    // Bytes of one Tune, one write each, in order; nothing when no port is assigned.
+    // Bytes of one Tune, one write each, in order; nothing when no link is assigned.
     void send(const QList<QByteArray>& writes);
+    // Sends a composed Tune, asks the radio back and reports through radioReported and
+    // tuneOutcome; a refused composition or a closed link is reported at once.
+    void tune(core::ListKind list, const tuning::TuneCommands& commands);
+    // How long a tune waits for the radio's next answer (1 s).
+    void setAnswerTimeoutMs(int ms) { m_checker.setTimeoutMs(ms); }
 
 signals:
     void radioShown(const QString& title);
@@ -83,6 +96,14 @@ signals:
     void radioWanted();
     // Ports appeared; the settings are restored after this.
     void portsAppeared();
+    // true: the rigctld address replaces the port and rate pop-ups; false: the other way round.
+    void rigctldShown(bool shown);
+    void rigctldAddressShown(const QString& address);
+    // "Radio reports 14.074.000 MHz USB-D" after a tune; "" when the radio did not say.
+    void radioReported(const QString& text);
+    // What became of a tune: "Tuned", "Radio did not follow: reports ...", "No answer from the
+    // radio", ...; for the status line of the list it came from.
+    void tuneOutcome(core::ListKind list, const QString& text, radio::TuneVerdict verdict);
 
 private:
     void print(const QString& line) const;
@@ -94,14 +115,20 @@ private:
     void onPortsConnected(const QList<radio::PortInfo>& ports);
     void onPortsDisconnected(const QList<radio::PortInfo>& ports);
     void detach();
+    radio::SerialLink* serialLink() const;
+    void showRigctld(bool shown);
+    void onTuneChecked(core::ListKind list, const radio::TuneCheck& check);
 
     QPointer<radio::PortManager> m_ports;
     Preferences* m_preferences;
     Cues m_cues;
-    std::unique_ptr<radio::SerialLink> m_link;
+    std::unique_ptr<radio::RadioLink> m_link;
     radio::MeterReplyReader m_replies;
+    TuneChecker m_checker;
     QString m_shownPort;
     qint32 m_baud = 19200;
+    bool m_rigctld = false;
+    QString m_rigctldAddress = QStringLiteral("localhost:4532");
 };
 
 } // namespace session

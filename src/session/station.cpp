@@ -192,10 +192,9 @@ void Station::tune(ListKind list, int row) {
     input.kvIC = m_radio.kvIC;
     input.kvAorB = m_radio.kvAorB;
     const tuning::TuneCommands commands = tuning::composeTune(input);
-    if (!commands.refused) {
-        m_radio.send(commands.writes);
+    m_radio.tune(list, commands);
+    if (!commands.refused)
         cmd = commands.cmd();
-    }
     for (const QString& line : commands.diagnostics)
         print(line);
     if (!commands.refused)

@@ -1,5 +1,7 @@
 #include "tuning/catencoding.h"
 
+#include "tuning/rigctldcommands.h"
+
 #include <array>
 #include <cmath>
 
@@ -135,12 +137,12 @@ TuneCommands composeNetLogger(const TuneInput& in, Family family) {
             upper = rounded >= kTenMegahertz;
             eightDigits = (upper ? QString() : QStringLiteral("0")) + QString::number(rounded);
         }
-        setIcomFrames(out, in.kvIC, eightDigits, chooseMode(ListKind::NetLogger, in.modeText, upper));
+        setIcomFrames(out, in.kvIC, eightDigits,
+                      chooseMode(ListKind::NetLogger, in.modeText, upper));
     } else {
         const bool upper = megahertz >= 10.0f;
-        QString digits = shortestFloatText(megahertz)
-                             .remove(u'.')
-                             .leftJustified(upper ? 8 : 7, u'0', true);
+        QString digits =
+            shortestFloatText(megahertz).remove(u'.').leftJustified(upper ? 8 : 7, u'0', true);
         if (!representsMegahertz(digits, megahertz))
             digits = QString::number(rounded).rightJustified(upper ? 8 : 7, u'0');
         const QString command = upper ? QStringLiteral("MD02;F") + in.kvAorB + u'0'
@@ -169,9 +171,9 @@ TuneCommands composeMW(const TuneInput& in, Family family, qint64 hertz) {
             (hertz < kOneMegahertz ? QStringLiteral("000") : QStringLiteral("00")) + decimal;
         if (nineDigits.size() != 9)
             return refusal(family, in.frequencyText);
-        out.writes = {(QStringLiteral("MD05;F") + in.kvAorB + nineDigits +
-                       QStringLiteral(";SS0640000;"))
-                          .toUtf8()};
+        out.writes = {
+            (QStringLiteral("MD05;F") + in.kvAorB + nineDigits + QStringLiteral(";SS0640000;"))
+                .toUtf8()};
         out.diagnostics << decimal << out.cmd();
     }
     out.announcement = spellOut(in.spokenText);
@@ -191,6 +193,8 @@ TuneInput inputOf(ListKind list, const QString& frequency, const QString& mode,
 } // namespace
 
 Family familyFor(const QString& kvRadio) {
+    if (kvRadio == u"R")
+        return Family::Rigctld;
     return kvRadio == u"I" ? Family::Icom : Family::Yaesu;
 }
 
@@ -252,8 +256,9 @@ TuneInput tuneInput(const core::MwStation& row) {
 
 QString TuneCommands::printed(qsizetype write) const {
     const QByteArray& bytes = writes.at(write);
-    return family == Family::Icom ? QString::fromLatin1(bytes.toHex().toUpper())
-                                  : QString::fromUtf8(bytes);
+    if (family == Family::Icom)
+        return QString::fromLatin1(bytes.toHex().toUpper());
+    return QString::fromUtf8(bytes.endsWith('\n') ? bytes.chopped(1) : bytes);
 }
 
 QString TuneCommands::cmd() const {
@@ -262,6 +267,8 @@ QString TuneCommands::cmd() const {
 
 TuneCommands composeTune(const TuneInput& in) {
     const Family family = familyFor(in.kvRadio);
+    if (family == Family::Rigctld)
+        return composeRigctld(in);
     if (in.list == ListKind::NetLogger)
         return composeNetLogger(in, family);
 
@@ -287,9 +294,9 @@ TuneCommands composeTune(const TuneInput& in) {
         const QString nineDigits = (upper ? QStringLiteral("0") : QStringLiteral("00")) + decimal;
         if (nineDigits.size() != 9)
             return refusal(family, in.frequencyText);
-        out.writes = {(choice.yaesuCommands + u'F' + in.kvAorB + nineDigits +
-                       QStringLiteral(";SS0640000;"))
-                          .toUtf8()};
+        out.writes = {
+            (choice.yaesuCommands + u'F' + in.kvAorB + nineDigits + QStringLiteral(";SS0640000;"))
+                .toUtf8()};
         out.hertz = *hertz;
     }
     out.diagnostics << out.cmd();

@@ -18,10 +18,11 @@ namespace tuning {
 
 using core::ListKind;
 
-enum class Family { Icom, Yaesu };
+// Rigctld is any radio behind Hamlib's network daemon, which takes text commands in hertz.
+enum class Family { Icom, Yaesu, Rigctld };
 
-// Exactly "I" selects Icom; everything else, including the empty text before a radio
-// was chosen, selects Yaesu.
+// Exactly "I" selects Icom and exactly "R" a radio behind rigctld; everything else, including
+// the empty text before a radio was chosen, selects Yaesu.
 Family familyFor(const QString& kvRadio);
 
 // Two hexadecimal characters per byte, either case, no validation (other characters count as
@@ -58,14 +59,15 @@ TuneInput tuneInput(const core::MwStation& row);
 struct TuneCommands {
     bool refused = false; // nothing to send
     Family family = Family::Yaesu;
-    // One entry per serial write, in sending order: each CI-V frame, or the whole Yaesu text.
+    // One entry per write, in sending order: each CI-V frame, the whole Yaesu text, or each
+    // rigctld command line.
     QList<QByteArray> writes;
     qint64 hertz = 0;        // the frequency the radio is set to
     QStringList diagnostics; // standard-output lines of this Tune, in order
     QString announcement;    // handed to announce; "" when refused
 
     // A write as people read it: upper-case hexadecimal for a CI-V frame, the text itself for
-    // Yaesu.
+    // Yaesu and rigctld (without the line end).
     QString printed(qsizetype write) const;
     // The last write as printed; "" when refused.
     QString cmd() const;

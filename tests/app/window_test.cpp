@@ -11,7 +11,9 @@
 #include <QCoreApplication>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTest>
@@ -75,14 +77,17 @@ TEST_F(WindowTest, TuneButtonsWriteTheRowsCommandsToTheRadioAndSpeak) {
         const char* spoken;
     } presses[] = {
         {w().potaTable, 0, u"tune",
-         QByteArray::fromHex("FEFE94E0050040071400FDFEFE94E00601FDFEFE94E01A060101FD"),
+         QByteArray::fromHex("FEFE94E0050040071400FDFEFE94E00601FDFEFE94E01A060101FD"
+                             "FEFE94E003FD"),
          "Acadia National Park"},
         {w().sotaTable, 0, u"tune2",
-         QByteArray::fromHex("FEFE94E0050020030700FDFEFE94E00601FDFEFE94E01A060101FD"), "Mount Si"},
-        {w().mwTable, 0, u"tune3", QByteArray::fromHex("FEFE94E0050000530100FDFEFE94E00602FD"),
-         "K F B K"},
-        {w().netsTable, 0, u"tune3", "MD02;FA014300000;SS0640000;", "Maritime Mobile"},
-        {w().netLoggerTable, lastNet, u"tune", "MD01;FA007244000;SS0640000;SS0560000;",
+         QByteArray::fromHex("FEFE94E0050020030700FDFEFE94E00601FDFEFE94E01A060101FD"
+                             "FEFE94E003FD"),
+         "Mount Si"},
+        {w().mwTable, 0, u"tune3",
+         QByteArray::fromHex("FEFE94E0050000530100FDFEFE94E00602FDFEFE94E003FD"), "K F B K"},
+        {w().netsTable, 0, u"tune3", "MD02;FA014300000;SS0640000;FA;", "Maritime Mobile"},
+        {w().netLoggerTable, lastNet, u"tune", "MD01;FA007244000;SS0640000;SS0560000;FA;",
          "MOONLIGHTERS"},
     };
     for (const auto& each : presses) {
@@ -103,6 +108,10 @@ TEST_F(WindowTest, TuneButtonsWriteTheRowsCommandsToTheRadioAndSpeak) {
     EXPECT_EQ(speech.spoken.mid(0, 4),
               (QStringList{"Acadia National Park", "Mount Si", "K F B K", "Maritime Mobile"}));
     EXPECT_TRUE(out.contains("FEFE94E01A060101FD"));
+    // The radio's answer to the last tune reaches the Radio tab and the status bar.
+    pty.write("FA007244000;");
+    EXPECT_TRUE(waitFor([&] { return w().statusBar->currentMessage() == "Tuned"; }, 1000));
+    EXPECT_EQ(w().radioReportLabel->text(), "Radio reports 7.244.000 MHz LSB");
 }
 
 TEST_F(WindowTest, ControlsFollowTheSessions) {
@@ -134,6 +143,15 @@ TEST_F(WindowTest, ControlsFollowTheSessions) {
     ports.unplug({"ttyUSB1", "/dev/ttyUSB1", "ttyUSB1"});
     EXPECT_EQ(station->radio().link(), nullptr);
     w().openCloseButton->click(); // no port any more: nothing happens
+    // The rigctld item swaps the port and rate for an address, which a malformed one keeps.
+    choose(w().RadioPopUpButton, "Hamlib rigctld (network)");
+    EXPECT_TRUE(w().PortPopUpButton->isHidden() && !w().rigctldAddressField->isHidden());
+    for (const char* typed : {"shack:4534", "shack:0"}) {
+        w().rigctldAddressField->setText(typed);
+        emit w().rigctldAddressField->editingFinished();
+    }
+    EXPECT_EQ(w().rigctldAddressField->text(), "shack:4534");
+    EXPECT_EQ(settings->value("rigctldAddress"), "shack:4534");
 
     w().mainTab->setCurrentIndex(2);
     w().mainTab->setCurrentIndex(0);

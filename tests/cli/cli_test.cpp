@@ -3,6 +3,8 @@
 #include "loopbackserver.h"
 #include "printers.h"
 #include "ptypair.h"
+#include "rigctld.h"
+#include "scriptedradio.h"
 
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -83,6 +85,14 @@ TEST(Cli, ExitCodesAndOutput) {
          "",
          "bandhopper-cli: unknown radio"},
         {{"tune", "--list", "hf", "14074"}, 2, "", "bandhopper-cli: --list"},
+        {{"tune", "--list", "pota", "--rigctld", "host:0", "14074"},
+         2,
+         "",
+         "bandhopper-cli: --rigctld"},
+        {{"tune", "--list", "pota", "--rigctld", "h:1", "--port", "p", "14074"},
+         2,
+         "",
+         "bandhopper-cli: give"},
         {{"rows", "pota", "--now", "yesterday"}, 2, "", "bandhopper-cli: --now"},
         {{}, 2, "", "bandhopper-cli: no command"},
         {{"tune", "--bogus"}, 2, "", "bandhopper-cli: Unknown option 'bogus'"},
@@ -109,6 +119,47 @@ TEST(Cli, TuneWritesToThePortOneWritePerFrame) {
     const CliRun run = runCli({"tune", "--list", "pota", "--radio", "Icom IC-7300", "--port",
                                pty.slavePath(), "7030", "CW"});
     EXPECT_EQ(run.code, 0) << run.err.toStdString();
-    EXPECT_EQ(pty.read(27), QByteArray::fromHex("FEFE94E0050000030700FDFEFE94E00603FD"
-                                                "FEFE94E01A060000FD"));
+    EXPECT_EQ(pty.read(33), QByteArray::fromHex("FEFE94E0050000030700FDFEFE94E00603FD"
+                                                "FEFE94E01A060000FDFEFE94E003FD"));
+}
+
+// With --port a silent radio is no failure (above); one that answers is printed and checked.
+TEST(Cli, TuneThroughAPortPrintsTheRadiosAnswer) {
+    PtyPair pty;
+    ScriptedRadio radio(pty, "FA;", "FA007074000;", false);
+    const CliRun run =
+        runCli({"tune", "--list", "pota", "--port", pty.slavePath(), "14074", "FT8"});
+    EXPECT_EQ(run.code, 1);
+    EXPECT_EQ(run.out, "MD02;SF1E;FA014074000;SS0640000;\nsay: \n"
+                       "Radio reports 7.074.000 MHz USB\n");
+    EXPECT_EQ(run.err, "Radio did not follow: reports 7.074.000 MHz\n");
+}
+
+// Tunes through rigctld, read back with Hamlib's own client; exit 1 when the radio reports
+// another frequency (a fake daemon) or the daemon cannot be reached.
+TEST(Cli, TuneThroughRigctldSetsTheRadioAndChecksIt) {
+    RigctldDaemon daemon;
+    SKIP_WITHOUT_RIGCTLD(daemon);
+    FakeRigctld wandering({"RPRT 0\n", "RPRT 0\n", "7074000\n", "USB\n2400\n"});
+    const std::pair<QStringList, const char*> cases[] = {
+        {{"pota", "14074", "FT8"}, "14074000 PKTUSB"},
+        {{"pota", "7030", "CW"}, "7030000 CW"},
+        {{"pota", "29600", "FM"}, "29600000 FM"},
+        {{"pota", "14250", "OLIVIA"}, "14250000 USB"},
+        {{"sota", "7.185", "SSB"}, "7185000 LSB"},
+        {{"netlogger", "3.9275", "SSB"}, "3927500 LSB"},
+        {{"nets", "14.300", "LSB"}, "14300000 LSB"},
+        {{"nets", "7.255", "USB"}, "7255000 USB"},
+        {{"mw", "540"}, "540000 AM"},
+        {{"pota", "14074", "FT8"}, nullptr}};
+    for (const auto& [args, readBack] : cases) {
+        const QString address = readBack ? daemon.address() : wandering.address();
+        const CliRun run = runCli(QStringList{"tune", "--rigctld", address, "--list"} + args);
+        EXPECT_EQ(run.code, readBack ? 0 : 1) << run.err.toStdString();
+        EXPECT_EQ(readBack ? daemon.readBack() : QString(), QString(readBack));
+    }
+    EXPECT_EQ(runCli({"tune", "--list", "pota", "--rigctld", daemon.address(), "14074", "FT8"}).out,
+              "F 14074000\nM PKTUSB 0\nsay: \nRadio reports 14.074.000 MHz PKTUSB\n");
+    const QString nobody = "127.0.0.1:" + QString::number(freePort());
+    EXPECT_EQ(runCli({"tune", "--list", "mw", "--rigctld", nobody, "540"}).code, 1);
 }

@@ -58,7 +58,7 @@ TEST_F(StationTest, StoredChoicesAreShownWithoutChoosingARadioAndOutliveARestart
     // The shown port is the one Connect opens, at the shown rate.
     ASSERT_NE(st().radio().link(), nullptr);
     EXPECT_EQ(st().radio().link()->description(), "ttyUSB1");
-    EXPECT_EQ(st().radio().link()->baudRate(), 38400);
+    EXPECT_EQ(ports.lastLink->baudRate(), 38400);
 
     st().preferences().setVoice(false);
     st().preferences().setSounds(true);
@@ -115,13 +115,13 @@ TEST_F(StationTest, ListsFillSideBySideAndTuneReadsTheirRows) {
     st().radio().openOrClose();
     FakeLink* link = ports.lastLink;
     st().tune(ListKind::Sota, 0);
-    EXPECT_EQ(link->written, QList<QByteArray>{"FA007032000;SS0640000;"});
+    EXPECT_EQ(link->written, (QList<QByteArray>{"FA007032000;SS0640000;", "FA;"}));
     EXPECT_EQ(speech.spoken, QStringList{"Mount Si"});
     EXPECT_EQ(st().cmd, "FA007032000;SS0640000;");
     // A row that a reload removed, or a frequency no radio can take, sends and says nothing.
     st().tune(ListKind::Pota, 7);
     st().tune(ListKind::MW, 2);
-    EXPECT_EQ(link->written.size(), 1);
+    EXPECT_EQ(link->written.size(), 2);
     EXPECT_EQ(out.last(), "Cannot tune 20000");
     EXPECT_EQ(speech.spoken.size(), 1);
 }

@@ -1,0 +1,44 @@
+// The Radio tab's rigctld address, the radio's report after a tune, and the outcome of each tune.
+#include "app/serialportdemocontroller.h"
+
+#include "session/station.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QStatusBar>
+
+namespace app {
+
+void SerialPortDemoController::bindRigctldAndReadBack() {
+    session::RadioSession& radio = m_station.radio();
+    const auto showRigctld = [this](bool shown) {
+        for (QWidget* serial : {static_cast<QWidget*>(m_window.portLabel),
+                                static_cast<QWidget*>(m_window.PortPopUpButton),
+                                static_cast<QWidget*>(m_window.baudLabel),
+                                static_cast<QWidget*>(m_window.BaudPopUpButton)})
+            if (serial)
+                serial->setVisible(!shown);
+        for (QWidget* network : {static_cast<QWidget*>(m_window.rigctldAddressLabel),
+                                 static_cast<QWidget*>(m_window.rigctldAddressField)})
+            if (network)
+                network->setVisible(shown);
+    };
+    showRigctld(radio.usesRigctld());
+    connect(&radio, &session::RadioSession::rigctldShown, this, showRigctld);
+
+    if (QLineEdit* field = m_window.rigctldAddressField) {
+        field->setText(radio.rigctldAddress());
+        connect(field, &QLineEdit::editingFinished, this,
+                [field, &radio] { radio.chooseRigctldAddress(field->text()); });
+        connect(&radio, &session::RadioSession::rigctldAddressShown, field, &QLineEdit::setText);
+    }
+    if (QLabel* report = m_window.radioReportLabel)
+        connect(&radio, &session::RadioSession::radioReported, report, &QLabel::setText);
+    // Until each list has a status line of its own, the window's status bar shows the outcome.
+    if (QStatusBar* status = m_window.statusBar)
+        connect(&radio, &session::RadioSession::tuneOutcome, status,
+                [status](core::ListKind, const QString& text) { status->showMessage(text); });
+}
+
+} // namespace app

@@ -1,0 +1,68 @@
+#include "session/tunechecker.h"
+
+namespace session {
+
+TuneChecker::TuneChecker(Writer write, QObject* parent)
+    : QObject(parent)
+    , m_write(std::move(write)) {
+    m_silence.setSingleShot(true);
+    connect(&m_silence, &QTimer::timeout, this, [this] {
+        // The tune itself is not repeated: the radio may have followed without answering.
+        m_protocol->abandon();
+        finish(radio::judgeReadBack(m_requested, std::nullopt));
+    });
+}
+
+TuneChecker::~TuneChecker() = default;
+
+void TuneChecker::start(core::ListKind list, const tuning::TuneCommands& commands,
+                        const QString& kvIC, const QString& kvAorB) {
+    // The daemon's conversation outlives a change of radio address: it has none of its own.
+    const QString key = commands.family == tuning::Family::Rigctld
+                            ? QStringLiteral("rigctld")
+                            : QString::number(int(commands.family)) + u'/' + kvIC + u'/' + kvAorB;
+    if (!m_protocol || key != m_protocolKey) {
+        m_protocol = radio::makeTuneProtocol(commands.family, kvIC, kvAorB);
+        m_protocolKey = key;
+    } else if (m_waiting) {
+        m_protocol->abandon();
+    }
+    m_list = list;
+    m_requested = commands.hertz;
+    m_waiting = true;
+    m_silence.start(m_timeoutMs);
+    for (const QByteArray& bytes : m_protocol->start(commands))
+        m_write(bytes);
+}
+
+void TuneChecker::read(const QByteArray& data) {
+    if (!m_protocol)
+        return;
+    const radio::ReadProgress progress = m_protocol->read(data);
+    if (!progress.writes.isEmpty() && m_waiting)
+        m_silence.start(m_timeoutMs);
+    for (const QByteArray& bytes : progress.writes)
+        m_write(bytes);
+    for (const QString& line : progress.refusals)
+        emit refused(line);
+    if (progress.readBack)
+        finish(radio::judgeReadBack(m_requested, progress.readBack));
+    else if (progress.ended)
+        finish({radio::TuneVerdict::Refused,
+                QStringLiteral("Tune failed: ") + progress.refusals.value(0), QString()});
+}
+
+void TuneChecker::reset() {
+    m_protocol.reset();
+    m_silence.stop();
+    m_waiting = false;
+}
+
+void TuneChecker::finish(const radio::TuneCheck& check) {
+    if (!std::exchange(m_waiting, false))
+        return;
+    m_silence.stop();
+    emit checked(m_list, check);
+}
+
+} // namespace session
