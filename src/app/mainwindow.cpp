@@ -47,7 +47,6 @@ WindowControls MainWindow::controls() const {
     c.menuItemPreferencesSounds = m_ui->menuItemPreferencesSounds;
     c.actionOperatorKey = m_ui->actionOperatorKey;
     c.menuPreferences = m_ui->menuPreferences;
-    c.statusBar = m_ui->statusBar;
     c.actionRefreshConditions = m_ui->actionRefreshConditions;
     c.actionRefreshPota = m_ui->actionRefreshPota;
     c.actionRefreshNetLogger = m_ui->actionRefreshNetLogger;

@@ -8,7 +8,6 @@ class QLineEdit;
 class QMenu;
 class QStatusBar;
 class QPushButton;
-class QStatusBar;
 class QTabWidget;
 class QTableView;
 
@@ -53,7 +52,6 @@ struct WindowControls {
     QAction* menuItemPreferencesSounds = nullptr;
     QAction* actionOperatorKey = nullptr;
     QMenu* menuPreferences = nullptr;
-    QStatusBar* statusBar = nullptr;
     // Refresh commands: menu items and the buttons on the tabs and the conditions panel.
     QAction* actionRefreshConditions = nullptr;
     QAction* actionRefreshPota = nullptr;

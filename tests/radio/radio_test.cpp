@@ -18,11 +18,12 @@ using namespace radio;
 
 namespace {
 
-TEST(RadioModels, PopUpStartsWithThreeYaesuThenEveryIcomTitle) {
+TEST(RadioModels, PopUpHoldsThreeYaesuEveryIcomAndRigctld) {
     const QStringList titles = radioPopUpTitles();
-    ASSERT_EQ(titles.size(), 18);
+    ASSERT_EQ(titles.size(), 19);
     EXPECT_EQ(titles.mid(0, 3), (QStringList{"Yaesu FTDX10", "Yaesu FTDX101", "Yaesu FT-710"}));
-    for (int i = 3; i < titles.size(); ++i)
+    EXPECT_EQ(titles.last(), "Hamlib rigctld (network)");
+    for (int i = 3; i < titles.size() - 1; ++i)
         EXPECT_NE(civAddressForTitle(titles[i]), "00") << titles[i].toStdString();
 }
 
