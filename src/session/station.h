@@ -68,6 +68,10 @@ public:
     void downloadInstaller();
     // Every list load and the band-conditions fetch wait this long before showing what arrived.
     void setDeadlineMs(int ms);
+    // The SOTA source, the cluster and the operator's callsign (also named in every request):
+    // stored, applied, and the SOTA list reloaded from the new source.
+    void setSpotSources(const feeds::SotaSourceSettings& sources);
+    const feeds::SotaSourceSettings& spotSources() const { return m_lists.spotSources(); }
     // The operator key has been read, so a confirmation carries it.
     bool confirmationsReady() const { return m_keyLoaded; }
 
@@ -87,6 +91,7 @@ private:
     void print(const QString& line) const;
     void playSwitchable(const QString& name);
     void maybeRunVersionCheck();
+    void applySpotSources(const feeds::SotaSourceSettings& sources);
 
     Platform m_platform;
     Preferences m_preferences;
