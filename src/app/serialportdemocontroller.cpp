@@ -1,5 +1,6 @@
 #include "app/serialportdemocontroller.h"
 
+#include "app/spotsourcesdialog.h"
 #include "session/station.h"
 #include "ui/tablebinder.h"
 
@@ -147,6 +148,21 @@ SerialPortDemoController::SerialPortDemoController(const WindowControls& window,
     enableConfirmations(station.confirmationsReady());
     connect(&station, &session::Station::confirmationsReadyChanged, this, enableConfirmations);
 
+    const std::array<QLabel*, 5> statusLines{m_window.potaStatus, m_window.sotaStatus,
+                                             m_window.netLoggerStatus, m_window.netsStatus,
+                                             m_window.mwStatus};
+    for (ListKind list : core::kAllLists)
+        if (QLabel* line = statusLines[core::listIndex(list)])
+            line->setText(station.lists().statusText(list));
+    connect(&station.lists(), &session::ListsSession::statusChanged, this,
+            [statusLines](ListKind list, const QString& text) {
+                if (QLabel* line = statusLines[core::listIndex(list)])
+                    line->setText(text);
+            });
+    if (m_window.actionSpotSources)
+        connect(m_window.actionSpotSources, &QAction::triggered, this,
+                &SerialPortDemoController::showSpotSources);
+
     connect(&station, &session::Station::conditionsShown, this,
             &SerialPortDemoController::showConditions);
     connect(&station, &session::Station::updateAvailable, this,
@@ -217,6 +233,18 @@ void SerialPortDemoController::showConditions(const conditions::PanelView& view)
         font.setBold(colour.isValid());
         field->setFont(font);
     }
+}
+
+void SerialPortDemoController::showSpotSources() {
+    if (m_spotSources)
+        return m_spotSources->raise();
+    auto* dialog = new SpotSourcesDialog(m_station.spotSources(), m_window.mainTab->window());
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(
+        dialog, &SpotSourcesDialog::chosen, this,
+        [this](const feeds::SotaSourceSettings& sources) { m_station.setSpotSources(sources); });
+    m_spotSources = dialog;
+    dialog->open();
 }
 
 void SerialPortDemoController::showUpdateAlert(const conditions::UpdateAlert& alert) {

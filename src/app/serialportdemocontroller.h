@@ -6,7 +6,9 @@
 #include "core/listkind.h"
 #include "session/radiosession.h"
 
+#include <QDialog>
 #include <QObject>
+#include <QPointer>
 
 #include <array>
 #include <functional>
@@ -50,12 +52,14 @@ private:
     void showSwitches();
     void showConditions(const conditions::PanelView& view);
     void showUpdateAlert(const conditions::UpdateAlert& alert);
+    void showSpotSources();
     void print(const QString& line) const;
 
     WindowControls m_window;
     session::Station& m_station;
     UpdatePrompter* m_prompter;
     std::array<ui::TableBinder*, 5> m_binders{};
+    QPointer<QDialog> m_spotSources;
 };
 
 } // namespace app

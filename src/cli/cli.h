@@ -1,11 +1,16 @@
 #pragma once
 
-#include <QNetworkAccessManager>
+#include "net/politeness.h"
+
 #include <QObject>
 #include <QStringList>
 #include <QTextStream>
 
 class QCommandLineParser;
+
+namespace feeds {
+struct SotaSourceSettings;
+}
 
 namespace cli {
 
@@ -34,6 +39,10 @@ private:
     void usageError(const QString& why, const QString& help);
     // Parses the command's options; false when it has already finished (help or a usage error).
     bool parse(QCommandLineParser& parser, const QString& syntax);
+    // Reads --sota-source, --cluster and --callsign (and names the callsign in every request);
+    // false when it has already finished with a usage error.
+    bool readSources(const QCommandLineParser& parser, const QString& help,
+                     feeds::SotaSourceSettings& sources);
     void runTune();
     void runRows();
     void runConditions();
@@ -43,7 +52,7 @@ private:
     QTextStream& m_out;
     QTextStream& m_err;
     QString m_settingsFile;
-    QNetworkAccessManager m_nam;
+    net::PoliteNetworkAccess m_nam;
     bool m_done = false;
 };
 

@@ -290,8 +290,10 @@ void SotaApiLoader::onExpired(const net::FetchResult& result) {
     if (failure.isEmpty() && !m_askingForSpots)
         failure = QStringLiteral("no spot epoch from %1").arg(url.host());
     if (!failure.isEmpty()) {
-        emit diagnostic(kFeed + QStringLiteral(": GET ") + url.toDisplayString() +
-                        QStringLiteral(": ") + failure);
+        // Transport failures and time-outs have had their line from the fetch.
+        if (result.arrived)
+            emit diagnostic(kFeed + QStringLiteral(": GET ") + url.toDisplayString() +
+                            QStringLiteral(": ") + failure);
         emit shown(LoadedList{ListKind::Sota, emptyRows(ListKind::Sota), failure, {}});
         return;
     }

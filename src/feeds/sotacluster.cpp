@@ -225,10 +225,14 @@ void ClusterClient::start() {
     connect(m_socket, &QTcpSocket::readyRead, this, &ClusterClient::onReadyRead);
     connect(m_socket, &QTcpSocket::errorOccurred, this,
             [this] { m_lastError = m_socket->errorString(); });
-    connect(m_socket, &QTcpSocket::stateChanged, this, [this](QAbstractSocket::SocketState state) {
-        if (state == QAbstractSocket::UnconnectedState)
-            onLost();
-    });
+    // Queued: the socket names its error only after it has announced the state.
+    connect(
+        m_socket, &QTcpSocket::stateChanged, this,
+        [this, socket = m_socket](QAbstractSocket::SocketState state) {
+            if (socket == m_socket && state == QAbstractSocket::UnconnectedState)
+                onLost();
+        },
+        Qt::QueuedConnection);
     m_socket->connectToHost(m_address.host, m_address.port);
 }
 
