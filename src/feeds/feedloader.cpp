@@ -97,8 +97,7 @@ FeedLoader::FeedLoader(ListKind list, QNetworkAccessManager* nam, QObject* paren
     , m_fetch(nam) {
     connect(&m_fetch, &net::DeadlineFetch::diagnostic, this, &FeedLoader::diagnostic);
     connect(&m_fetch, &net::DeadlineFetch::expired, this, [this](const net::FetchResult& result) {
-        LoadedList loaded{
-            m_list, emptyRows(m_list), net::failureText(result, m_url, m_deadlineMs), {}};
+        LoadedList loaded{m_list, emptyRows(m_list), net::failureText(result, m_url, m_deadlineMs)};
         // An error page is read like any reply: it simply yields no rows.
         if (result.arrived) {
             QStringList lines;

@@ -33,8 +33,8 @@ ListRows parseList(ListKind list, const QByteArray& body, const QDateTime& now,
 struct LoadedList {
     ListKind list = ListKind::Pota;
     ListRows rows;
-    QString failure; // why nothing usable came back; "" when the reply was read
-    QString notice;  // what the operator must know although the reply was read; "" for nothing
+    QString failure;     // why nothing usable came back; "" when the reply was read
+    QString notice = {}; // what the operator must know although the reply was read; "" for nothing
 };
 
 // Path of each list on its host, and the full address.

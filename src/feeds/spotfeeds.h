@@ -15,7 +15,7 @@ namespace feeds {
 template <class Row> struct Parsed {
     QList<Row> rows;
     QStringList diagnostics; // one line each, for standard output
-    QString notice;          // what the operator must read about the reply as a whole; "" for none
+    QString notice = {};     // what the operator must read about the reply as a whole; "" for none
 };
 
 // What a SOTA service says in place of spots at an address it has retired.

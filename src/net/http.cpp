@@ -133,8 +133,9 @@ void DeadlineFetch::onFinished(QNetworkReply* reply) {
         m_result.arrived = true;
     }
     m_result.waitUntil = reply->property(kWaitUntilProperty).toDateTime();
-    // Last: a receiver may start the next fetch right away.
-    emit replied(m_result);
+    // Last, and a copy: a receiver may start the next fetch right away.
+    const FetchResult result = m_result;
+    emit replied(result);
 }
 
 QString failureText(const FetchResult& result, const QUrl& url, int deadlineMs) {

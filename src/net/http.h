@@ -32,9 +32,10 @@ struct FetchResult {
     bool timedOut = false; // nothing complete by the deadline
     bool tooLarge = false; // dropped for its size
     QByteArray body;
-    int httpStatus = 0;  // 0 when no HTTP answer
-    QString error;       // empty when the transfer succeeded
-    QDateTime waitUntil; // the host asked for no request before this (UTC); invalid for no pause
+    int httpStatus = 0; // 0 when no HTTP answer
+    QString error;      // empty when the transfer succeeded
+    // The host asked for no request before this (UTC); invalid when it asked for no pause.
+    QDateTime waitUntil = {};
 };
 
 // Why a fetch gave nothing usable, in the operator's words ("no reply from api.pota.app within
