@@ -91,9 +91,6 @@ TEST_F(Lists, NothingAutomaticAsksAPublicFeedTwiceWithinAMinute) {
     now = now.addSecs(60);
     EXPECT_EQ(load(ListKind::NetLogger, session::LoadReason::Automatic), "");
     EXPECT_EQ(server.count("/api/GetActiveNets.php"), 3);
-    for (int i = 0; i < 2; ++i)
-        load(ListKind::MW, session::LoadReason::Automatic);
-    EXPECT_EQ(server.count("/mw.php"), 2) << "the maker's own lists are not held back";
 }
 
 } // namespace
