@@ -180,7 +180,7 @@ QList<core::SotaSpot> ClusterSpots::rows(const QDateTime& now) const {
             break;
         const ClusterSpot& spot = heard->spot;
         const qint64 age = std::max<qint64>(0, (nowMs - heard->msecs) / 60000);
-        // The cluster names no summit; the reference stands in for the name, which Tune speaks.
+        // The cluster gives no summit name; the reference stands in for it, and Tune speaks it.
         rows.append(core::SotaSpot{spot.activator, QString(), spot.frequency, spot.mode,
                                    spot.comment.isEmpty() ? QStringLiteral(" ") : spot.comment,
                                    spot.summit, spot.summit, QStringLiteral(" "),
@@ -222,6 +222,10 @@ void ClusterClient::start() {
     m_socket = new QTcpSocket(this);
     m_loggedIn = false;
     m_lastError.clear();
+    // The cluster may stay quiet for hours; without keepalives a connection a router dropped
+    // meanwhile would pass for an open one.
+    connect(m_socket, &QTcpSocket::connected, m_socket,
+            [socket = m_socket] { socket->setSocketOption(QAbstractSocket::KeepAliveOption, 1); });
     connect(m_socket, &QTcpSocket::readyRead, this, &ClusterClient::onReadyRead);
     connect(m_socket, &QTcpSocket::errorOccurred, this,
             [this] { m_lastError = m_socket->errorString(); });

@@ -45,7 +45,6 @@ void SotaSourceLoader::setSettings(const SotaSourceSettings& settings) {
     m_settings = settings;
     if (wantCluster && !m_cluster) {
         m_cluster = new ClusterClient(settings.cluster, settings.callsign, this);
-        m_cluster->setBackoffBaseMs(m_backoffBaseMs);
         connect(m_cluster, &ClusterClient::diagnostic, this, &SotaSourceLoader::diagnostic);
         m_cluster->start();
     }

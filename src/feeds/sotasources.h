@@ -45,9 +45,6 @@ public:
     const SotaSourceSettings& settings() const { return m_settings; }
     void setSettings(const SotaSourceSettings& settings);
     void setDeadlineMs(int ms);
-    // The cluster's first back-off; tests shorten it.
-    void setClusterBackoffBaseMs(int ms) { m_backoffBaseMs = ms; }
-    ClusterClient* cluster() const { return m_cluster; }
 
     // `now` is the instant the spot ages count to.
     void start(const core::ServiceHosts& hosts, const QDateTime& now);
@@ -65,7 +62,6 @@ private:
     QPointer<ClusterClient> m_cluster;
     QTimer m_clusterDeadline;
     QDateTime m_now;
-    int m_backoffBaseMs = 5000;
 };
 
 } // namespace feeds

@@ -48,11 +48,13 @@ std::optional<QDateTime> retryAfterInstant(QByteArrayView value, const QDateTime
     if (text.isEmpty())
         return std::nullopt;
     QDateTime until;
-    bool digitsOnly = text.size() <= 12;
+    bool digitsOnly = true;
     for (QChar c : text)
-        digitsOnly = digitsOnly && c.isDigit() && c.unicode() < 128;
+        digitsOnly = digitsOnly && c >= u'0' && c <= u'9';
     if (digitsOnly) {
-        until = now.addSecs(std::min(text.toLongLong(), kLongestPauseSecs));
+        // Beyond nine digits the delay is longer than the longest pause anyway.
+        until = now.addSecs(text.size() > 9 ? kLongestPauseSecs
+                                            : std::min(text.toLongLong(), kLongestPauseSecs));
     } else {
         const QLocale c = QLocale::c();
         for (const QString& format : {QStringLiteral("ddd, dd MMM yyyy HH:mm:ss 'GMT'"),

@@ -129,10 +129,12 @@ void ListsSession::showNext() {
         loaded.rows);
     if (!m_settled.isEmpty())
         m_handOver.start();
-    setStatus(
-        loaded.list,
-        ListStatus{
-            int(feeds::rowCount(loaded.rows)), m_policy->now(), loaded.failure, loaded.notice, {}});
+    ListStatus status;
+    status.rows = int(feeds::rowCount(loaded.rows));
+    status.loadedAt = m_policy->now();
+    status.failure = loaded.failure;
+    status.notice = loaded.notice;
+    setStatus(loaded.list, status);
     emit listShown(loaded.list, loaded.failure);
 }
 

@@ -59,7 +59,6 @@ public:
     // Where SOTA spots come from; the cluster connection opens as soon as it is chosen.
     void setSpotSources(const feeds::SotaSourceSettings& sources);
     const feeds::SotaSourceSettings& spotSources() const;
-    feeds::SotaSourceLoader& sotaSources() const { return *m_sota; }
 
     // The line under the list's table.
     QString statusText(core::ListKind list) const;
