@@ -60,7 +60,7 @@ void SotaSourceLoader::start(const core::ServiceHosts& hosts, const QDateTime& n
     m_clusterDeadline.stop();
     if (m_settings.source == SotaSource::Api)
         m_api->start(hosts.sotaApi, now);
-    else
+    else if (m_settings.source == SotaSource::Cluster)
         m_clusterDeadline.start();
 }
 
