@@ -204,8 +204,13 @@ Parsed<core::SotaSpot> parseSotaApiSpots(const QByteArray& body, const QDateTime
         if (!type.isEmpty() && type != u"NORMAL") {
             if (type != u"TEST" && !unknownTypes.contains(type)) {
                 unknownTypes.append(type);
+                // The service's text, cut short and without line ends, so that it stays one line.
+                QString shown = type.left(32);
+                for (QChar& c : shown)
+                    if (!c.isPrint())
+                        c = u'?';
                 parsed.diagnostics.append(
-                    QStringLiteral("%1: spots of type \"%2\" left out").arg(kFeed, type));
+                    QStringLiteral("%1: spots of type \"%2\" left out").arg(kFeed, shown));
             }
             continue;
         }

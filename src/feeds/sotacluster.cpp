@@ -93,8 +93,12 @@ std::optional<ClusterAddress> readClusterAddress(QStringView text) {
     const QString host = trimmed.left(colon).toString();
     bool ok = false;
     const uint port = trimmed.mid(colon + 1).toUInt(&ok);
-    if (!ok || port == 0 || port > 65535 || host.contains(u' ') || host.contains(u':'))
+    if (!ok || port == 0 || port > 65535)
         return std::nullopt;
+    // A host name or an IPv4 address: the address also appears in messages, one line each.
+    for (QChar c : host)
+        if (!c.isLetterOrNumber() && c != u'.' && c != u'-')
+            return std::nullopt;
     return ClusterAddress{host, quint16(port)};
 }
 
