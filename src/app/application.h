@@ -4,8 +4,8 @@
 #include "app/serialportdemocontroller.h"
 #include "core/seams.h"
 #include "core/servicehosts.h"
+#include "net/politeness.h"
 
-#include <QNetworkAccessManager>
 #include <QSettings>
 
 #include <memory>
@@ -65,7 +65,7 @@ private:
     void askWatchList();
 
     QSettings m_settings;
-    QNetworkAccessManager m_nam;
+    net::PoliteNetworkAccess m_nam;
     std::unique_ptr<MainWindow> m_window;
     std::unique_ptr<radio::PortManager> m_ports;
     std::unique_ptr<voice::QueuedSpeech> m_speech;

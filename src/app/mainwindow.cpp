@@ -59,6 +59,12 @@ WindowControls MainWindow::controls() const {
     c.netsTabRefresh = m_ui->netsTabRefresh;
     c.actionHelp = m_ui->actionHelp;
     c.actionWebPage = m_ui->actionWebPage;
+    c.actionSpotSources = m_ui->actionSpotSources;
+    c.potaStatus = m_ui->potaStatus;
+    c.sotaStatus = m_ui->sotaStatus;
+    c.netLoggerStatus = m_ui->netLoggerStatus;
+    c.netsStatus = m_ui->netsStatus;
+    c.mwStatus = m_ui->mwStatus;
     return c;
 }
 

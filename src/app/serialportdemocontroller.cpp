@@ -1,6 +1,7 @@
 #include "app/serialportdemocontroller.h"
 
 #include "session/listfilter.h"
+#include "app/spotsourcesdialog.h"
 #include "session/station.h"
 #include "ui/colours.h"
 #include "ui/filterbar.h"
@@ -169,6 +170,21 @@ SerialPortDemoController::SerialPortDemoController(const WindowControls& window,
     bindRefreshEvery();
     connect(&station, &session::Station::watchedSpotted, this,
             [this](ListKind, const QString& said) { tell(said); });
+    const std::array<QLabel*, 5> statusLines{m_window.potaStatus, m_window.sotaStatus,
+                                             m_window.netLoggerStatus, m_window.netsStatus,
+                                             m_window.mwStatus};
+    for (ListKind list : core::kAllLists)
+        if (QLabel* line = statusLines[core::listIndex(list)])
+            line->setText(station.lists().statusText(list));
+    connect(&station.lists(), &session::ListsSession::statusChanged, this,
+            [statusLines](ListKind list, const QString& text) {
+                if (QLabel* line = statusLines[core::listIndex(list)])
+                    line->setText(text);
+            });
+    if (m_window.actionSpotSources)
+        connect(m_window.actionSpotSources, &QAction::triggered, this,
+                &SerialPortDemoController::showSpotSources);
+
     connect(&station, &session::Station::conditionsShown, this,
             &SerialPortDemoController::showConditions);
     connect(&station, &session::Station::updateAvailable, this,
@@ -303,6 +319,18 @@ void SerialPortDemoController::showConditions(const conditions::PanelView& view)
         font.setBold(colour.isValid());
         field->setFont(font);
     }
+}
+
+void SerialPortDemoController::showSpotSources() {
+    if (m_spotSources)
+        return m_spotSources->raise();
+    auto* dialog = new SpotSourcesDialog(m_station.spotSources(), m_window.mainTab->window());
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(
+        dialog, &SpotSourcesDialog::chosen, this,
+        [this](const feeds::SotaSourceSettings& sources) { m_station.setSpotSources(sources); });
+    m_spotSources = dialog;
+    dialog->open();
 }
 
 void SerialPortDemoController::showUpdateAlert(const conditions::UpdateAlert& alert) {

@@ -6,7 +6,9 @@
 #include "core/listkind.h"
 #include "session/radiosession.h"
 
+#include <QDialog>
 #include <QObject>
+#include <QPointer>
 
 #include <array>
 #include <functional>
@@ -63,6 +65,7 @@ private:
     void showSwitches();
     void showConditions(const conditions::PanelView& view);
     void showUpdateAlert(const conditions::UpdateAlert& alert);
+    void showSpotSources();
     void print(const QString& line) const;
 
     WindowControls m_window;
@@ -72,6 +75,7 @@ private:
     std::array<session::ListFilter*, 5> m_filters{};
     std::array<ui::FilterBar*, 5> m_filterBars{};
     QList<QObject*> m_keys;
+    QPointer<QDialog> m_spotSources;
 };
 
 } // namespace app

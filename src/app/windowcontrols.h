@@ -65,6 +65,13 @@ struct WindowControls {
     QPushButton* netsTabRefresh = nullptr;
     QAction* actionHelp = nullptr;
     QAction* actionWebPage = nullptr;
+    QAction* actionSpotSources = nullptr;
+    // The status line under each table, in the order of the lists.
+    QLabel* potaStatus = nullptr;
+    QLabel* sotaStatus = nullptr;
+    QLabel* netLoggerStatus = nullptr;
+    QLabel* netsStatus = nullptr;
+    QLabel* mwStatus = nullptr;
 
     QTableView* tableOf(core::ListKind list) const {
         switch (list) {

@@ -1,7 +1,9 @@
 #include "cli/cli.h"
 
 #include "conditions/bandconditions.h"
+#include "core/callsign.h"
 #include "core/servicehosts.h"
+#include "feeds/sotasources.h"
 #include "nets/operatorkey.h"
 #include "radio/qtseriallink.h"
 #include "radio/radiomodels.h"
@@ -42,6 +44,26 @@ const QCommandLineOption kServiceUrl =
            QStringLiteral("The directory service (nets, stations, confirmations) at URL; the "
                           "one set in the window's preferences when left out."),
            QStringLiteral("URL"));
+
+const QCommandLineOption kSotaSource =
+    option(QStringLiteral("sota-source"),
+           QStringLiteral("Where SOTA spots come from (legacy when left out)."),
+           QStringLiteral("legacy|api|cluster"));
+const QCommandLineOption kCallsign =
+    option(QStringLiteral("callsign"),
+           QStringLiteral("Your callsign: named in every request and used to log in to the "
+                          "cluster."),
+           QStringLiteral("CALL"));
+const QCommandLineOption kCluster =
+    option(QStringLiteral("cluster"),
+           QStringLiteral("The SOTA cluster to listen to (cluster.sota.org.uk:7300 when left "
+                          "out)."),
+           QStringLiteral("HOST:PORT"));
+const QCommandLineOption kListenSeconds =
+    option(QStringLiteral("listen-seconds"),
+           QStringLiteral("How long to collect cluster spots before printing them (10 when left "
+                          "out)."),
+           QStringLiteral("N"));
 
 std::optional<QUrl> webAddress(const QString& text) {
     const QUrl url(text);
@@ -86,7 +108,9 @@ QString Cli::usage() {
         "[MODE]\n"
         "  bandhopper-cli rows pota|sota|netlogger|nets|mw [--base-url URL] [--service-url URL]\n"
         "                      [--now YYYY-MM-DDTHH:MM:SS]\n"
-        "  bandhopper-cli conditions [--base-url URL]\n"
+        "                      [--sota-source legacy|api|cluster] [--callsign CALL]\n"
+        "                      [--cluster HOST:PORT] [--listen-seconds N]\n"
+        "  bandhopper-cli conditions [--base-url URL] [--callsign CALL]\n"
         "  bandhopper-cli confirm|unconfirm NET_ID [--name TEXT] [--key KEY] [--service-url URL]\n"
         "  bandhopper-cli --version | --help | COMMAND --help\n");
 }
@@ -120,6 +144,40 @@ bool Cli::parse(QCommandLineParser& parser, const QString& syntax) {
         finish(0);
         return false;
     }
+    return true;
+}
+
+bool Cli::readSources(const QCommandLineParser& parser, const QString& help,
+                      feeds::SotaSourceSettings& sources) {
+    if (parser.isSet(kSotaSource)) {
+        const auto source = feeds::sotaSourceNamed(parser.value(kSotaSource));
+        if (!source) {
+            usageError(QStringLiteral("--sota-source must be legacy, api or cluster"), help);
+            return false;
+        }
+        sources.source = *source;
+    }
+    if (parser.isSet(kCluster)) {
+        const auto cluster = feeds::readClusterAddress(parser.value(kCluster));
+        if (!cluster) {
+            usageError(QStringLiteral("--cluster takes HOST:PORT"), help);
+            return false;
+        }
+        sources.cluster = *cluster;
+    }
+    if (parser.isSet(kCallsign)) {
+        const auto callsign = core::readCallsign(parser.value(kCallsign));
+        if (!callsign) {
+            usageError(QStringLiteral("--callsign takes a callsign such as N0CALL"), help);
+            return false;
+        }
+        sources.callsign = *callsign;
+    }
+    if (sources.source == feeds::SotaSource::Cluster && sources.callsign.isEmpty()) {
+        usageError(QStringLiteral("the cluster needs --callsign to log in"), help);
+        return false;
+    }
+    m_nam.policy().setCallsign(sources.callsign);
     return true;
 }
 
@@ -303,11 +361,13 @@ void Cli::runRows() {
     const QCommandLineOption now(QStringLiteral("now"),
                                  QStringLiteral("The instant the spot ages count to (UTC)."),
                                  QStringLiteral("YYYY-MM-DDTHH:MM:SS"));
-    parser.addOptions({kBaseUrl, kServiceUrl, now});
+    parser.addOptions({kBaseUrl, kServiceUrl, now, kSotaSource, kCallsign, kCluster, kListenSeconds});
     parser.addPositionalArgument(QStringLiteral("LIST"),
                                  QStringLiteral("pota, sota, netlogger, nets or mw."));
-    const QString syntax = QStringLiteral(
-        "rows pota|sota|netlogger|nets|mw [--base-url URL] [--service-url URL] [--now TIME]");
+    const QString syntax =
+        QStringLiteral("rows pota|sota|netlogger|nets|mw [--base-url URL] [--service-url URL] "
+                       "[--now TIME] [--sota-source SOURCE] [--callsign CALL] "
+                       "[--cluster HOST:PORT] [--listen-seconds N]");
     if (!parse(parser, syntax))
         return;
     const QString help = QStringLiteral("usage: ") + kProgram + u' ' + syntax + u'\n';
@@ -324,6 +384,14 @@ void Cli::runRows() {
             return usageError(QStringLiteral("--now takes YYYY-MM-DDTHH:MM:SS"), help);
         at.setTimeZone(QTimeZone::utc());
     }
+    feeds::SotaSourceSettings sources;
+    if (!readSources(parser, help, sources))
+        return;
+    bool listenOk = true;
+    const double listenSeconds =
+        parser.isSet(kListenSeconds) ? parser.value(kListenSeconds).toDouble(&listenOk) : 10.0;
+    if (!listenOk || !(listenSeconds >= 0 && listenSeconds <= 86400))
+        return usageError(QStringLiteral("--listen-seconds takes a number of seconds"), help);
     core::ServiceHosts hosts;
     if (parser.isSet(kBaseUrl)) {
         const auto base = webAddress(parser.value(kBaseUrl));
@@ -336,26 +404,37 @@ void Cli::runRows() {
         hosts.maker = serviceUrl(parser);
     auto* lists = new session::ListsSession(
         &m_nam, hosts, [this](const QString& line) { m_err << line << "\n"; }, this);
+    lists->setSpotSources(sources);
     connect(lists, &session::ListsSession::listShown, this, [this, lists](ListKind shown) {
         const session::ListModel* model = lists->model(shown);
         for (int row = 0; row < model->rowCount(); ++row)
             m_out << QJsonDocument(QJsonArray::fromStringList(model->rowColumns(row)))
                          .toJson(QJsonDocument::Compact)
                   << "\n";
+        m_err << lists->statusText(shown) << "\n";
         finish(0);
     });
-    lists->load(*list, at);
+    if (*list != ListKind::Sota || sources.source != feeds::SotaSource::Cluster)
+        return lists->load(*list, at);
+    // The cluster sends what it has heard over the listening time; the load then shows it at once.
+    lists->setDeadlineMs(0);
+    QTimer::singleShot(qRound(listenSeconds * 1000), this,
+                       [lists, at] { lists->load(ListKind::Sota, at); });
 }
 
 void Cli::runConditions() {
     QCommandLineParser parser;
-    parser.addOption(kBaseUrl);
-    const QString syntax = QStringLiteral("conditions [--base-url URL]");
+    parser.addOptions({kBaseUrl, kSotaSource, kCallsign});
+    const QString syntax =
+        QStringLiteral("conditions [--base-url URL] [--sota-source SOURCE] [--callsign CALL]");
     if (!parse(parser, syntax))
         return;
     const QString help = QStringLiteral("usage: ") + kProgram + u' ' + syntax + u'\n';
     if (!parser.positionalArguments().isEmpty())
         return usageError(QStringLiteral("conditions takes no arguments"), help);
+    feeds::SotaSourceSettings sources;
+    if (!readSources(parser, help, sources))
+        return;
     std::optional<QUrl> base = core::ServiceHosts{}.solar;
     if (parser.isSet(kBaseUrl))
         base = webAddress(parser.value(kBaseUrl));
@@ -367,9 +446,17 @@ void Cli::runConditions() {
     connect(fetcher, &conditions::ConditionsFetcher::shown, this,
             [this](const conditions::PanelView& view) {
                 m_out << "title: " << view.title << "\n";
-                for (const conditions::FieldView& field : view.fields)
+                bool any = false;
+                for (const conditions::FieldView& field : view.fields) {
                     m_out << field.name << ": " << field.text << " "
                           << conditions::colourName(field.colour) << "\n";
+                    any = any || !field.text.isEmpty();
+                }
+                m_err << (any ? QStringLiteral("Band conditions loaded %1 UTC")
+                                    .arg(QDateTime::currentDateTimeUtc().toString(
+                                        QStringLiteral("HH:mm")))
+                              : QStringLiteral("No band conditions: nothing usable came back"))
+                      << "\n";
                 finish(0);
             });
     fetcher->start(*base);

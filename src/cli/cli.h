@@ -1,6 +1,7 @@
 #pragma once
 
-#include <QNetworkAccessManager>
+#include "net/politeness.h"
+
 #include <QObject>
 #include <QStringList>
 #include <QTextStream>
@@ -8,6 +9,10 @@
 
 class QCommandLineParser;
 class QSettings;
+
+namespace feeds {
+struct SotaSourceSettings;
+}
 
 namespace cli {
 
@@ -38,6 +43,10 @@ private:
     bool parse(QCommandLineParser& parser, const QString& syntax);
     QSettings* settings();
     QUrl serviceUrl(const QCommandLineParser& parser);
+    // Reads --sota-source, --cluster and --callsign (and names the callsign in every request);
+    // false when it has already finished with a usage error.
+    bool readSources(const QCommandLineParser& parser, const QString& help,
+                     feeds::SotaSourceSettings& sources);
     void runTune();
     void runRows();
     void runConditions();
@@ -48,7 +57,7 @@ private:
     QTextStream& m_err;
     QString m_settingsFile;
     QSettings* m_settings = nullptr;
-    QNetworkAccessManager m_nam;
+    net::PoliteNetworkAccess m_nam;
     bool m_done = false;
 };
 

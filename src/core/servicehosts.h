@@ -9,6 +9,8 @@ namespace core {
 struct ServiceHosts {
     QUrl pota{QStringLiteral("https://api.pota.app")};
     QUrl sota{QStringLiteral("https://api2.sota.org.uk")};
+    // The current SOTA spot API; the address above is its deprecated predecessor.
+    QUrl sotaApi{QStringLiteral("https://api-db2.sota.org.uk")};
     QUrl netLogger{QStringLiteral("https://www.netlogger.org")};
     QUrl solar{QStringLiteral("https://www.hamqsl.com")};
     QUrl potaWeb{QStringLiteral("https://pota.app")};

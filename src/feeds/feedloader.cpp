@@ -13,8 +13,11 @@ net::CachePolicy cachePolicy(ListKind list) {
                                                           : net::CachePolicy::Default;
 }
 
-template <class Row> ListRows withDiagnostics(Parsed<Row>&& parsed, QStringList& diagnostics) {
+template <class Row>
+ListRows withDiagnostics(Parsed<Row>&& parsed, QStringList& diagnostics, QString* notice) {
     diagnostics += parsed.diagnostics;
+    if (notice)
+        *notice = parsed.notice;
     return std::move(parsed.rows);
 }
 
@@ -41,12 +44,12 @@ qsizetype rowCount(const ListRows& rows) {
 }
 
 ListRows parseList(ListKind list, const QByteArray& body, const QDateTime& now,
-                   QStringList& diagnostics) {
+                   QStringList& diagnostics, QString* notice) {
     switch (list) {
     case ListKind::Pota:
-        return withDiagnostics(parsePotaSpots(body, now), diagnostics);
+        return withDiagnostics(parsePotaSpots(body, now), diagnostics, notice);
     case ListKind::Sota:
-        return withDiagnostics(parseSotaSpots(body, now), diagnostics);
+        return withDiagnostics(parseSotaSpots(body, now), diagnostics, notice);
     case ListKind::NetLogger:
         return parseNetLoggerNets(decodeFeedText(body));
     case ListKind::Nets:
@@ -98,7 +101,7 @@ FeedLoader::FeedLoader(ListKind list, QNetworkAccessManager* nam, QObject* paren
         // An error page is read like any reply: it simply yields no rows.
         if (result.arrived) {
             QStringList lines;
-            loaded.rows = parseList(m_list, result.body, m_now, lines);
+            loaded.rows = parseList(m_list, result.body, m_now, lines, &loaded.notice);
             for (const QString& line : lines)
                 emit diagnostic(line);
         }

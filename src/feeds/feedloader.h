@@ -16,23 +16,25 @@ namespace feeds {
 using core::ListKind;
 
 // The rows of one list; the alternative's index is the list's ListKind.
-using ListRows = std::variant<QList<core::PotaSpot>, QList<core::SotaSpot>,
-                              QList<core::NetLoggerNet>, QList<core::DirectoryNet>,
-                              QList<core::MwStation>>;
+using ListRows =
+    std::variant<QList<core::PotaSpot>, QList<core::SotaSpot>, QList<core::NetLoggerNet>,
+                 QList<core::DirectoryNet>, QList<core::MwStation>>;
 
 // No rows of the given list.
 ListRows emptyRows(ListKind list);
 qsizetype rowCount(const ListRows& rows);
 
-// The rows of one reply body; the lines that explain skipped spots go to `diagnostics`.
+// The rows of one reply body; the lines that explain skipped spots go to `diagnostics`, and what
+// the operator must read about the reply as a whole to `notice` when one is given.
 ListRows parseList(ListKind list, const QByteArray& body, const QDateTime& now,
-                   QStringList& diagnostics);
+                   QStringList& diagnostics, QString* notice = nullptr);
 
 // What one load of a list settled on.
 struct LoadedList {
     ListKind list = ListKind::Pota;
     ListRows rows;
-    QString failure; // why nothing usable came back; "" when the reply was read
+    QString failure;     // why nothing usable came back; "" when the reply was read
+    QString notice = {}; // what the operator must know although the reply was read; "" for nothing
 };
 
 // Path of each list on its host, and the full address.

@@ -180,6 +180,19 @@ QString notAnObjectLine(const QString& feed, std::size_t index, JsonType type) {
 
 } // namespace
 
+const QString kSotaDeprecatedNotice =
+    QStringLiteral("The SOTA spot service reports this address as deprecated; choose another "
+                   "source in Preferences, Spot Sources");
+
+bool isDeprecationStub(const JsonField& activator, const JsonField& association,
+                       const JsonField& summit) {
+    for (const JsonField* field : {&activator, &association, &summit})
+        if (field->type == JsonType::String &&
+            field->text.trimmed().compare(QLatin1String("DEPRECATED"), Qt::CaseInsensitive) == 0)
+            return true;
+    return false;
+}
+
 std::optional<QDateTime> parseSpotTime(QStringView text) {
     const std::optional<qint64> msecs = spotTimeMsecs(text);
     if (!msecs)
@@ -249,12 +262,11 @@ Parsed<core::PotaSpot> parsePotaSpots(const QByteArray& body, const QDateTime& n
         const std::optional<qint64> time = spotTimeMsecs(spotTime);
         // A time that does not parse leaves the age empty, which sorts like a non-number.
         const qint64 age = time ? ageMinutes(*time, nowMsecs) : kNotANumberKey;
-        keyed.push_back({age, core::PotaSpot{std::move(activator), std::move(frequency),
-                                             std::move(mode), std::move(comments),
-                                             std::move(name), ageText(time, nowMsecs),
-                                             shortestFloatText(latitude),
-                                             shortestFloatText(longitude),
-                                             std::move(locationDesc), std::move(reference)}});
+        keyed.push_back(
+            {age, core::PotaSpot{std::move(activator), std::move(frequency), std::move(mode),
+                                 std::move(comments), std::move(name), ageText(time, nowMsecs),
+                                 shortestFloatText(latitude), shortestFloatText(longitude),
+                                 std::move(locationDesc), std::move(reference)}});
     }
 
     std::stable_sort(keyed.begin(), keyed.end(),
@@ -277,11 +289,12 @@ Parsed<core::SotaSpot> parseSotaSpots(const QByteArray& body, const QDateTime& n
         Mode,
         SummitCode,
         SummitDetails,
+        AssociationCode,
         KeyCount
     };
     static constexpr std::array<std::string_view, KeyCount> kKeys = {
-        "timeStamp", "comments", "activatorCallsign", "activatorName",
-        "frequency", "mode",     "summitCode",        "summitDetails"};
+        "timeStamp", "comments",   "activatorCallsign", "activatorName",  "frequency",
+        "mode",      "summitCode", "summitDetails",     "associationCode"};
 
     Parsed<core::SotaSpot> parsed;
     std::optional<JsonRecords> records = readSpots(body, kKeys, kFeed, parsed.diagnostics);
@@ -294,7 +307,16 @@ Parsed<core::SotaSpot> parseSotaSpots(const QByteArray& body, const QDateTime& n
             parsed.diagnostics.append(notAnObjectLine(kFeed, index, records->elements[index]));
             continue;
         }
-        RecordReader reader(&records->field(index, 0, KeyCount), kKeys);
+        JsonField* fields = &records->field(index, 0, KeyCount);
+        // Checked before anything is required of the element: the stub need not be complete.
+        if (isDeprecationStub(fields[ActivatorCallsign], fields[AssociationCode],
+                              fields[SummitCode])) {
+            if (parsed.notice.isEmpty())
+                parsed.diagnostics.append(kFeed + QStringLiteral(": ") + kSotaDeprecatedNotice);
+            parsed.notice = kSotaDeprecatedNotice;
+            continue;
+        }
+        RecordReader reader(fields, kKeys);
         const QString timeStamp = reader.required(TimeStamp);
         const std::optional<QString> comments = reader.optionalText(Comments);
         QString activatorCallsign = reader.required(ActivatorCallsign);
@@ -325,13 +347,11 @@ Parsed<core::SotaSpot> parseSotaSpots(const QByteArray& body, const QDateTime& n
         // "Name, 1246m, 8 points"
         const QStringList details = summitDetails.split(u',', Qt::SkipEmptyParts);
         const bool split = details.size() >= 3;
-        parsed.rows.append(core::SotaSpot{std::move(activatorCallsign), std::move(activatorName),
-                                          std::move(frequency), std::move(mode),
-                                          comments.value_or(kBlank), std::move(summitCode),
-                                          split ? details[0] : summitDetails,
-                                          split ? details[1].trimmed() : kBlank,
-                                          split ? details[2].trimmed() : kBlank,
-                                          ageText(time, nowMsecs)});
+        parsed.rows.append(core::SotaSpot{
+            std::move(activatorCallsign), std::move(activatorName), std::move(frequency),
+            std::move(mode), comments.value_or(kBlank), std::move(summitCode),
+            split ? details[0] : summitDetails, split ? details[1].trimmed() : kBlank,
+            split ? details[2].trimmed() : kBlank, ageText(time, nowMsecs)});
     }
     return parsed;
 }

@@ -15,13 +15,25 @@ namespace feeds {
 template <class Row> struct Parsed {
     QList<Row> rows;
     QStringList diagnostics; // one line each, for standard output
+    QString notice = {};     // what the operator must read about the reply as a whole; "" for none
 };
+
+// What a SOTA service says in place of spots at an address it has retired.
+extern const QString kSotaDeprecatedNotice;
+
+struct JsonField;
+// Whether an element is the stub a retired SOTA address answers with: its activator, association
+// or summit (any of them may be missing) reads "DEPRECATED".
+bool isDeprecationStub(const JsonField& activator, const JsonField& association,
+                       const JsonField& summit);
 
 // POTA activator spots: one row per spot whose comments do not mention QRT, freshest first.
 // A spot that breaks the record is skipped alone with a diagnostic line; the others stay.
 Parsed<core::PotaSpot> parsePotaSpots(const QByteArray& body, const QDateTime& now);
 
-// SOTA spots from 2 MHz up to (not including) 70 MHz, in reply order.
+// SOTA spots from 2 MHz up to (not including) 70 MHz, in reply order. The element a retired
+// address answers with (activator, association or summit "DEPRECATED") is never a row: it gives
+// the notice and one diagnostic line instead.
 Parsed<core::SotaSpot> parseSotaSpots(const QByteArray& body, const QDateTime& now);
 
 // "yyyy-MM-ddTHH:mm:ss" in UTC with exactly two digits per field (four for the year); a

@@ -1,5 +1,7 @@
 #include "net/http.h"
 
+#include "net/politeness.h"
+
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 
@@ -127,13 +129,19 @@ void DeadlineFetch::onFinished(QNetworkReply* reply) {
         m_result = FetchResult{};
         m_result.error = message;
         emit diagnostic(requestText(reply) + QStringLiteral(" failed: ") + message);
-        return;
+    } else {
+        m_result.arrived = true;
     }
-    m_result.arrived = true;
+    m_result.waitUntil = reply->property(kWaitUntilProperty).toDateTime();
+    // Last, and a copy: a receiver may start the next fetch right away.
+    const FetchResult result = m_result;
+    emit replied(result);
 }
 
 QString failureText(const FetchResult& result, const QUrl& url, int deadlineMs) {
     const QString host = url.host();
+    if (result.waitUntil.isValid())
+        return waitText(host, result.waitUntil);
     if (result.timedOut)
         return QStringLiteral("no reply from %1 within %2 s").arg(host).arg(deadlineMs / 1000.0);
     if (result.tooLarge)

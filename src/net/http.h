@@ -28,16 +28,19 @@ enum class CachePolicy {
 QNetworkRequest makeRequest(const QUrl& url, CachePolicy policy, int timeoutMs);
 
 struct FetchResult {
-    bool arrived = false; // a body (possibly empty) came back; false on transport failure
+    bool arrived = false;  // a body (possibly empty) came back; false on transport failure
     bool timedOut = false; // nothing complete by the deadline
     bool tooLarge = false; // dropped for its size
     QByteArray body;
     int httpStatus = 0; // 0 when no HTTP answer
     QString error;      // empty when the transfer succeeded
+    // The host asked for no request before this (UTC); invalid when it asked for no pause.
+    QDateTime waitUntil = {};
 };
 
 // Why a fetch gave nothing usable, in the operator's words ("no reply from api.pota.app within
-// 2 s", "HTTP 503 from www.netlogger.org"); "" when it succeeded.
+// 2 s", "HTTP 503 from www.netlogger.org", "api.pota.app asked us to wait until 14:05 UTC"); ""
+// when it succeeded.
 QString failureText(const FetchResult& result, const QUrl& url, int deadlineMs);
 
 // One fetch at a time with a fixed deadline: `expired` hands over whatever arrived by then.
@@ -55,6 +58,8 @@ public:
 signals:
     // Exactly once per start() that is not superseded, deadline ms after that start.
     void expired(const net::FetchResult& result);
+    // As soon as the request has ended, before the deadline; `expired` still follows.
+    void replied(const net::FetchResult& result);
     void diagnostic(const QString& line);
 
 private:

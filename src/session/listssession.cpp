@@ -1,6 +1,7 @@
 #include "session/listssession.h"
 
 #include "feeds/feedloader.h"
+#include "net/politeness.h"
 #include "nets/netconfirm.h"
 #include "session/bundled.h"
 
@@ -28,10 +29,22 @@ ListsSession::ListsSession(QNetworkAccessManager* nam, const core::ServiceHosts&
     m_handOver.setSingleShot(true);
     m_handOver.setInterval(0);
     connect(&m_handOver, &QTimer::timeout, this, &ListsSession::showNext);
+    // The window's network keeps the manners of every request; a bare one gets a policy here so
+    // that the once-a-minute rule holds all the same.
+    m_policy = net::policyOf(nam);
+    if (!m_policy) {
+        m_ownPolicy = std::make_unique<net::RequestPolicy>();
+        m_policy = m_ownPolicy.get();
+    }
+    m_sota = new feeds::SotaSourceLoader(nam, this);
+    connect(m_sota, &feeds::SotaSourceLoader::shown, this, &ListsSession::onLoaded);
+    connect(m_sota, &feeds::SotaSourceLoader::diagnostic, this, &ListsSession::print);
     m_confirmer = new nets::NetConfirmer(nam, this);
     connect(m_confirmer, &nets::NetConfirmer::diagnostic, this, &ListsSession::print);
     connect(m_confirmer, &nets::NetConfirmer::finished, this, &ListsSession::confirmAnswered);
 }
+
+ListsSession::~ListsSession() = default;
 
 void ListsSession::print(const QString& line) const {
     core::writeDiagnostic(m_out, line);
@@ -51,7 +64,17 @@ bool ListsSession::hasDirectoryService() const {
            (url.scheme() == u"http" || url.scheme() == u"https");
 }
 
-void ListsSession::load(ListKind list, const QDateTime& now) {
+void ListsSession::load(ListKind list, const QDateTime& now, LoadReason reason) {
+    if (const QString feed = feedKey(list); !feed.isEmpty()) {
+        if (reason == LoadReason::Automatic && !m_policy->mayAskAutomatically(feed)) {
+            ListStatus status = m_status[core::listIndex(list)];
+            status.heldBackAt = m_policy->now();
+            return setStatus(list, status);
+        }
+        m_policy->noteAsked(feed);
+    }
+    if (list == ListKind::Sota && spotSources().source != feeds::SotaSource::Legacy)
+        return m_sota->start(m_hosts, now);
     if ((list == ListKind::Nets || list == ListKind::MW) && !hasDirectoryService())
         return onLoaded(bundledList(list, now));
     m_loaders[core::listIndex(list)]->start(feeds::feedUrl(list, m_hosts), now);
@@ -60,6 +83,40 @@ void ListsSession::load(ListKind list, const QDateTime& now) {
 void ListsSession::setDeadlineMs(int ms) {
     for (feeds::FeedLoader* loader : m_loaders)
         loader->setDeadlineMs(ms);
+    m_sota->setDeadlineMs(ms);
+}
+
+void ListsSession::setSpotSources(const feeds::SotaSourceSettings& sources) {
+    m_sota->setSettings(sources);
+}
+
+const feeds::SotaSourceSettings& ListsSession::spotSources() const {
+    return m_sota->settings();
+}
+
+QString ListsSession::feedKey(ListKind list) const {
+    switch (list) {
+    case ListKind::Pota:
+    case ListKind::NetLogger:
+        return core::listName(list);
+    case ListKind::Sota:
+        if (spotSources().source == feeds::SotaSource::Cluster)
+            break;
+        return QStringLiteral("sota-") + feeds::sotaSourceName(spotSources().source);
+    case ListKind::Nets:
+    case ListKind::MW:
+        break;
+    }
+    return {};
+}
+
+QString ListsSession::statusText(ListKind list) const {
+    return session::statusText(m_status[core::listIndex(list)]);
+}
+
+void ListsSession::setStatus(ListKind list, const ListStatus& status) {
+    m_status[core::listIndex(list)] = status;
+    emit statusChanged(list, session::statusText(status));
 }
 
 void ListsSession::onLoaded(const feeds::LoadedList& loaded) {
@@ -85,6 +142,12 @@ void ListsSession::showNext() {
         loaded.rows);
     if (!m_settled.isEmpty())
         m_handOver.start();
+    ListStatus status;
+    status.rows = int(feeds::rowCount(loaded.rows));
+    status.loadedAt = m_policy->now();
+    status.failure = loaded.failure;
+    status.notice = loaded.notice;
+    setStatus(loaded.list, status);
     emit listShown(loaded.list, loaded.failure);
 }
 

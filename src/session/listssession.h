@@ -4,21 +4,32 @@
 #include "core/seams.h"
 #include "core/servicehosts.h"
 #include "feeds/feedloader.h"
+#include "feeds/sotasources.h"
 #include "session/listmodel.h"
+#include "session/liststatus.h"
 
 #include <QDateTime>
 #include <QObject>
 #include <QTimer>
 
 #include <array>
+#include <memory>
 
 class QNetworkAccessManager;
+
+namespace net {
+class RequestPolicy;
+}
 
 namespace nets {
 class NetConfirmer;
 }
 
 namespace session {
+
+// Automatic loads (start-up, ports appearing, timed refreshes) never ask a public feed within a
+// minute of its previous request; those the operator asks for always go out.
+enum class LoadReason { Operator, Automatic };
 
 // The five lists: their loads, the models that own their rows, and the confirmations of the
 // nets directory.
@@ -27,6 +38,7 @@ class ListsSession : public QObject {
 public:
     ListsSession(QNetworkAccessManager* nam, const core::ServiceHosts& hosts,
                  core::DiagnosticSink out, QObject* parent = nullptr);
+    ~ListsSession() override;
 
     const core::ServiceHosts& hosts() const { return m_hosts; }
     // The directory service (nets, stations, confirmations) at `url`; an empty or unusable
@@ -41,10 +53,19 @@ public:
     // Starts a load; its rows are shown 2.0 s later. A newer load of the same list supersedes
     // one still waiting.
     // `now` is the instant the spot ages count to.
-    void load(core::ListKind list, const QDateTime& now = QDateTime::currentDateTimeUtc());
+    // An automatic load of a feed asked within the last minute keeps the rows shown and says so.
+    void load(core::ListKind list, const QDateTime& now = QDateTime::currentDateTimeUtc(),
+              LoadReason reason = LoadReason::Operator);
     // How long every load waits before showing what arrived; shortened only by soak runs and
     // tests that repeat many loads.
     void setDeadlineMs(int ms);
+
+    // Where SOTA spots come from; the cluster connection opens as soon as it is chosen.
+    void setSpotSources(const feeds::SotaSourceSettings& sources);
+    const feeds::SotaSourceSettings& spotSources() const;
+
+    // The line under the list's table.
+    QString statusText(core::ListKind list) const;
 
     // Sends a confirmation (or retraction) of a net; false, with one diagnostic line and
     // nothing sent, when the service's address is unusable.
@@ -56,11 +77,17 @@ signals:
     void listShown(core::ListKind list, const QString& failure);
     // The service answered a confirmation (or failed to).
     void confirmAnswered(bool succeeded, const QString& announcement);
+    // The line under the list's table changed.
+    void statusChanged(core::ListKind list, const QString& text);
 
 private:
     void onLoaded(const feeds::LoadedList& loaded);
     void showNext();
     void print(const QString& line) const;
+    // The name the once-a-minute rule knows the list's current feed by; "" for the maker's own
+    // lists and the cluster, which are not asked over the web.
+    QString feedKey(core::ListKind list) const;
+    void setStatus(core::ListKind list, const ListStatus& status);
 
     QNetworkAccessManager* m_nam;
     core::ServiceHosts m_hosts;
@@ -70,6 +97,10 @@ private:
     nets::NetConfirmer* m_confirmer = nullptr;
     QList<feeds::LoadedList> m_settled;
     QTimer m_handOver;
+    std::unique_ptr<net::RequestPolicy> m_ownPolicy;
+    net::RequestPolicy* m_policy = nullptr;
+    feeds::SotaSourceLoader* m_sota = nullptr;
+    std::array<ListStatus, 5> m_status{};
 };
 
 } // namespace session

@@ -1,6 +1,8 @@
 #include "session/station.h"
 
+#include "net/politeness.h"
 #include "nets/operatorkey.h"
+#include "session/spotsources.h"
 
 #include <QSettings>
 #include <QTimer>
@@ -72,6 +74,7 @@ Station::Station(const Platform& platform, QObject* parent)
     } else {
         m_keyLoaded = true;
     }
+    applySpotSources(readSpotSources(m_preferences));
 }
 
 Station::~Station() = default;
@@ -116,7 +119,7 @@ void Station::settingsRestore() {
     // The five loads run side by side; each shows its rows two seconds after its own start.
     for (ListKind list :
          {ListKind::Pota, ListKind::NetLogger, ListKind::Sota, ListKind::Nets, ListKind::MW})
-        m_lists.load(list);
+        m_lists.load(list, QDateTime::currentDateTimeUtc(), LoadReason::Automatic);
 }
 
 void Station::refresh(Refresh what) {
@@ -237,6 +240,18 @@ void Station::fetchBandConditions() {
 void Station::setDeadlineMs(int ms) {
     m_lists.setDeadlineMs(ms);
     m_conditions.setDeadlineMs(ms);
+}
+
+void Station::setSpotSources(const feeds::SotaSourceSettings& sources) {
+    storeSpotSources(m_preferences, sources);
+    applySpotSources(sources);
+    m_lists.load(ListKind::Sota);
+}
+
+void Station::applySpotSources(const feeds::SotaSourceSettings& sources) {
+    m_lists.setSpotSources(sources);
+    if (net::RequestPolicy* policy = net::policyOf(m_platform.nam))
+        policy->setCallsign(sources.callsign);
 }
 
 void Station::maybeRunVersionCheck() {

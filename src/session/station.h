@@ -70,6 +70,10 @@ public:
     void downloadInstaller();
     // Every list load and the band-conditions fetch wait this long before showing what arrived.
     void setDeadlineMs(int ms);
+    // The SOTA source, the cluster and the operator's callsign (also named in every request):
+    // stored, applied, and the SOTA list reloaded from the new source.
+    void setSpotSources(const feeds::SotaSourceSettings& sources);
+    const feeds::SotaSourceSettings& spotSources() const { return m_lists.spotSources(); }
     // A directory service is set and the operator key has been read, so a confirmation can go
     // out and carries the key.
     bool confirmationsReady() const;
@@ -105,6 +109,7 @@ private:
     void playSwitchable(const QString& name);
     void maybeRunVersionCheck();
     void applyRefreshMinutes(int minutes);
+    void applySpotSources(const feeds::SotaSourceSettings& sources);
 
     Platform m_platform;
     Preferences m_preferences;

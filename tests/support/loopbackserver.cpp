@@ -135,7 +135,7 @@ void LoopbackServer::tryAnswer(QTcpSocket* socket) {
         head += "Content-Type: " + response.contentType + "\r\n";
         if (!response.omitLength)
             head += "Content-Length: " + QByteArray::number(length) + "\r\n";
-        head += "Connection: close\r\n\r\n";
+        head += response.extraHeaders + "Connection: close\r\n\r\n";
         socket->write(head + response.body);
         socket->flush();
         socket->disconnectFromHost();

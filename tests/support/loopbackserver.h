@@ -17,10 +17,11 @@ public:
         int status = 200;
         QByteArray body;
         QByteArray contentType = "text/plain; charset=utf-8";
-        int delayMs = 0;            // answer this late
-        bool hang = false;          // accept, read, never answer
-        qint64 declaredLength = -1; // Content-Length to announce; -1 means body.size()
-        bool omitLength = false;    // no Content-Length: the body ends when the connection does
+        int delayMs = 0;              // answer this late
+        bool hang = false;            // accept, read, never answer
+        qint64 declaredLength = -1;   // Content-Length to announce; -1 means body.size()
+        bool omitLength = false;      // no Content-Length: the body ends when the connection does
+        QByteArray extraHeaders = {}; // more header lines, each ending in "\r\n"
     };
     struct Request {
         QByteArray method;

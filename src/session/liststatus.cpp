@@ -1,0 +1,36 @@
+#include "session/liststatus.h"
+
+namespace session {
+
+namespace {
+
+QString clock(const QDateTime& at) {
+    return at.toUTC().toString(QStringLiteral("HH:mm")) + QStringLiteral(" UTC");
+}
+
+QString rowsText(int rows) {
+    if (rows == 0)
+        return QStringLiteral("No rows");
+    return rows == 1 ? QStringLiteral("1 row") : QStringLiteral("%1 rows").arg(rows);
+}
+
+} // namespace
+
+QString statusText(const ListStatus& status) {
+    QString text;
+    if (!status.loadedAt.isValid())
+        text = QStringLiteral("Not loaded yet");
+    else if (!status.failure.isEmpty())
+        text = QStringLiteral("%1 (%2): %3")
+                   .arg(rowsText(status.rows), clock(status.loadedAt), status.failure);
+    else
+        text = QStringLiteral("%1, loaded %2").arg(rowsText(status.rows), clock(status.loadedAt));
+    if (!status.notice.isEmpty())
+        text += QStringLiteral(". ") + status.notice;
+    if (status.heldBackAt.isValid())
+        text += QStringLiteral(". Not reloaded at %1: asked less than a minute before")
+                    .arg(clock(status.heldBackAt));
+    return text;
+}
+
+} // namespace session

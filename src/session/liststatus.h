@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+
+namespace session {
+
+// What the line under a table tells about its list.
+struct ListStatus {
+    int rows = 0;
+    QDateTime loadedAt = {}; // when the last load settled (UTC); invalid before the first
+    QString failure = {};    // why that load gave nothing usable; "" when its reply was read
+    QString notice = {};     // what the operator must know about it although it was read
+    // An automatic load was left out then, the feed having been asked within the minute.
+    QDateTime heldBackAt = {};
+};
+
+// "12 rows, loaded 14:05 UTC", "No rows (14:05 UTC): no reply from api.pota.app within 2 s", each
+// followed by the notice and by a load left out, when there are any.
+QString statusText(const ListStatus& status);
+
+} // namespace session
