@@ -35,10 +35,9 @@ void SerialPortDemoController::bindRigctldAndReadBack() {
     }
     if (QLabel* report = m_window.radioReportLabel)
         connect(&radio, &session::RadioSession::radioReported, report, &QLabel::setText);
-    // Until each list has a status line of its own, the window's status bar shows the outcome.
-    if (QStatusBar* status = m_window.statusBar)
-        connect(&radio, &session::RadioSession::tuneOutcome, status,
-                [status](core::ListKind, const QString& text) { status->showMessage(text); });
+    // The outcome goes to the list's status line (through the lists session), and is told.
+    connect(&radio, &session::RadioSession::tuneOutcome, this,
+            [this](core::ListKind, const QString& text) { tell(text); });
 }
 
 } // namespace app

@@ -1,7 +1,7 @@
 #include "app/serialportdemocontroller.h"
 
-#include "session/listfilter.h"
 #include "app/spotsourcesdialog.h"
+#include "session/listfilter.h"
 #include "session/station.h"
 #include "ui/colours.h"
 #include "ui/filterbar.h"
@@ -136,6 +136,14 @@ SerialPortDemoController::SerialPortDemoController(const WindowControls& window,
                         filter->setSettings(chosen);
                         m_station.preferences().setText(key, chosen.toText());
                     });
+            // The status line says how many rows the filter hides, after every load or change.
+            const auto countHidden = [this, filter, list] {
+                m_station.lists().setHiddenRows(list, filter->hiddenRows());
+            };
+            connect(filter, &QAbstractItemModel::modelReset, this, countHidden);
+            connect(filter, &QAbstractItemModel::rowsRemoved, this, countHidden);
+            connect(filter, &QAbstractItemModel::rowsInserted, this, countHidden);
+            connect(filter, &QAbstractItemModel::layoutChanged, this, countHidden);
             if (auto* row = views[i]->parentWidget()->findChild<QHBoxLayout*>())
                 row->insertWidget(1, bar, 1);
             m_filters[i] = filter;

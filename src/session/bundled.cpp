@@ -3,12 +3,16 @@
 #include "directory/records.h"
 #include "directory/session.h"
 
+#include <QObject>
+
 #include <algorithm>
 
 namespace session {
 
 feeds::LoadedList bundledList(core::ListKind list, const QDateTime& now) {
     feeds::LoadedList loaded{list, feeds::emptyRows(list), {}};
+    loaded.notice = QObject::tr("The list built into Bandhopper: no directory service is set "
+                                "(Preferences, Directory Service…)");
     if (list == core::ListKind::MW) {
         QList<core::MwStation> rows;
         for (const directory::StationRecord& s :

@@ -114,6 +114,20 @@ QString ListsSession::statusText(ListKind list) const {
     return session::statusText(m_status[core::listIndex(list)]);
 }
 
+void ListsSession::setHiddenRows(ListKind list, int hidden) {
+    ListStatus status = m_status[core::listIndex(list)];
+    if (status.hidden == hidden)
+        return;
+    status.hidden = hidden;
+    setStatus(list, status);
+}
+
+void ListsSession::setTuneOutcome(ListKind list, const QString& text) {
+    ListStatus status = m_status[core::listIndex(list)];
+    status.tuned = text;
+    setStatus(list, status);
+}
+
 void ListsSession::setStatus(ListKind list, const ListStatus& status) {
     m_status[core::listIndex(list)] = status;
     emit statusChanged(list, session::statusText(status));
@@ -143,6 +157,8 @@ void ListsSession::showNext() {
     if (!m_settled.isEmpty())
         m_handOver.start();
     ListStatus status;
+    // A new load is new news: the hidden count follows from the filter, the Tune was of old rows.
+    status.hidden = m_status[core::listIndex(loaded.list)].hidden;
     status.rows = int(feeds::rowCount(loaded.rows));
     status.loadedAt = m_policy->now();
     status.failure = loaded.failure;

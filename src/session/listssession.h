@@ -66,6 +66,9 @@ public:
 
     // The line under the list's table.
     QString statusText(core::ListKind list) const;
+    // What the status line adds of the window's filter and of the last Tune of a row.
+    void setHiddenRows(core::ListKind list, int hidden);
+    void setTuneOutcome(core::ListKind list, const QString& text);
 
     // Sends a confirmation (or retraction) of a net; false, with one diagnostic line and
     // nothing sent, when the service's address is unusable.

@@ -25,11 +25,15 @@ QString statusText(const ListStatus& status) {
                    .arg(rowsText(status.rows), clock(status.loadedAt), status.failure);
     else
         text = QStringLiteral("%1, loaded %2").arg(rowsText(status.rows), clock(status.loadedAt));
+    if (status.hidden > 0)
+        text += QStringLiteral(", %1 hidden by the filter").arg(status.hidden);
     if (!status.notice.isEmpty())
         text += QStringLiteral(". ") + status.notice;
     if (status.heldBackAt.isValid())
         text += QStringLiteral(". Not reloaded at %1: asked less than a minute before")
                     .arg(clock(status.heldBackAt));
+    if (!status.tuned.isEmpty())
+        text += QStringLiteral(". ") + status.tuned;
     return text;
 }
 

@@ -13,10 +13,13 @@ struct ListStatus {
     QString notice = {};     // what the operator must know about it although it was read
     // An automatic load was left out then, the feed having been asked within the minute.
     QDateTime heldBackAt = {};
+    int hidden = 0;     // rows the filter hides
+    QString tuned = {}; // how the last Tune of a row of the list went
 };
 
 // "12 rows, loaded 14:05 UTC", "No rows (14:05 UTC): no reply from api.pota.app within 2 s", each
-// followed by the notice and by a load left out, when there are any.
+// followed by the rows the filter hides, the notice, a load left out and the last Tune's outcome,
+// when there are any.
 QString statusText(const ListStatus& status);
 
 } // namespace session

@@ -26,6 +26,7 @@ Station::Station(const Platform& platform, QObject* parent)
         m_lists.setDirectoryService(QUrl(m_preferences.text(QStringLiteral("serviceUrl"))));
     m_platform.hosts.maker = m_lists.hosts().maker;
     connect(&m_radio, &RadioSession::portsAppeared, this, &Station::settingsRestore);
+    connect(&m_radio, &RadioSession::tuneOutcome, &m_lists, &ListsSession::setTuneOutcome);
     connect(&m_lists, &ListsSession::listShown, this, [this](ListKind list) {
         if (m_funkAfterLoad.remove(list))
             playSwitchable(QStringLiteral("Funk"));
@@ -44,8 +45,9 @@ Station::Station(const Platform& platform, QObject* parent)
     });
     m_watch = WatchList::fromText(m_preferences.text(QStringLiteral("watchList")));
     connect(&m_autoRefresh, &QTimer::timeout, this, [this] {
+        // Automatic, so the feeds are asked no more than once a minute whatever the setting.
         for (ListKind list : {ListKind::Pota, ListKind::Sota, ListKind::NetLogger})
-            m_lists.load(list);
+            m_lists.load(list, QDateTime::currentDateTimeUtc(), LoadReason::Automatic);
     });
     applyRefreshMinutes(m_preferences.text(QStringLiteral("refreshMinutes")).toInt());
     connect(&m_lists, &ListsSession::confirmAnswered, this, [this](bool, const QString& said) {
