@@ -146,6 +146,13 @@ SerialPortDemoController::SerialPortDemoController(const WindowControls& window,
             connect(filter, &QAbstractItemModel::layoutChanged, this, countHidden);
             if (auto* row = views[i]->parentWidget()->findChild<QHBoxLayout*>())
                 row->insertWidget(1, bar, 1);
+            // Tab goes from the refresh button through the filters to the rows.
+            QWidget* previous = m_window.refreshButtonOf(list);
+            for (QWidget* next : bar->focusChain() << views[i]) {
+                if (previous)
+                    QWidget::setTabOrder(previous, next);
+                previous = next;
+            }
             m_filters[i] = filter;
             m_filterBars[i] = bar;
         }
@@ -174,6 +181,7 @@ SerialPortDemoController::SerialPortDemoController(const WindowControls& window,
     enableConfirmations(station.confirmationsReady());
     connect(&station, &session::Station::confirmationsReadyChanged, this, enableConfirmations);
 
+    nameControls();
     bindKeys();
     bindRefreshEvery();
     connect(&station, &session::Station::watchedSpotted, this,
@@ -210,6 +218,19 @@ std::optional<ListKind> SerialPortDemoController::shownList() const {
         if (tab && m_binders[core::listIndex(list)] && tab->isAncestorOf(m_window.tableOf(list)))
             return list;
     return std::nullopt;
+}
+
+void SerialPortDemoController::nameControls() {
+    // What a screen reader says of each control: what it is and what it does.
+    m_window.RadioPopUpButton->setAccessibleName(tr("Radio model"));
+    m_window.PortPopUpButton->setAccessibleName(tr("Serial port of the radio"));
+    m_window.BaudPopUpButton->setAccessibleName(tr("Baud rate of the serial port"));
+    m_window.openCloseButton->setAccessibleName(tr("Connect to the radio, or disconnect"));
+    for (ListKind list : {ListKind::Pota, ListKind::Sota, ListKind::NetLogger, ListKind::Nets})
+        if (QPushButton* refresh = m_window.refreshButtonOf(list))
+            refresh->setAccessibleName(tr("Refresh the %1 list").arg(core::listTitle(list)));
+    m_window.bandRefresh->setAccessibleName(tr("Refresh the band conditions"));
+    m_window.bandBox->setAccessibleName(tr("HF band conditions"));
 }
 
 void SerialPortDemoController::bindRefreshEvery() {
@@ -311,9 +332,23 @@ void SerialPortDemoController::showConditions(const conditions::PanelView& view)
         m_window.day1715Field,     m_window.day1210Field,   m_window.night8040Field,
         m_window.night3020Field,   m_window.night1715Field, m_window.night1210Field,
         m_window.signalNoiseField, m_window.magicBandField};
+    static const std::array<QString, 11> fieldNames{tr("Solar flux"),
+                                                    tr("Day, 80 to 40 metres"),
+                                                    tr("Day, 30 to 20 metres"),
+                                                    tr("Day, 17 to 15 metres"),
+                                                    tr("Day, 12 to 10 metres"),
+                                                    tr("Night, 80 to 40 metres"),
+                                                    tr("Night, 30 to 20 metres"),
+                                                    tr("Night, 17 to 15 metres"),
+                                                    tr("Night, 12 to 10 metres"),
+                                                    tr("Noise"),
+                                                    tr("6 metres, sporadic E")};
     for (qsizetype i = 0; i < view.fields.size() && i < qsizetype(fields.size()); ++i) {
         QLabel* field = fields[i];
         field->setText(view.fields[i].text);
+        field->setAccessibleName(
+            fieldNames[i] + QStringLiteral(": ") +
+            (view.fields[i].text.isEmpty() ? tr("no data") : view.fields[i].text));
         // Through the palette rather than a style sheet, which would polish the label anew on
         // every refresh.
         const QPalette panel = m_window.bandBox->palette();

@@ -55,6 +55,7 @@ private:
     // The list whose tab is in front; none on the radio and memories tabs.
     std::optional<core::ListKind> shownList() const;
     void bindKeys();
+    void nameControls();
     void bindRefreshEvery();
     // Said in the status bar, and to a screen reader where the desktop has one.
     void tell(const QString& text);

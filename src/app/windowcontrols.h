@@ -73,6 +73,23 @@ struct WindowControls {
     QLabel* netsStatus = nullptr;
     QLabel* mwStatus = nullptr;
 
+    // nullptr for the stations, which have no refresh of their own.
+    QPushButton* refreshButtonOf(core::ListKind list) const {
+        switch (list) {
+        case core::ListKind::Pota:
+            return potaTabRefresh;
+        case core::ListKind::Sota:
+            return sotaTabRefresh;
+        case core::ListKind::NetLogger:
+            return netLoggerTabRefresh;
+        case core::ListKind::Nets:
+            return netsTabRefresh;
+        case core::ListKind::MW:
+            break;
+        }
+        return nullptr;
+    }
+
     QTableView* tableOf(core::ListKind list) const {
         switch (list) {
         case core::ListKind::Pota:

@@ -71,6 +71,13 @@ void FilterBar::focusSearch() {
     m_search->selectAll();
 }
 
+QList<QWidget*> FilterBar::focusChain() const {
+    QList<QWidget*> chain{m_band, m_mode, m_search};
+    if (m_onePerActivator)
+        chain << m_onePerActivator;
+    return chain;
+}
+
 void FilterBar::emitChanged() {
     if (!m_setting)
         emit settingsChanged(settings());

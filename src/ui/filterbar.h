@@ -21,6 +21,8 @@ public:
     void setSettings(const session::FilterSettings& settings);
     // Where Ctrl+F goes.
     void focusSearch();
+    // Its controls in the order Tab visits them.
+    QList<QWidget*> focusChain() const;
 
 signals:
     void settingsChanged(const session::FilterSettings& settings);

@@ -6,6 +6,7 @@
 #include "session/listmodel.h"
 #include "stationrig.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QComboBox>
 #include <QCoreApplication>
@@ -13,6 +14,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTableView>
@@ -162,6 +164,40 @@ TEST_F(WindowTest, ControlsFollowTheSessions) {
     EXPECT_FALSE(w().solarFluxField->text().isEmpty());
     w().actionRefreshPota->trigger();
     ASSERT_TRUE(waitFor([&] { return server.count("/spot/activator") == 2; }, 1000));
+}
+
+// What a screen reader hears of a row's controls and the window's, and a reload that keeps the
+// operator's place.
+TEST_F(WindowTest, ScreenReadersHearWhatControlsDoAndReloadsKeepTheSelection) {
+    serveEverything();
+    station->setDeadlineMs(200);
+    station->awakeFromNib();
+    window.show();
+    ASSERT_TRUE(allShown(3000));
+    QAccessibleInterface* table = QAccessible::queryAccessibleInterface(w().potaTable);
+    ASSERT_TRUE(table && table->tableInterface());
+    EXPECT_EQ(table->tableInterface()->cellAt(0, 0)->text(QAccessible::Name),
+              "Tune K1ABC, US-0001, 14074 kHz, FT8");
+    EXPECT_EQ(table->tableInterface()->cellAt(0, 1)->text(QAccessible::Name), "Activator: K1ABC");
+    for (QWidget* control : std::initializer_list<QWidget*>{
+             w().RadioPopUpButton, w().PortPopUpButton, w().openCloseButton, w().potaTabRefresh})
+        EXPECT_FALSE(
+            QAccessible::queryAccessibleInterface(control)->text(QAccessible::Name).isEmpty())
+            << control->objectName().toStdString();
+
+    w().mainTab->setCurrentIndex(1);
+    w().potaTable->selectRow(0);
+    server.route("/spot/activator",
+                 {200, QByteArray(kPota).replace("[{", R"([{"activator":"W9NEW","frequency":"7074",
+        "mode":"CW","comments":"","name":"New Park","spotTime":"2030-01-01T00:00:00",
+        "latitude":1,"longitude":2,"locationDesc":"US-IL","reference":"US-0009"}, {)"),
+                  "application/json"});
+    QSignalSpy shown(&station->lists(), &session::ListsSession::listShown);
+    station->refresh(session::Refresh::Pota);
+    ASSERT_TRUE(shown.wait(2000));
+    EXPECT_EQ(w().potaTable->currentIndex().row(), 1) << "K1ABC, now below the new spot";
+    EXPECT_TRUE(w().potaStatus->text().startsWith("2 rows, loaded "))
+        << w().potaStatus->text().toStdString();
 }
 
 } // namespace
