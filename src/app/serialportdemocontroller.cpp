@@ -148,7 +148,9 @@ SerialPortDemoController::SerialPortDemoController(const WindowControls& window,
                 row->insertWidget(1, bar, 1);
             // Tab goes from the refresh button through the filters to the rows.
             QWidget* previous = m_window.refreshButtonOf(list);
-            for (QWidget* next : bar->focusChain() << views[i]) {
+            QList<QWidget*> chain = bar->focusChain();
+            chain << views[i];
+            for (QWidget* next : chain) {
                 if (previous)
                     QWidget::setTabOrder(previous, next);
                 previous = next;
