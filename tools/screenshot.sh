@@ -2,7 +2,8 @@
 # Starts the application under Xvfb and saves a PNG of its screen to OUT.png.
 #   tools/screenshot.sh OUT.png            the real application, as an operator starts it
 #   tools/screenshot.sh OUT.png --filled   the window with its lists and panel served from
-#                                          loopback (captured replies), on tab N with --tab N
+#                                          loopback (captured replies), on tab N with --tab N,
+#                                          in a dark desktop theme with --dark
 set -euo pipefail
 out=${1:?usage: tools/screenshot.sh OUT.png [--filled [--tab N]]}
 shift

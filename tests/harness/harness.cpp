@@ -6,11 +6,31 @@
 #include "session/station.h"
 
 #include <QApplication>
+#include <QPalette>
 #include <QTabWidget>
 #include <QTimer>
 
+// A dark desktop theme, as a dark platform theme would hand it to the application.
+void useDarkPalette() {
+    QApplication::setStyle(QStringLiteral("Fusion"));
+    QPalette dark;
+    dark.setColor(QPalette::Window, QColor(0x2b, 0x2b, 0x2b));
+    dark.setColor(QPalette::WindowText, QColor(0xe6, 0xe6, 0xe6));
+    dark.setColor(QPalette::Base, QColor(0x1e, 0x1e, 0x1e));
+    dark.setColor(QPalette::AlternateBase, QColor(0x26, 0x26, 0x26));
+    dark.setColor(QPalette::Text, QColor(0xe6, 0xe6, 0xe6));
+    dark.setColor(QPalette::Button, QColor(0x3a, 0x3a, 0x3a));
+    dark.setColor(QPalette::ButtonText, QColor(0xe6, 0xe6, 0xe6));
+    dark.setColor(QPalette::Highlight, QColor(0x3d, 0x7a, 0xd6));
+    dark.setColor(QPalette::HighlightedText, Qt::white);
+    dark.setColor(QPalette::Link, QColor(0x7a, 0xb7, 0xff));
+    QApplication::setPalette(dark);
+}
+
 int main(int argc, char** argv) {
     QApplication qapp(argc, argv);
+    if (qapp.arguments().contains(QStringLiteral("--dark")))
+        useDarkPalette();
     // Keep the harness's settings apart from the operator's own.
     QCoreApplication::setOrganizationName(QStringLiteral("BandhopperHarness"));
     QCoreApplication::setApplicationName(QStringLiteral("BandhopperHarness"));
@@ -31,7 +51,8 @@ int main(int argc, char** argv) {
     app::Application application(core::ServiceHosts::allAt(server.baseUrl()));
     application.launch();
 
-    // --tab N shows that tab once the lists are in; --quit-after MS ends the run.
+    // --tab N shows that tab once the lists are in; --dark uses a dark palette; --quit-after MS
+    // ends the run.
     const QStringList args = qapp.arguments();
     const int tab = args.indexOf(QStringLiteral("--tab"));
     if (tab > 0 && tab + 1 < args.size())
