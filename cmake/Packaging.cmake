@@ -36,3 +36,13 @@ set(CPACK_DEBIAN_PACKAGE_DEPENDS
     "qt6-qpa-plugins, qt6-speech-flite-plugin, gstreamer1.0-plugins-good, libqt6sql6-sqlite")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libhamlib-utils, libqt6sql6-psql")
 include(CPack)
+
+# The desktop entry and the metainfo pass the desktop's own validators (where they are installed).
+find_program(BH_DESKTOP_FILE_VALIDATE desktop-file-validate)
+find_program(BH_APPSTREAMCLI appstreamcli)
+if(BANDHOPPER_BUILD_TESTS AND BH_DESKTOP_FILE_VALIDATE AND BH_APPSTREAMCLI)
+    add_test(NAME Packaging.DesktopEntryAndMetainfoValidate
+             COMMAND sh -c "${BH_DESKTOP_FILE_VALIDATE} --warn-kde \"$0\" && ${BH_APPSTREAMCLI} validate --no-net \"$1\""
+                     ${PROJECT_SOURCE_DIR}/packaging/${BH_APP_ID}.desktop
+                     ${PROJECT_SOURCE_DIR}/packaging/${BH_APP_ID}.metainfo.xml)
+endif()

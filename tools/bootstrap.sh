@@ -15,9 +15,10 @@ packages=(
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     libqt6sql6-sqlite libqt6sql6-psql
 )
-# Only the tests need these: a throw-away database server and Hamlib's radio daemon.
+# Only the tests need these: a throw-away database server, Hamlib's radio daemon and the
+# validators of the desktop entry and the metainfo.
 if [ "$mode" = test ]; then
-    packages+=(postgresql-15 libhamlib-utils)
+    packages+=(postgresql-15 libhamlib-utils desktop-file-utils appstream)
 fi
 missing=()
 for p in "${packages[@]}"; do
