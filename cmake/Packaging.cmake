@@ -22,7 +22,7 @@ set(CPACK_PACKAGE_NAME bandhopper)
 set(CPACK_PACKAGE_VENDOR "The Bandhopper developers")
 set(CPACK_PACKAGE_CONTACT "The Bandhopper developers <bandhopper@bandhopper.example>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "tunes a transceiver to POTA and SOTA spots, nets and stations")
-set(CPACK_PACKAGE_DESCRIPTION
+string(CONCAT CPACK_PACKAGE_DESCRIPTION
     "Bandhopper shows live activity lists for radio amateurs (POTA and SOTA spots, active nets,\n"
     "a nets directory, medium-wave stations) and sets the attached transceiver to a row's\n"
     "frequency and mode with one press, speaking what it tuned.")
