@@ -62,16 +62,11 @@ HttpRequestParser::Status HttpRequestParser::parse(QByteArray& input) {
     switch (m_stage) {
     case Stage::Head:
         return readHead(input);
-    case Stage::Length: {
-        const qsizetype take = qsizetype(qMin<qint64>(m_remaining, input.size()));
-        m_request.body += input.left(take);
-        input.remove(0, take);
-        m_remaining -= take;
-        if (m_remaining > 0)
+    case Stage::Length:
+        if (!takeRemaining(input))
             return Status::NeedMore;
         m_stage = Stage::Done;
         return Status::Complete;
-    }
     case Stage::UntilClose:
         if (m_request.body.size() + input.size() > m_limits.bodyBytes)
             return fail(413);
@@ -160,6 +155,14 @@ HttpRequestParser::Status HttpRequestParser::readHead(QByteArray& input) {
     return parse(input);
 }
 
+bool HttpRequestParser::takeRemaining(QByteArray& input) {
+    const qsizetype take = qsizetype(qMin<qint64>(m_remaining, input.size()));
+    m_request.body += input.left(take);
+    input.remove(0, take);
+    m_remaining -= take;
+    return m_remaining == 0;
+}
+
 HttpRequestParser::Status HttpRequestParser::readChunked(QByteArray& input) {
     for (;;) {
         if (m_stage == Stage::ChunkSize || m_stage == Stage::Trailer) {
@@ -198,11 +201,7 @@ HttpRequestParser::Status HttpRequestParser::readChunked(QByteArray& input) {
             m_stage = Stage::ChunkData;
         }
         if (m_stage == Stage::ChunkData) {
-            const qsizetype take = qsizetype(qMin<qint64>(m_remaining, input.size()));
-            m_request.body += input.left(take);
-            input.remove(0, take);
-            m_remaining -= take;
-            if (m_remaining > 0)
+            if (!takeRemaining(input))
                 return Status::NeedMore;
             m_stage = Stage::ChunkEnd;
         }

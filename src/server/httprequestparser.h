@@ -37,6 +37,9 @@ private:
     Status fail(int status);
     Status readHead(QByteArray& input);
     Status readChunked(QByteArray& input);
+    // Moves what is left of the announced length (or the chunk) from `input` into the body; true
+    // once it is all there.
+    bool takeRemaining(QByteArray& input);
 
     Limits m_limits;
     Stage m_stage = Stage::Head;
