@@ -13,25 +13,27 @@ bool lineSafe(const QStringList& values) {
     return true;
 }
 
-template <typename Row> bool refusedAtALine(const directory::Parsed<Row>& parsed, int lines) {
-    FUZZ_CHECK(parsed.rows.isEmpty() && parsed.error->line >= 1 && parsed.error->line <= lines,
-               parsed.error->reason);
-    return true;
+// True when the file was refused, which it must be at a line it has and without any row.
+template <typename Row> bool refused(const directory::Parsed<Row>& parsed, const QByteArray& csv) {
+    if (parsed.error)
+        FUZZ_CHECK(parsed.rows.isEmpty() && parsed.error->line >= 1 &&
+                       parsed.error->line <= csv.count('\n') + 1,
+                   parsed.error->reason);
+    return parsed.error.has_value();
 }
 
 } // namespace
 
 // A file is read whole or refused at a line it has; what is read never breaks the line format,
 // and every net read has a session.
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    fuzzcheck::ByteReader reader(data, size);
+FUZZ_TARGET(input) {
+    fuzzcheck::ByteReader reader{input};
     const bool nets = reader.byte() & 1;
-    const QByteArray csv(reader.rest(), qsizetype(reader.restSize()));
-    const int lines = int(csv.count('\n')) + 1;
+    const QByteArray csv = reader.rest();
     if (nets) {
         const auto parsed = directory::readNetsCsv(csv);
-        if (parsed.error && refusedAtALine(parsed, lines))
-            return 0;
+        if (refused(parsed, csv))
+            return;
         QList<directory::ListedNet> listed;
         for (const directory::NetRecord& net : parsed.rows) {
             FUZZ_CHECK(lineSafe({net.name, net.frequencyMhz, net.utc, net.mode, net.url}));
@@ -41,13 +43,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             listed.append({net, 0});
         }
         FUZZ_CHECK(directory::netsDirectoryText(listed).count('\n') == 2 + 9 * listed.size());
-        return 0;
+    } else if (const auto parsed = directory::readStationsCsv(csv); !refused(parsed, csv)) {
+        for (const directory::StationRecord& s : parsed.rows)
+            FUZZ_CHECK(lineSafe({s.call, s.frequencyKhz, s.city, s.powerKw, s.url}));
+        FUZZ_CHECK(directory::stationsText(parsed.rows).count('\n') == 2 + 5 * parsed.rows.size());
     }
-    const auto parsed = directory::readStationsCsv(csv);
-    if (parsed.error && refusedAtALine(parsed, lines))
-        return 0;
-    for (const directory::StationRecord& s : parsed.rows)
-        FUZZ_CHECK(lineSafe({s.call, s.frequencyKhz, s.city, s.powerKw, s.url}));
-    FUZZ_CHECK(directory::stationsText(parsed.rows).count('\n') == 2 + 5 * parsed.rows.size());
-    return 0;
 }

@@ -69,11 +69,11 @@ qint64 yaesuHertz(const QList<QByteArray>& writes) {
 // One Tune from any frequency and mode text. The first bytes choose the list, the radio family,
 // the CI-V address and the mode; the rest is the frequency text (and, for the last mode choice,
 // "frequency\nmode").
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+FUZZ_TARGET(bytes) {
     static const std::array<QString, 4> kRadios = {"I", "Y", "", "i"};
     static const std::array<QString, 8> kModes = {"CW",  "FT8", "FT4", "DATA",
                                                   "SSB", "LSB", "USB", ""};
-    fuzzcheck::ByteReader input{fuzzcheck::bytes(data, size)};
+    fuzzcheck::ByteReader input{bytes};
     tuning::TuneInput in;
     in.list = ListKind(input.byte() % 5);
     in.kvRadio = kRadios[input.byte() % kRadios.size()];
@@ -111,7 +111,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         FUZZ_CHECK(out.writes.isEmpty() && out.announcement.isEmpty() &&
                        out.diagnostics == QStringList{"Cannot tune " + in.frequencyText},
                    context);
-        return 0;
+        return;
     }
     const qint64 hertz = family == Family::Icom
                              ? icomHertz(out.writes, address, in.list == ListKind::MW)
@@ -122,5 +122,4 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                    std::abs(double(hertz) - *expected) <= (in.list == ListKind::NetLogger ? 10 : 0),
                QString::number(hertz) + QStringLiteral(" Hz; ") + context);
     FUZZ_CHECK(out.diagnostics.filter(QStringLiteral("Cannot tune")).isEmpty(), context);
-    return 0;
 }
