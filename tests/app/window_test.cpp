@@ -127,12 +127,10 @@ TEST_F(WindowTest, ControlsFollowTheSessions) {
     EXPECT_EQ(w().RadioPopUpButton->currentText(), "Icom IC-7300");
     EXPECT_EQ(w().PortPopUpButton->currentText(), "ttyUSB1");
     EXPECT_FALSE(w().menuItemPreferencesVoice->isChecked());
-    EXPECT_EQ(station->radio().kvRadio, "") << "shown is not chosen";
 
     w().menuItemPreferencesVoice->trigger();
     EXPECT_TRUE(station->preferences().voiceOn());
     choose(w().RadioPopUpButton, "Yaesu FT-710");
-    EXPECT_EQ(out.last(), "Y 00");
     w().openCloseButton->click();
     EXPECT_EQ(w().openCloseButton->text(), "Connected");
     // The device goes and comes back before the port list notices: the pop-up still shows it,

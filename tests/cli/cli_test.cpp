@@ -4,7 +4,6 @@
 #include "printers.h"
 #include "ptypair.h"
 #include "rigctld.h"
-#include "scriptedradio.h"
 
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -12,28 +11,27 @@
 
 namespace {
 
+// One run of the command-line tool with settings of its own, started at once.
 struct CliRun {
-    int code = -1;
-    QString out;
-    QString err;
-};
+    explicit CliRun(const QStringList& args)
+        : cli(args, outStream, errStream) {
+        cli.setSettingsFile(dir.filePath("settings.ini"));
+        cli.start();
+    }
+    // The exit code, once the tool has finished; -1 if it does not.
+    int code() {
+        if (finished.isEmpty() && !finished.wait(5000))
+            return -1;
+        outStream.flush(), errStream.flush();
+        return finished.first().first().toInt();
+    }
 
-CliRun runCli(const QStringList& args, int timeoutMs = 5000) {
-    CliRun run;
-    QTextStream out(&run.out);
-    QTextStream err(&run.err);
+    QString out, err;
+    QTextStream outStream{&out}, errStream{&err};
     QTemporaryDir dir;
-    cli::Cli cli(args, out, err);
-    cli.setSettingsFile(dir.filePath("settings.ini"));
-    QSignalSpy finished(&cli, &cli::Cli::finished);
-    cli.start();
-    if (finished.isEmpty() && !finished.wait(timeoutMs))
-        return run;
-    run.code = finished.first().first().toInt();
-    out.flush();
-    err.flush();
-    return run;
-}
+    cli::Cli cli;
+    QSignalSpy finished{&cli, &cli::Cli::finished};
+};
 
 } // namespace
 
@@ -63,7 +61,6 @@ TEST(Cli, ExitCodesAndOutput) {
         {{"rows", "pota", "--base-url", "BASE", "--now", "2024-12-01T00:00:00"},
          0,
          "[\"JQ2DUX/2\",\"7006.5\""},
-        {{"rows", "mw", "--base-url", dead}, 0, ""},
         // Without a directory service: the bundled stations, and no confirmations.
         {{"rows", "mw"}, 0, "[\"KFI\",\"640\""},
         {{"confirm", "1"}, 1, "", "bandhopper-cli: no directory service is set"},
@@ -99,40 +96,34 @@ TEST(Cli, ExitCodesAndOutput) {
         {{"tune", "--help"}, 0, "usage: bandhopper-cli tune --list LIST"},
         {{"--version"}, 0, "bandhopper-cli "},
     };
-    for (Case c : cases) {
-        c.args.replaceInStrings("BASE", server.baseUrl().toString());
+    // All at once: the loads wait for their deadlines.
+    std::vector<std::unique_ptr<CliRun>> runs;
+    for (Case c : cases)
+        runs.push_back(
+            std::make_unique<CliRun>(c.args.replaceInStrings("BASE", server.baseUrl().toString())));
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        const Case& c = cases[i];
+        CliRun& run = *runs[i];
         SCOPED_TRACE(c.args.join(' ').toStdString());
-        const CliRun run = runCli(c.args);
-        EXPECT_EQ(run.code, c.code) << run.err.toStdString();
+        EXPECT_EQ(run.code(), c.code) << run.err.toStdString();
         EXPECT_EQ(run.out.left(c.outStart.size()), c.outStart);
         EXPECT_EQ(run.out.isEmpty(), c.outStart.isEmpty()) << run.out.left(200).toStdString();
         EXPECT_EQ(run.err.left(c.errStart.size()), c.errStart);
         EXPECT_TRUE(c.code == 0 || !run.err.isEmpty());
     }
     ASSERT_EQ(server.count("/netconf.php"), 1);
-    EXPECT_TRUE(server.requests().last().body.contains("\"K3Y\""));
+    for (const LoopbackServer::Request& request : server.requests())
+        EXPECT_TRUE(request.path != "/netconf.php" || request.body.contains("\"K3Y\""));
 }
 
 TEST(Cli, TuneWritesToThePortOneWritePerFrame) {
     PtyPair pty;
     ASSERT_TRUE(pty.isValid());
-    const CliRun run = runCli({"tune", "--list", "pota", "--radio", "Icom IC-7300", "--port",
-                               pty.slavePath(), "7030", "CW"});
-    EXPECT_EQ(run.code, 0) << run.err.toStdString();
+    CliRun run({"tune", "--list", "pota", "--radio", "Icom IC-7300", "--port", pty.slavePath(),
+                "7030", "CW"});
+    EXPECT_EQ(run.code(), 0) << run.err.toStdString();
     EXPECT_EQ(pty.read(33), QByteArray::fromHex("FEFE94E0050000030700FDFEFE94E00603FD"
                                                 "FEFE94E01A060000FDFEFE94E003FD"));
-}
-
-// With --port a silent radio is no failure (above); one that answers is printed and checked.
-TEST(Cli, TuneThroughAPortPrintsTheRadiosAnswer) {
-    PtyPair pty;
-    ScriptedRadio radio(pty, "FA;", "FA007074000;", false);
-    const CliRun run =
-        runCli({"tune", "--list", "pota", "--port", pty.slavePath(), "14074", "FT8"});
-    EXPECT_EQ(run.code, 1);
-    EXPECT_EQ(run.out, "MD02;SF1E;FA014074000;SS0640000;\nsay: \n"
-                       "Radio reports 7.074.000 MHz USB\n");
-    EXPECT_EQ(run.err, "Radio did not follow: reports 7.074.000 MHz\n");
 }
 
 // Tunes through rigctld, read back with Hamlib's own client; exit 1 when the radio reports
@@ -154,12 +145,13 @@ TEST(Cli, TuneThroughRigctldSetsTheRadioAndChecksIt) {
         {{"pota", "14074", "FT8"}, nullptr}};
     for (const auto& [args, readBack] : cases) {
         const QString address = readBack ? daemon.address() : wandering.address();
-        const CliRun run = runCli(QStringList{"tune", "--rigctld", address, "--list"} + args);
-        EXPECT_EQ(run.code, readBack ? 0 : 1) << run.err.toStdString();
+        CliRun run(QStringList{"tune", "--rigctld", address, "--list"} + args);
+        EXPECT_EQ(run.code(), readBack ? 0 : 1) << run.err.toStdString();
         EXPECT_EQ(readBack ? daemon.readBack() : QString(), QString(readBack));
     }
-    EXPECT_EQ(runCli({"tune", "--list", "pota", "--rigctld", daemon.address(), "14074", "FT8"}).out,
-              "F 14074000\nM PKTUSB 0\nsay: \nRadio reports 14.074.000 MHz PKTUSB\n");
+    CliRun printed({"tune", "--list", "pota", "--rigctld", daemon.address(), "14074", "FT8"});
+    printed.code();
+    EXPECT_EQ(printed.out, "F 14074000\nM PKTUSB 0\nsay: \nRadio reports 14.074.000 MHz PKTUSB\n");
     const QString nobody = "127.0.0.1:" + QString::number(freePort());
-    EXPECT_EQ(runCli({"tune", "--list", "mw", "--rigctld", nobody, "540"}).code, 1);
+    EXPECT_EQ(CliRun({"tune", "--list", "mw", "--rigctld", nobody, "540"}).code(), 1);
 }

@@ -114,14 +114,4 @@ TEST(QtSerialLink, VanishingDeviceReportsErrorThenRemovalOnce) {
     EXPECT_FALSE(link.isOpen());
 }
 
-TEST(QtSerialLink, RefusedOpenReportsAnError) {
-    QtSerialLink link(QStringLiteral("/dev/does-not-exist-bandhopper"));
-    QSignalSpy errors(&link, &SerialLink::errorOccurred);
-    QSignalSpy opened(&link, &SerialLink::opened);
-    link.open();
-    EXPECT_EQ(errors.count(), 1);
-    EXPECT_EQ(opened.count(), 0);
-    EXPECT_FALSE(link.isOpen());
-}
-
 } // namespace

@@ -38,32 +38,25 @@ struct Reply {
     }
 };
 
-Reply parseReply(const QByteArray& data, bool closed) {
-    Reply reply;
-    const qsizetype end = data.indexOf("\r\n\r\n");
-    reply.head = data.left(end);
-    reply.body = end < 0 ? QByteArray() : data.mid(end + 4);
-    reply.status = data.mid(9, 3).toInt();
-    reply.closed = closed;
-    return reply;
-}
-
 // A raw HTTP exchange on its own connection, waiting for a whole answer or the close.
-Reply exchange(quint16 port, const QByteArray& request, int timeoutMs = 5000) {
+Reply exchange(quint16 port, const QByteArray& request) {
     QTcpSocket socket;
     socket.connectToHost(QHostAddress::LocalHost, port);
     socket.write(request);
     QByteArray data;
+    Reply reply;
     waitFor(
         [&] {
             data += socket.readAll();
-            const Reply reply =
-                parseReply(data, socket.state() == QAbstractSocket::UnconnectedState);
-            const int length = reply.header("Content-Length").toInt();
-            return reply.closed || (data.contains("\r\n\r\n") && reply.body.size() >= length);
+            const qsizetype end = data.indexOf("\r\n\r\n");
+            reply = {data.mid(9, 3).toInt(), data.left(end),
+                     end < 0 ? QByteArray() : data.mid(end + 4),
+                     socket.state() == QAbstractSocket::UnconnectedState};
+            return reply.closed ||
+                   (end >= 0 && reply.body.size() >= reply.header("Content-Length").toInt());
         },
-        timeoutMs);
-    return parseReply(data, socket.state() == QAbstractSocket::UnconnectedState);
+        5000);
+    return reply;
 }
 
 Reply get(quint16 port, const QByteArray& path) {

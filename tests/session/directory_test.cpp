@@ -13,79 +13,80 @@ using core::ListKind;
 
 namespace {
 
-TEST(Directory, TheApplicationReadsWhatTheServiceWritesAndConfirmsThroughIt) {
-    StationRig rig;
+// Every row of a list, sorted, each as its columns joined by '|'.
+template <class Row> QStringList shownRows(session::Station& station) {
+    QStringList rows;
+    for (const Row& row : station.lists().rows<Row>().rows())
+        rows << core::columns(row).join(u'|');
+    rows.sort();
+    return rows;
+}
+
+struct DirectoryTest : ::testing::Test, StationRig {
+    // Loads the nets and the stations, and waits until both are shown.
+    void loadBoth(bool confirmationsReady) {
+        station->setDeadlineMs(500);
+        QSignalSpy shown(&station->lists(), &session::ListsSession::listShown);
+        station->lists().load(ListKind::Nets);
+        station->lists().load(ListKind::MW);
+        ASSERT_TRUE(waitFor(
+            [&] {
+                return shown.size() == 2 && station->confirmationsReady() == confirmationsReady;
+            },
+            3000));
+    }
+    core::ServiceHosts hosts = core::ServiceHosts::allAt(server.baseUrl());
+};
+
+TEST_F(DirectoryTest, TheApplicationReadsWhatTheServiceWritesAndConfirmsThroughIt) {
     server::ServerConfig config;
-    config.database = server::DatabaseUrl::sqlite(rig.dir.filePath("directory.sqlite"));
+    config.database = server::DatabaseUrl::sqlite(dir.filePath("directory.sqlite"));
     config.port = 0;
     server::DirectoryServer service(config);
     QString error;
     ASSERT_TRUE(service.start(&error)) << error.toStdString();
-    nets::OperatorKeyStore keys(rig.settings.get());
-    keys.setKeychainTimeoutMs(100);
-    core::ServiceHosts hosts = core::ServiceHosts::allAt(rig.server.baseUrl());
+    nets::OperatorKeyStore store(settings.get());
+    store.setKeychainTimeoutMs(100);
+    keys = &store;
     hosts.maker = QUrl(QStringLiteral("http://127.0.0.1:%1").arg(service.port()));
-    session::Platform platform = rig.platform(rig.settings.get(), &rig.nam, hosts, {});
-    platform.keys = &keys;
-    session::Station station(platform);
-    station.preferences().restoreSwitches();
-    station.setDeadlineMs(500);
-    keys.load();
-    QSignalSpy shown(&station.lists(), &session::ListsSession::listShown);
-    station.lists().load(ListKind::Nets);
-    station.lists().load(ListKind::MW);
-    ASSERT_TRUE(waitFor([&] { return shown.size() == 2 && station.confirmationsReady(); }, 3000));
+    makeStation(hosts).preferences().restoreSwitches();
+    store.load();
+    loadBoth(true);
 
-    // Every curated net and station, value for value (the nets in the order of their sessions).
-    const auto csvNets = directory::readNetsCsv(directory::bundledNetsCsv()).rows;
-    const auto& nets = station.lists().rows<core::DirectoryNet>().rows();
-    ASSERT_EQ(nets.size(), csvNets.size());
-    for (const directory::NetRecord& expected : csvNets) {
-        const auto row = std::find_if(nets.begin(), nets.end(), [&](const auto& net) {
-            return net.netId == QString::number(expected.id);
-        });
-        ASSERT_NE(row, nets.end()) << expected.name.toStdString();
-        EXPECT_EQ(core::columns(*row),
-                  (QStringList{expected.name, expected.frequencyMhz, expected.utc, expected.mode,
-                               expected.url, "0", QString::number(expected.id)}));
-    }
-    const auto csvStations = directory::readStationsCsv(directory::bundledStationsCsv()).rows;
-    const auto& stations = station.lists().rows<core::MwStation>().rows();
-    ASSERT_EQ(stations.size(), csvStations.size());
-    EXPECT_EQ(core::columns(stations.last()),
-              (QStringList{csvStations.last().call, csvStations.last().frequencyKhz,
-                           csvStations.last().city, csvStations.last().powerKw,
-                           csvStations.last().url}));
+    // Every curated net and station, value for value.
+    QStringList nets, stations;
+    for (const directory::NetRecord& n : directory::readNetsCsv(directory::bundledNetsCsv()).rows)
+        nets << QStringList{n.name, n.frequencyMhz,       n.utc, n.mode, n.url,
+                            "0",    QString::number(n.id)}
+                    .join(u'|');
+    for (const directory::StationRecord& s :
+         directory::readStationsCsv(directory::bundledStationsCsv()).rows)
+        stations << QStringList{s.call, s.frequencyKhz, s.city, s.powerKw, s.url}.join(u'|');
+    nets.sort(), stations.sort();
+    EXPECT_EQ(shownRows<core::DirectoryNet>(*station), nets);
+    EXPECT_EQ(shownRows<core::MwStation>(*station), stations);
 
-    station.confirm(1, true);
-    const QString confirmed = nets[1].netId;
+    core::DirectoryNet net = station->lists().rows<core::DirectoryNet>().rows().at(1);
+    station->confirm(1, true);
+    net.confirmed = "1";
     ASSERT_TRUE(waitFor(
         [&] {
-            for (const auto& net : station.lists().rows<core::DirectoryNet>().rows())
-                if (net.netId == confirmed)
-                    return net.confirmed == "1";
-            return false;
+            return shownRows<core::DirectoryNet>(*station).contains(core::columns(net).join(u'|'));
         },
         3000));
-    EXPECT_EQ(rig.speech.spoken.last(), "thank you for confirming " + nets[1].name);
+    EXPECT_EQ(speech.spoken.last(), "thank you for confirming " + net.name);
 }
 
 // Where no service is set, the tabs show the bundled lists and nothing is confirmed.
-TEST(Directory, WithoutAServiceTheBundledListsShow) {
-    StationRig rig;
-    core::ServiceHosts hosts = core::ServiceHosts::allAt(rig.server.baseUrl());
+TEST_F(DirectoryTest, WithoutAServiceTheBundledListsShow) {
     hosts.maker = QUrl();
-    session::Station station(rig.platform(rig.settings.get(), &rig.nam, hosts, {}));
-    QSignalSpy shown(&station.lists(), &session::ListsSession::listShown);
-    station.lists().load(ListKind::Nets);
-    station.lists().load(ListKind::MW);
-    ASSERT_TRUE(waitFor([&] { return shown.size() == 2; }, 1000));
-    EXPECT_EQ(station.lists().model(ListKind::MW)->rowCount(),
+    makeStation(hosts);
+    loadBoth(false);
+    EXPECT_EQ(rowsOf(ListKind::MW),
               directory::readStationsCsv(directory::bundledStationsCsv()).rows.size());
-    ASSERT_GT(station.lists().model(ListKind::Nets)->rowCount(), 0);
-    EXPECT_EQ(station.lists().rows<core::DirectoryNet>().rows().first().confirmed, "");
-    EXPECT_FALSE(station.confirmationsReady());
-    EXPECT_EQ(rig.server.requests().size(), 0);
+    ASSERT_GT(rowsOf(ListKind::Nets), 0);
+    EXPECT_EQ(station->lists().rows<core::DirectoryNet>().rows().first().confirmed, "");
+    EXPECT_TRUE(server.requests().isEmpty());
 }
 
 } // namespace

@@ -83,9 +83,10 @@ TEST_F(RadioTest, PortsComingAndGoing) {
     station->awakeFromNib();
     ASSERT_TRUE(waitFor([&] { return server.count("/mw.php") == 1; }, 2000));
     ports.plugIn({{"ttyACM0", "/dev/ttyACM0", "ttyACM0"}, {"ttyACM1", "/dev/ttyACM1", "ttyACM1"}});
-    EXPECT_EQ(notifier.shown,
-              (QStringList{"Serial Port Connected | Serial Port ttyACM0 was connected to your Mac.",
-                           "Serial Port Connected | Serial Port ttyACM1 was connected to your Mac."}));
+    EXPECT_EQ(
+        notifier.shown,
+        (QStringList{"Serial Port Connected | Serial Port ttyACM0 was connected to your Mac.",
+                     "Serial Port Connected | Serial Port ttyACM1 was connected to your Mac."}));
     EXPECT_TRUE(out.contains("Ports were connected: (ttyACM0, ttyACM1)"));
     ASSERT_NE(radio().link(), nullptr);
     EXPECT_EQ(radio().link()->description(), "ttyACM1");
@@ -133,7 +134,8 @@ TEST_F(RadioTest, ARestoreNeverChangesTheRateOfAnOpenLink) {
 // itself, /dev/null refuses the line settings, and a vanished device is simply not there.
 TEST_F(RadioTest, APortThatCannotBeOpenedTakesTheErrorPathOnce) {
     ports.realLinks = true;
-    for (const QString& location : {dir.path(), QStringLiteral("/dev/null"), dir.filePath("gone")}) {
+    for (const QString& location :
+         {dir.path(), QStringLiteral("/dev/null"), dir.filePath("gone")}) {
         SCOPED_TRACE(location.toStdString());
         ports.ports = {{"bad", location, "bad"}};
         sounds.played.clear();

@@ -21,8 +21,10 @@ struct FakeCluster {
                     session->disconnectFromHost();
                 else
                     session->write("Welcome to the SOTA cluster\r\nlogin: ");
-                QObject::connect(session, &QTcpSocket::readyRead,
-                                 [this, session] { received += session->readAll(); });
+                QObject::connect(session, &QTcpSocket::readyRead, [this, session] {
+                    received += session->readAll();
+                    session->write(afterLogin);
+                });
             }
         });
     }
@@ -35,6 +37,7 @@ struct FakeCluster {
     QTcpServer server;
     QList<QTcpSocket*> sessions;
     QByteArray received;
+    QByteArray afterLogin; // sent in answer to whatever the client sends
     bool dropAtOnce = false;
 };
 
@@ -102,11 +105,7 @@ TEST(ClusterClient, NeedsACallsignAndServesTheCommandLine) {
     EXPECT_EQ(shown[0][0].value<feeds::LoadedList>().failure, feeds::kClusterNeedsCallsign);
     EXPECT_TRUE(cluster.sessions.isEmpty());
 
-    QObject::connect(&cluster.server, &QTcpServer::newConnection, [&cluster] {
-        QObject::connect(cluster.sessions.last(), &QTcpSocket::readyRead, [&cluster] {
-            cluster.send(spotLine("10118.0", "W7ABC", "W7O/WV-096", 3));
-        });
-    });
+    cluster.afterLogin = spotLine("10118.0", "W7ABC", "W7O/WV-096", 3);
     QString out, err;
     QTextStream outStream(&out), errStream(&err);
     cli::Cli cli({"rows", "sota", "--sota-source", "cluster", "--cluster", cluster.address().text(),

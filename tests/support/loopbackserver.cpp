@@ -15,14 +15,11 @@ QByteArray LoopbackServer::Request::header(const QByteArray& name) const {
     return {};
 }
 
-LoopbackServer::LoopbackServer(QObject* parent)
-    : QObject(parent)
-    , m_server(new QTcpServer(this)) {
+LoopbackServer::LoopbackServer()
+    : m_server(new QTcpServer(this)) {
     connect(m_server, &QTcpServer::pendingConnectionAvailable, this,
             &LoopbackServer::onNewConnection);
 }
-
-LoopbackServer::~LoopbackServer() = default;
 
 bool LoopbackServer::listen() {
     return m_server->listen(QHostAddress::LocalHost, 0);
@@ -65,17 +62,8 @@ void LoopbackServer::route(const QByteArray& path, const Response& response) {
 }
 
 int LoopbackServer::count(const QByteArray& path) const {
-    int n = 0;
-    for (const auto& r : m_requests)
-        n += r.path == path;
-    return n;
-}
-
-int LoopbackServer::openConnections() const {
-    int n = 0;
-    for (const QTcpSocket* socket : findChildren<QTcpSocket*>(Qt::FindDirectChildrenOnly))
-        n += socket->state() == QAbstractSocket::ConnectedState;
-    return n;
+    return int(std::count_if(m_requests.begin(), m_requests.end(),
+                             [&](const Request& r) { return r.path == path; }));
 }
 
 void LoopbackServer::onNewConnection() {
@@ -117,7 +105,6 @@ void LoopbackServer::tryAnswer(QTcpSocket* socket) {
         return;
     socket->setProperty("answered", true);
     m_requests.append(request);
-    emit requestSeen(request.path);
 
     QByteArray routePath = request.path;
     if (!m_routes.contains(routePath))

@@ -3,7 +3,6 @@
 #include <QByteArray>
 #include <QHash>
 #include <QList>
-#include <QObject>
 #include <QPair>
 #include <QTcpServer>
 #include <QUrl>
@@ -11,7 +10,6 @@
 // A tiny HTTP/1.1 server on 127.0.0.1 for tests: canned replies per path, with delays, hangs
 // and short bodies, plain or over TLS, and a record of every request it saw.
 class LoopbackServer : public QObject {
-    Q_OBJECT
 public:
     struct Response {
         int status = 200;
@@ -31,8 +29,7 @@ public:
         QByteArray header(const QByteArray& name) const; // case-insensitive name lookup
     };
 
-    explicit LoopbackServer(QObject* parent = nullptr);
-    ~LoopbackServer() override;
+    LoopbackServer();
 
     bool listen();
     // Serves HTTPS with the given PEM certificate and key instead of plain HTTP.
@@ -43,11 +40,6 @@ public:
     // Forgets the requests seen so far, so that long runs do not accumulate them.
     void clearRequests() { m_requests.clear(); }
     int count(const QByteArray& path) const;
-    // Connections accepted and not yet closed by either side.
-    int openConnections() const;
-
-signals:
-    void requestSeen(const QByteArray& path);
 
 private:
     void onNewConnection();

@@ -44,10 +44,11 @@ struct StationRig : Fakes {
     // hosts are given.
     session::Station& makeStation(const std::optional<core::ServiceHosts>& hosts = std::nullopt) {
         station.reset();
-        station = std::make_unique<session::Station>(
-            platform(settings.get(), &nam,
-                     hosts.value_or(core::ServiceHosts::allAt(server.baseUrl())),
-                     [this](const QString& line) { out << line; }));
+        session::Platform p = platform(settings.get(), &nam,
+                                       hosts.value_or(core::ServiceHosts::allAt(server.baseUrl())),
+                                       [this](const QString& line) { out << line; });
+        p.keys = keys;
+        station = std::make_unique<session::Station>(p);
         return *station;
     }
 
@@ -78,5 +79,6 @@ struct StationRig : Fakes {
     std::unique_ptr<QSettings> settings;
     QNetworkAccessManager nam;
     QStringList out;
+    nets::OperatorKeyStore* keys = nullptr; // the next station's
     std::unique_ptr<session::Station> station;
 };
