@@ -1,9 +1,9 @@
 #include "cli/cli.h"
 #include "fixtures.h"
+#include "loopbackpeers.h"
 #include "loopbackserver.h"
 #include "printers.h"
 #include "ptypair.h"
-#include "rigctld.h"
 
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -131,7 +131,7 @@ TEST(Cli, TuneWritesToThePortOneWritePerFrame) {
 TEST(Cli, TuneThroughRigctldSetsTheRadioAndChecksIt) {
     RigctldDaemon daemon;
     SKIP_WITHOUT_RIGCTLD(daemon);
-    FakeRigctld wandering({"RPRT 0\n", "RPRT 0\n", "7074000\n", "USB\n2400\n"});
+    FakePeer wandering({"RPRT 0\n", "RPRT 0\n", "7074000\n", "USB\n2400\n"});
     const std::pair<QStringList, const char*> cases[] = {
         {{"pota", "14074", "FT8"}, "14074000 PKTUSB"},
         {{"pota", "7030", "CW"}, "7030000 CW"},

@@ -1,7 +1,7 @@
 // The station driving Hamlib's rigctld: every list's Tune on the dummy radio, read back with
 // Hamlib's own client; a refused connection, a failing daemon and a killed one.
+#include "loopbackpeers.h"
 #include "radio/radiomodels.h"
-#include "rigctld.h"
 #include "stationrig.h"
 
 #include <QSignalSpy>
@@ -62,7 +62,7 @@ TEST_F(RigctldTest, ARefusedConnectionOrAFailingDaemonTakesTheErrorPath) {
     EXPECT_FALSE(connectTo(nobody));
     EXPECT_EQ(out.last(), "rigctld " + nobody + " encountered an error: Connection refused");
 
-    FakeRigctld failing({"RPRT -1\n"});
+    FakePeer failing({"RPRT -1\n"});
     ASSERT_TRUE(connectTo(failing.address()));
     radio().tune(ListKind::Pota, tuning::composeTune({ListKind::Pota, "14074", "FT8", "", "R"}));
     ASSERT_TRUE(outcomes.wait(2000));

@@ -20,8 +20,8 @@ public:
     void write(const QByteArray& data);
     // Closing the master makes the slave fail like an unplugged adapter.
     void closeMaster();
-    // termios of the slave as the application configured it.
-    bool slaveSettings(unsigned& cflag) const;
+    // The control flags of the slave as the application configured them; 0 when unreadable.
+    unsigned slaveCflag() const;
 
 private:
     int m_master = -1;

@@ -66,10 +66,8 @@ struct StationRig : Fakes {
     bool allShown(int timeoutMs) const {
         return waitFor(
             [this] {
-                for (core::ListKind list : core::kAllLists)
-                    if (rowsOf(list) == 0)
-                        return false;
-                return true;
+                return std::all_of(std::begin(core::kAllLists), std::end(core::kAllLists),
+                                   [this](core::ListKind list) { return rowsOf(list) > 0; });
             },
             timeoutMs);
     }

@@ -54,18 +54,34 @@ struct RigctldDaemon {
     if (!(daemon).ready)                                                                           \
     GTEST_SKIP() << "rigctld did not start: install Debian's libhamlib-utils to run this test"
 
-// A stand-in for rigctld that answers the n-th command line with answers[n], repeating the last.
-struct FakeRigctld : QTcpServer {
-    explicit FakeRigctld(QList<QByteArray> answers) {
+// A line-based peer on loopback standing in for rigctld or a spot cluster: it greets each
+// connection, records every line it hears and answers the n-th with answers[n], the last one
+// repeating; with dropAtOnce it closes each connection as it comes.
+struct FakePeer : QTcpServer {
+    explicit FakePeer(QList<QByteArray> answers, QByteArray greeting = {}) {
         listen(QHostAddress::LocalHost);
-        connect(this, &QTcpServer::newConnection, this, [this, answers] {
+        connect(this, &QTcpServer::newConnection, this, [this, answers, greeting] {
             QTcpSocket* peer = nextPendingConnection();
+            sessions << peer;
+            if (dropAtOnce)
+                return peer->disconnectFromHost();
+            peer->write(greeting);
             connect(peer, &QTcpSocket::readyRead, peer, [this, peer, answers] {
-                while (peer->canReadLine() && peer->readLine().size())
+                while (peer->canReadLine()) {
+                    heard += peer->readLine();
                     peer->write(answers.value(std::min(asked++, answers.size() - 1)));
+                }
             });
         });
     }
     QString address() const { return "127.0.0.1:" + QString::number(serverPort()); }
+    void send(const QByteArray& bytes) {
+        sessions.last()->write(bytes);
+        sessions.last()->flush();
+    }
+
+    QList<QTcpSocket*> sessions;
+    QByteArray heard;
     qsizetype asked = 0;
+    bool dropAtOnce = false;
 };
