@@ -87,6 +87,40 @@ TEST(TuneProtocol, RigctldWaitsForEachAnswerAndSkipsThoseOfATuneGivenUp) {
     }
 }
 
+// A serial radio's answer arrives a byte at a time; an Icom's comes after the echo of every
+// command, amid acknowledgements, a transceive broadcast and another radio's answer. A refused
+// command is named.
+TEST(TuneProtocol, SerialRadiosPickTheirOwnAnswer) {
+    const auto icom = [](const char* third, const char* megahertz) {
+        return QByteArray::fromHex(QStringLiteral("FEFEE094FBFD FEFEE094FBFD FEFEE094%1FD "
+                                                  "FEFE00940000000000FD FEFEE098030000000000FD "
+                                                  "FEFEE0940300400%2FD")
+                                       .arg(third, megahertz)
+                                       .toLatin1());
+    };
+    const std::tuple<const char*, QByteArray, const char*> cases[] = {
+        {"I", icom("FB", "71400"), "|14074000 USB-D"},
+        {"I", icom("FA", "70700"), "Radio refused FEFE94E01A060101FD|7074000 USB-D"},
+        {"Y", "FB007074000;FA014074000;", "|14074000 USB"},
+        {"Y", "?;FA007074000;",
+         "Radio refused a command of MD02;SF1E;FA014074000;SS0640000;|7074000 USB"},
+    };
+    for (const auto& [radio, answer, expected] : cases) {
+        const auto protocol = makeTuneProtocol(tuning::familyFor(radio), "94", "A");
+        const QList<QByteArray> writes = protocol->start(
+            tuning::composeTune({tuning::ListKind::Pota, "14074", "FT8", "", radio, "94"}));
+        QStringList refusals;
+        QString readBack;
+        for (char byte : (*radio == 'I' ? writes.join() : QByteArray()) + answer) {
+            const ReadProgress p = protocol->read(QByteArrayView(&byte, 1));
+            refusals += p.refusals;
+            if (p.readBack)
+                readBack = QString::number(p.readBack->hertz) + u' ' + p.readBack->mode;
+        }
+        EXPECT_EQ(refusals.join(u'/') + u'|' + readBack, expected);
+    }
+}
+
 TEST(ReadBack, IsJudgedAgainstTheRequestAndShownInMegahertz) {
     const std::tuple<qint64, std::optional<ReadBack>, TuneVerdict, const char*, const char*>
         cases[] = {
