@@ -2,7 +2,8 @@
 
 #include "fuzzcheck.h"
 
-#include <algorithm>
+#include <QRegularExpression>
+
 #include <array>
 #include <cmath>
 
@@ -41,27 +42,11 @@ qint64 icomHertz(const QList<QByteArray>& writes, char address, bool mw) {
 // The hertz the one Yaesu write sets, or -1 unless it is made of table commands and exactly one
 // "FA", nine digits and ";".
 qint64 yaesuHertz(const QList<QByteArray>& writes) {
-    static const QByteArrayList kCommands = {"MD01;", "MD02;", "MD03;",      "MD05;",     "MD07;",
-                                             "SF1E;", "SF1H;", "SS0640000;", "SS0560000;"};
-    if (writes.size() != 1)
-        return -1;
-    QByteArray text = writes[0];
-    qint64 hertz = -1;
-    while (!text.isEmpty()) {
-        const auto known = std::find_if(kCommands.begin(), kCommands.end(),
-                                        [&](const QByteArray& c) { return text.startsWith(c); });
-        if (known != kCommands.end()) {
-            text.remove(0, known->size());
-            continue;
-        }
-        const QByteArray digits = text.mid(2, 9);
-        if (hertz >= 0 || !text.startsWith("FA") || text.size() < 12 || text[11] != ';' ||
-            !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; }))
-            return -1;
-        hertz = digits.toLongLong();
-        text.remove(0, 12);
-    }
-    return hertz;
+    static const QString kCommand = "(?:MD0[12357];|SF1[EH];|SS0640000;|SS0560000;)*";
+    static const QRegularExpression kWrite(
+        QRegularExpression::anchoredPattern(kCommand + "FA([0-9]{9});" + kCommand));
+    const QRegularExpressionMatch match = kWrite.match(QString::fromLatin1(writes.value(0)));
+    return writes.size() == 1 && match.hasMatch() ? match.captured(1).toLongLong() : -1;
 }
 
 } // namespace

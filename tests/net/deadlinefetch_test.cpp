@@ -1,5 +1,6 @@
 #include "net/http.h"
 
+#include "loopbackpeers.h"
 #include "loopbackserver.h"
 #include "printers.h"
 #include "waitfor.h"
@@ -7,7 +8,6 @@
 #include <QElapsedTimer>
 #include <QNetworkAccessManager>
 #include <QSignalSpy>
-#include <QTcpServer>
 
 #include <gtest/gtest.h>
 
@@ -40,19 +40,11 @@ protected:
 // address. Whatever happened, the result comes at the deadline and not before.
 TEST_F(DeadlineFetchTest, HandsOverWhatArrivedAtTheDeadline) {
     const QByteArray big(kMaxBodyBytes + 1024 * 1024, 'x');
-    LoopbackServer::Response declared{200, "x"}, unannounced{200, big};
-    declared.declaredLength = big.size();
-    unannounced.omitLength = true;
     server.route("/ok", {200, "fine"});
     server.route("/broken", {500, "<html>500</html>", "text/html"});
-    server.route("/declared", declared);
-    server.route("/unannounced", unannounced);
-    QUrl refused;
-    {
-        QTcpServer closed;
-        ASSERT_TRUE(closed.listen(QHostAddress::LocalHost));
-        refused = QUrl(QStringLiteral("http://127.0.0.1:%1/").arg(closed.serverPort()));
-    }
+    server.route("/declared", {.body = "x", .declaredLength = big.size()});
+    server.route("/unannounced", {.body = big, .omitLength = true});
+    const QUrl refused(QStringLiteral("http://127.0.0.1:%1/").arg(freePort()));
     const std::tuple<QUrl, int, QByteArray, QString> cases[] = {
         {at("/ok"), 200, "fine", ""},
         {at("/broken"), 500, "<html>500</html>", "HTTP 500 from 127.0.0.1"},
@@ -79,9 +71,7 @@ TEST_F(DeadlineFetchTest, HandsOverWhatArrivedAtTheDeadline) {
 // A newer start drops the older request and its deadline (which would expire early), whether the
 // older reply was still on its way or had already come.
 TEST_F(DeadlineFetchTest, NewerStartSupersedesTheOlder) {
-    LoopbackServer::Response older{200, "older"};
-    older.delayMs = 30;
-    server.route("/older", older);
+    server.route("/older", {.body = "older", .delayMs = 30});
     server.route("/newer", {200, "newer"});
     for (const bool olderArrived : {false, true}) {
         results.clear();
@@ -102,9 +92,7 @@ TEST_F(DeadlineFetchTest, NewerStartSupersedesTheOlder) {
 // A reply that comes after its deadline reaches nobody, not even the fetch a receiver starts
 // from the expired signal, which then runs as any other.
 TEST_F(DeadlineFetchTest, LateReplyNeverDelivered) {
-    LoopbackServer::Response late{200, "late"};
-    late.delayMs = kDeadlineMs + 100;
-    server.route("/late", late);
+    server.route("/late", {.body = "late", .delayMs = kDeadlineMs + 100});
     server.route("/ok", {200, "fine"});
     QObject::connect(&fetch, &DeadlineFetch::expired, [this] {
         if (results.size() == 1)

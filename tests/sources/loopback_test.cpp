@@ -62,7 +62,7 @@ TEST_F(Lists, TheSotaApiListIsAskedForOnlyWhenItsEpochChanged) {
 
 TEST_F(Lists, AHostThatAskedForAPauseIsNotAskedUntilItPasses) {
     server.route("/spot/activator",
-                 {503, "busy", "text/plain", 0, false, -1, false, "Retry-After: 120\r\n"});
+                 {.status = 503, .body = "busy", .extraHeaders = "Retry-After: 120\r\n"});
     const QString wait = "127.0.0.1 asked us to wait until 22:02 UTC";
     EXPECT_EQ(load(ListKind::Pota), wait);
     EXPECT_EQ(load(ListKind::Pota), wait) << "the operator's refresh waits too";

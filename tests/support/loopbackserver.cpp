@@ -110,8 +110,6 @@ void LoopbackServer::tryAnswer(QTcpSocket* socket) {
     if (!m_routes.contains(routePath))
         routePath = routePath.left(routePath.indexOf('?'));
     const Response response = m_routes.value(routePath, Response{404, "not found"});
-    if (response.hang)
-        return;
 
     auto send = [socket = QPointer<QTcpSocket>(socket), response] {
         if (!socket)

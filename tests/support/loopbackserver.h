@@ -7,8 +7,8 @@
 #include <QTcpServer>
 #include <QUrl>
 
-// A tiny HTTP/1.1 server on 127.0.0.1 for tests: canned replies per path, with delays, hangs
-// and short bodies, plain or over TLS, and a record of every request it saw.
+// A tiny HTTP/1.1 server on 127.0.0.1 for tests: canned replies per path, with delays and short
+// bodies, plain or over TLS, and a record of every request it saw.
 class LoopbackServer : public QObject {
 public:
     struct Response {
@@ -16,7 +16,6 @@ public:
         QByteArray body;
         QByteArray contentType = "text/plain; charset=utf-8";
         int delayMs = 0;              // answer this late
-        bool hang = false;            // accept, read, never answer
         qint64 declaredLength = -1;   // Content-Length to announce; -1 means body.size()
         bool omitLength = false;      // no Content-Length: the body ends when the connection does
         QByteArray extraHeaders = {}; // more header lines, each ending in "\r\n"
