@@ -3,7 +3,6 @@
 #include "ui/colours.h"
 #include "ui/tablebinder.h"
 
-#include <QCoreApplication>
 #include <QDropEvent>
 #include <QHeaderView>
 #include <QMimeData>
@@ -96,10 +95,6 @@ TEST(TableBinder, RowsHeadersLinksAndDrops) {
     drop(QPoint(middle.x(), table.view.visualRect(table.model.index(2, 1)).top() + 1));
     EXPECT_EQ(resets.count(), 1);
 }
-
-} // namespace
-
-namespace {
 
 // The conditions stay readable on light and dark themes alike, and so does the white text of the
 // connect button.

@@ -10,8 +10,6 @@
 
 using namespace core;
 
-namespace {
-
 TEST(Float32, StrictReadingAndShortestText) {
     const float inf = std::numeric_limits<float>::infinity();
     const std::vector<std::pair<QString, float>> valid = {
@@ -49,5 +47,3 @@ TEST(ServiceUrl, ReplacesPathAndQuery) {
     EXPECT_EQ(serviceUrl(base, "/api/spots?a=1&b=2"),
               QUrl("http://127.0.0.1:8080/api/spots?a=1&b=2"));
 }
-
-} // namespace

@@ -12,8 +12,6 @@
 
 using namespace feeds;
 
-namespace {
-
 // The captures of every list, each served at its own path and read into rows; the deadline
 // itself and the failure texts are proven with the fetch.
 TEST(FeedLoader, EachListFromItsPathIntoRows) {
@@ -61,5 +59,3 @@ TEST(FeedLoader, EachListFromItsPathIntoRows) {
                   list == ListKind::Nets || list == ListKind::MW);
     }
 }
-
-} // namespace

@@ -16,8 +16,6 @@
 
 using namespace radio;
 
-namespace {
-
 TEST(RadioModels, PopUpHoldsThreeYaesuEveryIcomAndRigctld) {
     const QStringList titles = radioPopUpTitles();
     ASSERT_EQ(titles.size(), 19);
@@ -111,5 +109,3 @@ TEST(QtSerialLink, VanishingDeviceReportsErrorThenRemovalOnce) {
     EXPECT_EQ(removed.count(), 1);
     EXPECT_FALSE(link.isOpen());
 }
-
-} // namespace

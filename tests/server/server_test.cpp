@@ -423,10 +423,7 @@ TEST_P(HttpTest, LogsOneLinePerRequestWithoutTheKey) {
 }
 
 TEST(ServerCommand, UsageErrorsAndAStopOnSigterm) {
-    const struct {
-        QStringList arguments;
-        int status;
-    } cases[] = {
+    const std::pair<QStringList, int> cases[] = {
         {{"--help"}, 0},
         {{}, 2},
         {{"frobnicate"}, 2},
@@ -436,10 +433,9 @@ TEST(ServerCommand, UsageErrorsAndAStopOnSigterm) {
         {{"serve", "--verbose"}, 2},
         {{"import", "stations", "x.csv"}, 2},
         {{"import", "nets", "/nonexistent.csv", "--database", "sqlite:/tmp/x"}, 1},
-        {{"release", "0.9 beta"}, 2},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(run(c.arguments), c.status) << c.arguments.join(' ').toStdString();
+        {{"release", "0.9 beta"}, 2}};
+    for (const auto& [arguments, status] : cases)
+        EXPECT_EQ(run(arguments), status) << arguments.join(' ').toStdString();
 
     QTemporaryDir dir;
     QProcess process;

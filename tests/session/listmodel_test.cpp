@@ -94,13 +94,11 @@ TEST(ListModel, OddValuesAndLinks) {
 }
 
 TEST(ListModel, LinksOnlyToWebAddressesOnTheGivenHosts) {
-    for (const auto& [address, linked] :
-         std::vector<std::pair<QString, bool>>{{"HTTPS://Nets.Example/x", true},
-                                               {"", false},
-                                               {"javascript:alert(1)", false},
-                                               {"file:///etc/passwd", false},
-                                               {"nets.example", false},
-                                               {"https://exa mple.com/", false}}) {
+    const std::pair<QString, bool> addresses[] = {
+        {"HTTPS://Nets.Example/x", true}, {"", false},
+        {"javascript:alert(1)", false},   {"file:///etc/passwd", false},
+        {"nets.example", false},          {"https://exa mple.com/", false}};
+    for (const auto& [address, linked] : addresses) {
         core::MwStation station = kStation;
         station.url = address;
         const auto model = modelOf<core::MwStation>({station});
@@ -123,13 +121,10 @@ TEST(ListModel, LinksOnlyToWebAddressesOnTheGivenHosts) {
 
 TEST(CellTexts, NetLoggerKilohertzAndCapitals) {
     // Up to 70 the text is megahertz; the digits are those of the float times 1000.
-    for (const auto& [column1, text] :
-         std::vector<std::pair<QString, QString>>{{"14290", "14290.0"},
-                                                  {"7.2", "7200.0"},
-                                                  {"145.5", "0145.5"},
-                                                  {"70", "70000.0"},
-                                                  {"70.001", "0070.0"},
-                                                  {"abc", ""}})
+    const std::pair<QString, QString> texts[] = {{"14290", "14290.0"}, {"7.2", "7200.0"},
+                                                 {"145.5", "0145.5"},  {"70", "70000.0"},
+                                                 {"70.001", "0070.0"}, {"abc", ""}};
+    for (const auto& [column1, text] : texts)
         EXPECT_EQ(netLoggerFrequencyText(column1), text) << column1.toStdString();
     EXPECT_EQ(capitalised("  two  WORDS (bob) 3rd"), "  Two  Words (Bob) 3rd");
     EXPECT_EQ(capitalised("éMILE mary-ANN"), "Émile Mary-ann");

@@ -7,8 +7,6 @@
 #include <QSignalSpy>
 #include <gtest/gtest.h>
 
-namespace {
-
 TEST(ResourceSounds, OnlyShippedCuesPlay) {
     const QString sounds = QStringLiteral(BH_SOUNDS_DIR);
     for (const char* name : {"Funk", "Seatbelts", "Bottle", "Frog"})
@@ -37,5 +35,3 @@ TEST(QueuedSpeech, BlankTextsHoldNothingBack) {
     speech.say(QStringLiteral("Mount Si"));
     EXPECT_EQ(speech.queued(), speech.isAvailable() ? 1 : 0) << "later texts wait for the first";
 }
-
-} // namespace
