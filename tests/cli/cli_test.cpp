@@ -39,7 +39,6 @@ struct CliRun {
 // usage error, which prints nothing on standard output. "BASE" stands for the loopback server.
 TEST(Cli, ExitCodesAndOutput) {
     LoopbackServer server;
-    ASSERT_TRUE(server.listen());
     server.route("/spot/activator",
                  {200, fixture("pota-activator-spots.json"), "application/json"});
     server.route("/solarxml.php", {200, fixture("solarxml.xml")});

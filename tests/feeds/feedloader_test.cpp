@@ -34,7 +34,6 @@ TEST(FeedLoader, EachListFromItsPathIntoRows) {
          "WABC|770|New York, NY|50|https://radio.example/wabc"},
     };
     LoopbackServer server;
-    ASSERT_TRUE(server.listen());
     QNetworkAccessManager nam;
     for (const auto& [list, host, file, rows, first] : cases) {
         SCOPED_TRACE(file);

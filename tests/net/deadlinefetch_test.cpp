@@ -20,7 +20,6 @@ constexpr int kDeadlineMs = 300;
 class DeadlineFetchTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(server.listen());
         fetch.setDeadlineMs(kDeadlineMs);
         QObject::connect(&fetch, &DeadlineFetch::expired,
                          [this](const FetchResult& result) { results.append(result); });

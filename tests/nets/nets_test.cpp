@@ -30,7 +30,6 @@ TEST(ConfirmBody, ExactlyThreeMembersOfFixedTypes) {
 // and never with the operator key.
 TEST(NetConfirmer, OneRequestAndOneOutcomePerSend) {
     LoopbackServer server;
-    ASSERT_TRUE(server.listen());
     QNetworkAccessManager nam;
     NetConfirmer confirmer(&nam);
     QSignalSpy finished(&confirmer, &NetConfirmer::finished);

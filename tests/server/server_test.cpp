@@ -133,14 +133,13 @@ protected:
         QSqlDatabase::removeDatabase("admin");
     }
     quint16 start(int rateLimit = 0, int timeoutMs = 10000, bool forwarded = false) {
-        ServerConfig config;
-        config.database = m_database;
-        config.port = 0;
-        config.rateLimit = rateLimit;
-        config.requestTimeoutMs = timeoutMs;
-        config.trustForwardedFor = forwarded;
-        config.clock = [this] { return QDateTime::fromMSecsSinceEpoch(m_nowMs, Qt::UTC); };
-        DirectoryServer& server = m_servers.emplace_back(config);
+        DirectoryServer& server = m_servers.emplace_back(ServerConfig{
+            .database = m_database,
+            .port = 0,
+            .rateLimit = rateLimit,
+            .trustForwardedFor = forwarded,
+            .requestTimeoutMs = timeoutMs,
+            .clock = [this] { return QDateTime::fromMSecsSinceEpoch(m_nowMs, Qt::UTC); }});
         QString error;
         EXPECT_TRUE(server.start(&error)) << error.toStdString();
         return server.port();

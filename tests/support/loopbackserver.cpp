@@ -19,17 +19,17 @@ LoopbackServer::LoopbackServer()
     : m_server(new QTcpServer(this)) {
     connect(m_server, &QTcpServer::pendingConnectionAvailable, this,
             &LoopbackServer::onNewConnection);
+    m_server->listen(QHostAddress::LocalHost, 0);
 }
 
 bool LoopbackServer::listen() {
-    return m_server->listen(QHostAddress::LocalHost, 0);
+    return m_server->isListening();
 }
 
 bool LoopbackServer::listenTls(const QString& certificatePath, const QString& keyPath) {
     QFile certificateFile(certificatePath);
     QFile keyFile(keyPath);
-    if (m_server->isListening() || !certificateFile.open(QIODevice::ReadOnly) ||
-        !keyFile.open(QIODevice::ReadOnly))
+    if (!certificateFile.open(QIODevice::ReadOnly) || !keyFile.open(QIODevice::ReadOnly))
         return false;
     const QSslCertificate certificate(&certificateFile, QSsl::Pem);
     const QSslKey key(&keyFile, QSsl::Rsa, QSsl::Pem);

@@ -28,10 +28,11 @@ public:
         QByteArray header(const QByteArray& name) const; // case-insensitive name lookup
     };
 
+    // Listens on a free loopback port from the start.
     LoopbackServer();
 
-    bool listen();
-    // Serves HTTPS with the given PEM certificate and key instead of plain HTTP.
+    bool listen(); // whether it listens
+    // Serves HTTPS with the given PEM certificate and key instead of plain HTTP, on a new port.
     bool listenTls(const QString& certificatePath, const QString& keyPath);
     QUrl baseUrl() const;
     void route(const QByteArray& path, const Response& response);

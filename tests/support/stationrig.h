@@ -34,7 +34,6 @@ inline const QByteArray kStations = "<Station>KFBK</Station>\n<Frequency>1530 kH
 // serial ports present.
 struct StationRig : Fakes {
     StationRig() {
-        server.listen();
         settings = std::make_unique<QSettings>(dir.filePath("settings.ini"), QSettings::IniFormat);
         ports.ports = {{"ttyUSB0", "/dev/ttyUSB0", "ttyUSB0"},
                        {"ttyUSB1", "/dev/ttyUSB1", "ttyUSB1"}};
