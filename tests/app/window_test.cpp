@@ -55,7 +55,6 @@ protected:
 
 TEST_F(WindowTest, TuneButtonsWriteTheRowsCommandsToTheRadioAndSpeak) {
     PtyPair pty;
-    ASSERT_TRUE(pty.isValid());
     ports.realLinks = true;
     ports.ports = {{"pty", pty.slavePath(), "pty"}};
     remake();
@@ -71,13 +70,7 @@ TEST_F(WindowTest, TuneButtonsWriteTheRowsCommandsToTheRadioAndSpeak) {
     ASSERT_TRUE(waitFor([&] { return w().mainTab->currentIndex() == 1; }, 1000));
 
     const int lastNet = rowsOf(ListKind::NetLogger) - 1;
-    const struct {
-        QTableView* table;
-        int row;
-        const char16_t* button;
-        QByteArray written;
-        const char* spoken;
-    } presses[] = {
+    const std::tuple<QTableView*, int, const char16_t*, QByteArray, const char*> presses[] = {
         {w().potaTable, 0, u"tune",
          QByteArray::fromHex("FEFE94E0050040071400FDFEFE94E00601FDFEFE94E01A060101FD"
                              "FEFE94E003FD"),
@@ -92,12 +85,12 @@ TEST_F(WindowTest, TuneButtonsWriteTheRowsCommandsToTheRadioAndSpeak) {
         {w().netLoggerTable, lastNet, u"tune", "MD01;FA007244000;SS0640000;SS0560000;FA;",
          "MOONLIGHTERS"},
     };
-    for (const auto& each : presses) {
-        if (each.written.startsWith("MD")) // the last two on a Yaesu
+    for (const auto& [table, row, button, written, spoken] : presses) {
+        if (written.startsWith("MD")) // the last two on a Yaesu
             choose(w().RadioPopUpButton, "Yaesu FTDX10");
-        w().mainTab->setCurrentWidget(each.table->parentWidget());
-        press(each.table, each.row, each.button);
-        EXPECT_EQ(pty.read(each.written.size()), each.written) << each.spoken;
+        w().mainTab->setCurrentWidget(table->parentWidget());
+        press(table, row, button);
+        EXPECT_EQ(pty.read(written.size()), written) << spoken;
     }
     EXPECT_EQ(speech.spoken.mid(0, 4),
               (QStringList{"Acadia National Park", "Mount Si", "K F B K", "Maritime Mobile"}));

@@ -12,31 +12,23 @@ using tuning::Family;
 
 namespace {
 
-// The hertz the Icom writes set, or -1 unless they are exactly: the 11-byte frequency frame
-// (five packed-decimal bytes, least significant first, the fifth 00), the mode frame (00 to 03)
-// and, for every list but MW, the data-mode frame (00 00 or 01 01); each FE FE addr E0 ... FD.
+// The hertz the Icom writes set, or -1 unless they are exactly: the frequency frame (five
+// packed-decimal bytes, least significant first, the fifth 00), the mode frame (00 to 03) and, for
+// every list but MW, the data-mode frame (00 00 or 01 01); each FE FE addr E0 ... FD.
 qint64 icomHertz(const QList<QByteArray>& writes, char address, bool mw) {
-    QList<QByteArray> bodies;
-    for (const QByteArray& w : writes) {
-        if (w.size() < 6 || !w.startsWith(QByteArray("\xFE\xFE") + address + '\xE0') ||
-            !w.endsWith('\xFD'))
-            return -1;
-        bodies << w.mid(4, w.size() - 5);
-    }
-    if (bodies.size() != (mw ? 2 : 3) || bodies[0].size() != 6 || bodies[0][0] != 0x05 ||
-        bodies[0][5] != 0 || bodies[1].size() != 2 || bodies[1][0] != 0x06 ||
-        uchar(bodies[1][1]) > 3 ||
-        (!mw && bodies[2] != QByteArray::fromHex("1a060000") &&
-         bodies[2] != QByteArray::fromHex("1a060101")))
-        return -1;
-    qint64 hertz = 0;
-    for (int i = 4; i >= 1; --i) {
-        const int high = uchar(bodies[0][i]) >> 4, low = uchar(bodies[0][i]) & 0x0F;
-        if (high > 9 || low > 9)
-            return -1;
-        hertz = hertz * 100 + high * 10 + low;
-    }
-    return hertz;
+    static const QRegularExpression kFrames(QRegularExpression::anchoredPattern(
+        "FEFE([0-9A-F]{2})E005([0-9]{8})00FD FEFE\\1E0060[0-3]FD( FEFE\\1E01A06(0000|0101)FD)?"));
+    QStringList hex;
+    for (const QByteArray& write : writes)
+        hex << QString::fromLatin1(write.toHex().toUpper());
+    const QRegularExpressionMatch match = kFrames.match(hex.join(u' '));
+    QString digits; // the bytes' digits, most significant first
+    for (int i = 6; i >= 0; i -= 2)
+        digits += match.capturedView(2).mid(i, 2);
+    return match.hasMatch() && match.captured(1) == QByteArray(1, address).toHex().toUpper() &&
+                   match.hasCaptured(3) == !mw
+               ? digits.toLongLong()
+               : -1;
 }
 
 // The hertz the one Yaesu write sets, or -1 unless it is made of table commands and exactly one
