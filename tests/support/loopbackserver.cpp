@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QPointer>
+#include <QSslCertificate>
 #include <QSslConfiguration>
 #include <QSslKey>
 #include <QSslServer>
@@ -27,17 +28,13 @@ bool LoopbackServer::listen() {
 }
 
 bool LoopbackServer::listenTls(const QString& certificatePath, const QString& keyPath) {
-    QFile certificateFile(certificatePath);
+    const QList<QSslCertificate> certificates = QSslCertificate::fromPath(certificatePath);
     QFile keyFile(keyPath);
-    if (!certificateFile.open(QIODevice::ReadOnly) || !keyFile.open(QIODevice::ReadOnly))
-        return false;
-    const QSslCertificate certificate(&certificateFile, QSsl::Pem);
-    const QSslKey key(&keyFile, QSsl::Rsa, QSsl::Pem);
-    if (certificate.isNull() || key.isNull())
+    if (certificates.isEmpty() || !keyFile.open(QIODevice::ReadOnly))
         return false;
     QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
-    configuration.setLocalCertificate(certificate);
-    configuration.setPrivateKey(key);
+    configuration.setLocalCertificate(certificates.first());
+    configuration.setPrivateKey(QSslKey(&keyFile, QSsl::Rsa));
     configuration.setPeerVerifyMode(QSslSocket::VerifyNone);
 
     // A TLS server hands out a connection only once its handshake has succeeded.
@@ -88,20 +85,13 @@ void LoopbackServer::tryAnswer(QTcpSocket* socket) {
     const QList<QByteArray> first = lines.value(0).trimmed().split(' ');
     request.method = first.value(0);
     request.path = first.value(1);
-    qint64 contentLength = 0;
-    for (qsizetype i = 1; i < lines.size(); ++i) {
-        const QByteArray line = lines[i].trimmed();
+    for (const QByteArray& line : lines.mid(1)) {
         const qsizetype colon = line.indexOf(':');
-        if (colon <= 0)
-            continue;
-        const QByteArray name = line.left(colon).trimmed();
-        const QByteArray value = line.mid(colon + 1).trimmed();
-        request.headers.append({name, value});
-        if (name.compare("Content-Length", Qt::CaseInsensitive) == 0)
-            contentLength = value.toLongLong();
+        if (colon > 0)
+            request.headers.append({line.left(colon).trimmed(), line.mid(colon + 1).trimmed()});
     }
     request.body = data.mid(headerEnd + 4);
-    if (request.body.size() < contentLength)
+    if (request.body.size() < request.header("Content-Length").toLongLong())
         return;
     socket->setProperty("answered", true);
     m_requests.append(request);
@@ -125,8 +115,5 @@ void LoopbackServer::tryAnswer(QTcpSocket* socket) {
         socket->flush();
         socket->disconnectFromHost();
     };
-    if (response.delayMs > 0)
-        QTimer::singleShot(response.delayMs, socket, send);
-    else
-        send();
+    QTimer::singleShot(response.delayMs, socket, send);
 }
