@@ -34,10 +34,12 @@ struct Table {
         view.resize(900, 400);
         binder.onButton(session::CellKind::TuneButton, [this](int row) { pressed << row; });
     }
+    QPoint centre(int row, const char16_t* id) const {
+        return view.visualRect(model.index(row, model.columnOf(id))).center();
+    }
     void click(int row, const char16_t* id = u"tune") {
         view.scrollTo(model.index(row, 0));
-        const QRect cell = view.visualRect(model.index(row, model.columnOf(id)));
-        QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, cell.center());
+        QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, centre(row, id));
     }
 
     DroppableView view;
@@ -73,11 +75,8 @@ TEST(TableBinder, RowsHeadersLinksAndDrops) {
     EXPECT_FALSE(table.view.horizontalHeader()->sectionsClickable());
 
     QSignalSpy links(&table.binder, &ui::TableBinder::linkActivated);
-    const auto centre = [&](int row, const char16_t* id) {
-        return table.view.visualRect(table.model.index(row, table.model.columnOf(id))).center();
-    };
-    QTest::mouseClick(table.view.viewport(), Qt::LeftButton, {}, centre(2, u"activator"));
-    QTest::mouseClick(table.view.viewport(), Qt::LeftButton, {}, centre(2, u"reference"));
+    table.click(2, u"activator");
+    table.click(2, u"reference");
     ASSERT_EQ(links.count(), 1);
     EXPECT_EQ(links[0][0].toUrl(), QUrl("https://pota.app/#/park/US-2"));
 
@@ -89,7 +88,7 @@ TEST(TableBinder, RowsHeadersLinksAndDrops) {
         event.setDropAction(Qt::MoveAction);
         table.view.dropEvent(&event);
     };
-    const QPoint middle = centre(2, u"activator");
+    const QPoint middle = table.centre(2, u"activator");
     drop(middle);
     EXPECT_EQ(resets.count(), 0) << "a drop onto a row is no drop between rows";
     drop(QPoint(middle.x(), table.view.visualRect(table.model.index(2, 1)).top() + 1));

@@ -1,9 +1,10 @@
-// The application against its own directory service: what the service writes, the application
-// reads back as the rows of its lists, and a confirmation made in the application shows in the
-// next load of the directory.
+// The application and its own directory service agree: what the service writes, the application
+// reads back value for value, and the confirmation the application sends is one the service takes.
+#include "directory/linetext.h"
 #include "directory/records.h"
-#include "nets/operatorkey.h"
-#include "server/directoryserver.h"
+#include "feeds/textfeed.h"
+#include "nets/netconfirm.h"
+#include "server/confirmation.h"
 #include "stationrig.h"
 
 #include <QSignalSpy>
@@ -13,80 +14,61 @@ using core::ListKind;
 
 namespace {
 
-// Every row of a list, sorted, each as its columns joined by '|'.
-template <class Row> QStringList shownRows(session::Station& station) {
-    QStringList rows;
-    for (const Row& row : station.lists().rows<Row>().rows())
-        rows << core::columns(row).join(u'|');
-    rows.sort();
-    return rows;
+// Each row as its columns joined by '|'.
+template <class Row> QStringList joined(const QList<Row>& rows) {
+    QStringList texts;
+    for (const Row& row : rows)
+        texts << core::columns(row).join(u'|');
+    return texts;
 }
 
-struct DirectoryTest : ::testing::Test, StationRig {
-    // Loads the nets and the stations, and waits until both are shown.
-    void loadBoth(bool confirmationsReady) {
-        station->setDeadlineMs(500);
-        QSignalSpy shown(&station->lists(), &session::ListsSession::listShown);
-        station->lists().load(ListKind::Nets);
-        station->lists().load(ListKind::MW);
-        ASSERT_TRUE(waitFor(
-            [&] {
-                return shown.size() == 2 && station->confirmationsReady() == confirmationsReady;
-            },
-            3000));
-    }
-    core::ServiceHosts hosts = core::ServiceHosts::allAt(server.baseUrl());
-};
-
-TEST_F(DirectoryTest, TheApplicationReadsWhatTheServiceWritesAndConfirmsThroughIt) {
-    server::ServerConfig config;
-    config.database = server::DatabaseUrl::sqlite(dir.filePath("directory.sqlite"));
-    config.port = 0;
-    server::DirectoryServer service(config);
-    QString error;
-    ASSERT_TRUE(service.start(&error)) << error.toStdString();
-    nets::OperatorKeyStore store(settings.get());
-    store.setKeychainTimeoutMs(100);
-    keys = &store;
-    hosts.maker = QUrl(QStringLiteral("http://127.0.0.1:%1").arg(service.port()));
-    makeStation(hosts).preferences().restoreSwitches();
-    store.load();
-    loadBoth(true);
-
-    // Every curated net and station, value for value.
+TEST(Directory, TheApplicationReadsWhatTheServiceWritesAndSendsWhatItTakes) {
+    QList<directory::ListedNet> listed;
     QStringList nets, stations;
-    for (const directory::NetRecord& n : directory::readNetsCsv(directory::bundledNetsCsv()).rows)
-        nets << QStringList{n.name, n.frequencyMhz,       n.utc, n.mode, n.url,
-                            "0",    QString::number(n.id)}
+    for (const directory::NetRecord& n : directory::readNetsCsv(directory::bundledNetsCsv()).rows) {
+        listed.append({n, int(listed.size())});
+        nets << QStringList{n.name,
+                            n.frequencyMhz,
+                            n.utc,
+                            n.mode,
+                            n.url,
+                            QString::number(listed.last().confirmed),
+                            QString::number(n.id)}
                     .join(u'|');
-    for (const directory::StationRecord& s :
-         directory::readStationsCsv(directory::bundledStationsCsv()).rows)
+    }
+    const auto mw = directory::readStationsCsv(directory::bundledStationsCsv()).rows;
+    for (const directory::StationRecord& s : mw)
         stations << QStringList{s.call, s.frequencyKhz, s.city, s.powerKw, s.url}.join(u'|');
-    nets.sort(), stations.sort();
-    EXPECT_EQ(shownRows<core::DirectoryNet>(*station), nets);
-    EXPECT_EQ(shownRows<core::MwStation>(*station), stations);
+    const auto read = [](const QByteArray& text) { return feeds::decodeFeedText(text); };
+    EXPECT_EQ(joined(feeds::parseNetsDirectory(read(directory::netsDirectoryText(listed)))), nets);
+    EXPECT_EQ(joined(feeds::parseMWStations(read(directory::stationsText(mw)))), stations);
 
-    core::DirectoryNet net = station->lists().rows<core::DirectoryNet>().rows().at(1);
-    station->confirm(1, true);
-    net.confirmed = "1";
-    ASSERT_TRUE(waitFor(
-        [&] {
-            return shownRows<core::DirectoryNet>(*station).contains(core::columns(net).join(u'|'));
-        },
-        3000));
-    EXPECT_EQ(speech.spoken.last(), "thank you for confirming " + net.name);
+    // A key as the application makes them.
+    const QString key = "Ab-_0123456789abcdefgh";
+    for (const bool confirm : {true, false}) {
+        const auto parsed = server::parseConfirmation(nets::confirmBody(key, "42", confirm));
+        const auto* taken = std::get_if<server::Confirmation>(&parsed);
+        ASSERT_TRUE(taken);
+        EXPECT_TRUE(taken->key == key && taken->netId == "42" && taken->confirm == confirm);
+    }
 }
 
 // Where no service is set, the tabs show the bundled lists and nothing is confirmed.
-TEST_F(DirectoryTest, WithoutAServiceTheBundledListsShow) {
+TEST(Directory, WithoutAServiceTheBundledListsShow) {
+    StationRig rig;
+    core::ServiceHosts hosts = core::ServiceHosts::allAt(rig.server.baseUrl());
     hosts.maker = QUrl();
-    makeStation(hosts);
-    loadBoth(false);
-    EXPECT_EQ(rowsOf(ListKind::MW),
+    session::Station& station = rig.makeStation(hosts);
+    QSignalSpy shown(&station.lists(), &session::ListsSession::listShown);
+    station.lists().load(ListKind::Nets);
+    station.lists().load(ListKind::MW);
+    ASSERT_TRUE(waitFor([&] { return shown.size() == 2; }, 1000));
+    EXPECT_EQ(rig.rowsOf(ListKind::MW),
               directory::readStationsCsv(directory::bundledStationsCsv()).rows.size());
-    ASSERT_GT(rowsOf(ListKind::Nets), 0);
-    EXPECT_EQ(station->lists().rows<core::DirectoryNet>().rows().first().confirmed, "");
-    EXPECT_TRUE(server.requests().isEmpty());
+    ASSERT_GT(rig.rowsOf(ListKind::Nets), 0);
+    EXPECT_EQ(station.lists().rows<core::DirectoryNet>().rows().first().confirmed, "");
+    EXPECT_FALSE(station.confirmationsReady());
+    EXPECT_TRUE(rig.server.requests().isEmpty());
 }
 
 } // namespace
