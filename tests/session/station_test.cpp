@@ -8,7 +8,6 @@
 #include <QJsonObject>
 #include <QRegularExpression>
 #include <QSignalSpy>
-#include <QSslConfiguration>
 #include <QTcpServer>
 #include <gtest/gtest.h>
 
@@ -109,7 +108,6 @@ TEST_F(StationTest, ListsFillSideBySideAndTuneReadsTheirRows) {
     st().awakeFromNib();
     ASSERT_TRUE(allShown(3000));
     EXPECT_LT(clock.elapsed(), 2800) << "the loads run side by side, not one after another";
-    EXPECT_EQ(st().lists().rows<core::SotaSpot>().rows().at(0).summitName, "Mount Si");
 
     st().radio().choosePort("ttyUSB0");
     st().radio().openOrClose();
@@ -156,11 +154,6 @@ TEST_F(StationTest, ConfirmationsAnnounceTheAnswerThenReloadTheDirectory) {
         QJsonDocument::fromJson(server.requests()[server.requests().size() - 2].body).object();
     EXPECT_TRUE(QRegularExpression("^[A-Za-z0-9_-]{22}$").match(store.key()).hasMatch());
     EXPECT_EQ(body, (QJsonObject{{"key", store.key()}, {"net_id", "43"}, {"action", 1}}));
-
-    server.route("/netconf.php", {500, "<html>oops</html>"});
-    st().confirm(0, false);
-    ASSERT_TRUE(waitFor([&] { return server.count("/nets.php") == loads + 2; }, 2000));
-    EXPECT_EQ(speech.spoken.last(), "retraction failed for Maritime Mobile");
 }
 
 TEST_F(StationTest, AnUnusableServiceAddressOnlySaysSo) {
