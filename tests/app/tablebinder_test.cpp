@@ -1,15 +1,13 @@
-#include "printers.h"
 #include "session/listmodel.h"
+#include "testing.h"
 #include "ui/colours.h"
 #include "ui/tablebinder.h"
 
 #include <QDropEvent>
 #include <QHeaderView>
 #include <QMimeData>
-#include <QSignalSpy>
 #include <QTableView>
 #include <QTest>
-#include <gtest/gtest.h>
 
 using core::ListKind;
 

@@ -5,6 +5,7 @@
 #include "ptypair.h"
 #include "session/listmodel.h"
 #include "stationrig.h"
+#include "testing.h"
 
 #include <QAccessible>
 #include <QAction>
@@ -14,12 +15,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QSignalSpy>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTest>
-#include <gtest/gtest.h>
 
 using core::ListKind;
 

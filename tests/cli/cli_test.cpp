@@ -1,13 +1,10 @@
 #include "cli/cli.h"
-#include "fixtures.h"
 #include "loopbackpeers.h"
 #include "loopbackserver.h"
-#include "printers.h"
 #include "ptypair.h"
+#include "testing.h"
 
-#include <QSignalSpy>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
 
 namespace {
 

@@ -1,14 +1,10 @@
 #include "conditions/bandconditions.h"
 #include "conditions/updatenotice.h"
 
-#include "fixtures.h"
 #include "loopbackserver.h"
-#include "printers.h"
+#include "testing.h"
 
 #include <QNetworkAccessManager>
-#include <QSignalSpy>
-
-#include <gtest/gtest.h>
 
 #include <vector>
 

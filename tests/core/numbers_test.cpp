@@ -1,9 +1,6 @@
 #include "core/numbers.h"
 #include "core/servicehosts.h"
-
-#include "printers.h"
-
-#include <gtest/gtest.h>
+#include "testing.h"
 
 #include <limits>
 #include <vector>

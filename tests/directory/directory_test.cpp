@@ -1,7 +1,6 @@
 #include "directory/linetext.h"
 #include "directory/session.h"
-
-#include <gtest/gtest.h>
+#include "testing.h"
 
 using namespace directory;
 

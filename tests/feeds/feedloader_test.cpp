@@ -1,14 +1,10 @@
 #include "feeds/feedloader.h"
 
-#include "fixtures.h"
 #include "loopbackserver.h"
-#include "printers.h"
+#include "testing.h"
 
 #include <QNetworkAccessManager>
-#include <QSignalSpy>
 #include <QTimeZone>
-
-#include <gtest/gtest.h>
 
 using namespace feeds;
 

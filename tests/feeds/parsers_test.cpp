@@ -1,13 +1,10 @@
 #include "feeds/jsonrecords.h"
 #include "feeds/spotfeeds.h"
 #include "feeds/textfeed.h"
-
-#include "printers.h"
+#include "testing.h"
 
 #include <QRegularExpression>
 #include <QTimeZone>
-
-#include <gtest/gtest.h>
 
 #include <array>
 #include <tuple>

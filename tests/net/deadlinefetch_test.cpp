@@ -2,14 +2,10 @@
 
 #include "loopbackpeers.h"
 #include "loopbackserver.h"
-#include "printers.h"
-#include "waitfor.h"
+#include "testing.h"
 
 #include <QElapsedTimer>
 #include <QNetworkAccessManager>
-#include <QSignalSpy>
-
-#include <gtest/gtest.h>
 
 using namespace net;
 

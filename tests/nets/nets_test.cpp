@@ -3,17 +3,13 @@
 
 #include "loopbackpeers.h"
 #include "loopbackserver.h"
-#include "printers.h"
-#include "waitfor.h"
+#include "testing.h"
 
 #include <QFile>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QSettings>
-#include <QSignalSpy>
 #include <QTemporaryDir>
-
-#include <gtest/gtest.h>
 
 using namespace nets;
 

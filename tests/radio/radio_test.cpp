@@ -2,12 +2,8 @@
 #include "radio/radiomodels.h"
 #include "radio/replyparser.h"
 
-#include "printers.h"
 #include "ptypair.h"
-
-#include <QSignalSpy>
-
-#include <gtest/gtest.h>
+#include "testing.h"
 
 #include <optional>
 #include <tuple>

@@ -1,11 +1,9 @@
 // The radio's replies as data: CI-V frames, rigctld answers and their conversation, and how a
 // read-back is judged and shown.
-#include "printers.h"
 #include "radio/readback.h"
 #include "radio/rigctldlink.h"
 #include "radio/rigctldreplies.h"
-
-#include <gtest/gtest.h>
+#include "testing.h"
 
 using namespace radio;
 

@@ -3,9 +3,7 @@
 #include "loopbackpeers.h"
 #include "radio/radiomodels.h"
 #include "stationrig.h"
-
-#include <QSignalSpy>
-#include <gtest/gtest.h>
+#include "testing.h"
 
 using core::ListKind;
 

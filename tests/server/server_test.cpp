@@ -1,7 +1,6 @@
 #include "server/commands.h"
 #include "server/directoryserver.h"
-
-#include "waitfor.h"
+#include "testing.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -12,8 +11,6 @@
 #include <QSqlQuery>
 #include <QTcpSocket>
 #include <QTemporaryDir>
-
-#include <gtest/gtest.h>
 
 #include <atomic>
 #include <list>

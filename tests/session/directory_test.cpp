@@ -6,9 +6,7 @@
 #include "nets/netconfirm.h"
 #include "server/confirmation.h"
 #include "stationrig.h"
-
-#include <QSignalSpy>
-#include <gtest/gtest.h>
+#include "testing.h"
 
 using core::ListKind;
 

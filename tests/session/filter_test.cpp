@@ -1,11 +1,9 @@
 #include "feeds/spotfeeds.h"
-#include "fixtures.h"
-#include "printers.h"
 #include "session/listfilter.h"
 #include "session/watchlist.h"
+#include "testing.h"
 
 #include <QTimeZone>
-#include <gtest/gtest.h>
 
 using namespace session;
 

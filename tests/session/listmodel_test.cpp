@@ -1,9 +1,7 @@
-#include "printers.h"
 #include "session/listmodel.h"
+#include "testing.h"
 
 #include <QMimeData>
-#include <QSignalSpy>
-#include <gtest/gtest.h>
 
 #include <memory>
 

@@ -2,10 +2,9 @@
 // faults of the serial device, on faked links and on real pseudo-terminals.
 #include "ptypair.h"
 #include "stationrig.h"
+#include "testing.h"
 
 #include <QDir>
-#include <QSignalSpy>
-#include <gtest/gtest.h>
 
 #include <fcntl.h>
 #include <unistd.h>

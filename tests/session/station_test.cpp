@@ -3,13 +3,12 @@
 // service on loopback.
 #include "nets/operatorkey.h"
 #include "stationrig.h"
+#include "testing.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
-#include <QSignalSpy>
 #include <QTcpServer>
-#include <gtest/gtest.h>
 
 using core::ListKind;
 using session::Refresh;

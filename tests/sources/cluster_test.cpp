@@ -3,9 +3,7 @@
 #include "cli/cli.h"
 #include "feeds/sotasources.h"
 #include "loopbackpeers.h"
-
-#include <QSignalSpy>
-#include <gtest/gtest.h>
+#include "testing.h"
 
 namespace {
 

@@ -1,15 +1,11 @@
 // The lists session on loopback with the application's network: the epoch rule of the current
 // SOTA API, pauses asked for with Retry-After, the User-Agent, and the once-a-minute rule.
-#include "fixtures.h"
 #include "loopbackserver.h"
 #include "net/politeness.h"
-#include "printers.h"
 #include "session/listssession.h"
-#include "waitfor.h"
+#include "testing.h"
 
-#include <QSignalSpy>
 #include <QTimeZone>
-#include <gtest/gtest.h>
 
 using core::ListKind;
 

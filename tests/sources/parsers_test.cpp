@@ -2,13 +2,11 @@
 // them, the status line, and the request policy on an injected clock.
 #include "feeds/sotaapi.h"
 #include "feeds/sotacluster.h"
-#include "fixtures.h"
 #include "net/politeness.h"
-#include "printers.h"
 #include "session/liststatus.h"
+#include "testing.h"
 
 #include <QTimeZone>
-#include <gtest/gtest.h>
 
 namespace {
 

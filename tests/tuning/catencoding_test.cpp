@@ -1,8 +1,5 @@
+#include "testing.h"
 #include "tuning/catencoding.h"
-
-#include "printers.h"
-
-#include <gtest/gtest.h>
 
 #include <tuple>
 #include <vector>

@@ -1,11 +1,10 @@
 // The real speech and sound components on this machine: whatever audio it lacks, they must
 // fail quietly.
+#include "testing.h"
 #include "voice/sounds.h"
 #include "voice/speech.h"
 
 #include <QMediaPlayer>
-#include <QSignalSpy>
-#include <gtest/gtest.h>
 
 TEST(ResourceSounds, OnlyShippedCuesPlay) {
     const QString sounds = QStringLiteral(BH_SOUNDS_DIR);
