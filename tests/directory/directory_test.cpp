@@ -32,11 +32,8 @@ TEST(DirectoryCsv, ReadsQuotedValuesDefaultsAndWeekdays) {
 // Each reason a file is refused, with the line it names; one bad row refuses the whole file.
 TEST(DirectoryCsv, RejectsTheWholeFileAtItsFirstBadLine) {
     const QByteArray mw = "call,frequency_khz,city,power_kw,url\n";
-    const struct {
-        QByteArray csv;
-        int line;
-        const char* reason;
-    } cases[] = {
+    // The file, the line named and part of the reason.
+    const std::tuple<QByteArray, int, const char*> cases[] = {
         {"", 1, "the header line is missing"},
         {"id,name\n" + kGoodNet, 1, "the header line must be"},
         {kNetsHeader + kGoodNet + "8,Net,14.3,1600,daily,USB,\n", 3, "expected 8 values, found 7"},
@@ -70,15 +67,15 @@ TEST(DirectoryCsv, RejectsTheWholeFileAtItsFirstBadLine) {
         {mw + "WGN,720,Chicago,50,www.wgn.example\n", 2, "not an http or https address"},
         {mw + "WGN,720,Chicago\n", 2, "expected 5 values, found 3"},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.csv.toStdString());
-        const bool stations = c.csv.startsWith(mw);
+    for (const auto& [csv, line, reason] : cases) {
+        SCOPED_TRACE(csv.toStdString());
+        const bool stations = csv.startsWith(mw);
         const auto parsed =
-            stations ? Parsed<NetRecord>{{}, readStationsCsv(c.csv).error} : readNetsCsv(c.csv);
+            stations ? Parsed<NetRecord>{{}, readStationsCsv(csv).error} : readNetsCsv(csv);
         ASSERT_TRUE(parsed.error);
         EXPECT_TRUE(parsed.rows.isEmpty());
-        EXPECT_EQ(parsed.error->line, c.line);
-        EXPECT_TRUE(parsed.error->reason.contains(QLatin1String(c.reason)))
+        EXPECT_EQ(parsed.error->line, line);
+        EXPECT_TRUE(parsed.error->reason.contains(QLatin1String(reason)))
             << parsed.error->reason.toStdString();
     }
 }
@@ -89,13 +86,8 @@ QDateTime utc(const char* text) {
 
 // 2024-06-03 is a Monday.
 TEST(NextSession, RunningOrNextOnTheUtcDayItStarts) {
-    const struct {
-        const char* hhmm;
-        Weekdays days;
-        int minutes;
-        const char* now;
-        const char* start; // nullptr: no session
-    } cases[] = {
+    // The start, the days and the length of the net, now, and the session's start (nullptr: none).
+    const std::tuple<const char*, Weekdays, int, const char*, const char*> cases[] = {
         {"1600", kEveryDay, 60, "2024-06-03T15:59:59Z", "2024-06-03T16:00:00Z"},
         {"1600", kEveryDay, 60, "2024-06-03T16:59:59Z", "2024-06-03T16:00:00Z"},
         {"1600", kEveryDay, 60, "2024-06-03T17:00:00Z", "2024-06-04T16:00:00Z"},
@@ -108,19 +100,18 @@ TEST(NextSession, RunningOrNextOnTheUtcDayItStarts) {
         {"1600", 0, 60, "2024-06-03T12:00:00Z", nullptr},
         {"16:00", kEveryDay, 60, "2024-06-03T12:00:00Z", nullptr},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(std::string(c.hhmm) + " at " + c.now);
+    for (const auto& [hhmm, days, minutes, now, start] : cases) {
+        SCOPED_TRACE(std::string(hhmm) + " at " + now);
         NetRecord net;
-        net.utc = c.hhmm;
-        net.days = c.days;
-        net.durationMin = c.minutes;
-        const Session session = nextSession(net, utc(c.now));
-        if (!c.start) {
-            EXPECT_FALSE(session.isValid());
-            continue;
+        net.utc = hhmm;
+        net.days = days;
+        net.durationMin = minutes;
+        const Session session = nextSession(net, utc(now));
+        EXPECT_EQ(session.isValid(), start != nullptr);
+        if (start) {
+            EXPECT_EQ(session.start, utc(start));
+            EXPECT_EQ(session.end, utc(start).addSecs(minutes * 60));
         }
-        EXPECT_EQ(session.start, utc(c.start));
-        EXPECT_EQ(session.end, utc(c.start).addSecs(c.minutes * 60));
     }
 }
 

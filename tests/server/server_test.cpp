@@ -192,26 +192,22 @@ TEST_P(DirectoryServerTest, ServesTheBundledDirectoryAndTheRelease) {
 // back to zero once that session ends, also across midnight (net 1 runs 1700 to 0200 UTC).
 TEST_P(DirectoryServerTest, ConfirmationsCountDistinctKeysUntilTheSessionEnds) {
     const quint16 port = start();
-    const struct {
-        const char* now;
-        QByteArray key;
-        int action; // -1: only look
-        int count;
-    } steps[] = {
+    // When, whose key, the action (-1: only look) and the count after it.
+    const std::tuple<const char*, QByteArray, int, int> steps[] = {
         {"2024-06-03T12:00:00Z", kKeyA, 1, 1}, {"2024-06-03T12:00:00Z", kKeyA, 1, 1},
         {"2024-06-03T18:00:00Z", kKeyB, 1, 2}, {"2024-06-03T18:00:00Z", kKeyB, 0, 1},
         {"2024-06-03T18:00:00Z", kKeyB, 0, 1}, {"2024-06-04T01:59:59Z", {}, -1, 1},
         {"2024-06-04T02:00:00Z", {}, -1, 0},   {"2024-06-04T02:00:00Z", kKeyB, 1, 1},
     };
-    for (const auto& step : steps) {
-        SCOPED_TRACE(std::string(step.now) + " " + step.key.data());
-        setNow(step.now);
-        if (step.action >= 0) {
-            const Reply reply = confirm(port, step.key, "1", step.action);
+    for (const auto& [now, key, action, count] : steps) {
+        SCOPED_TRACE(std::string(now) + " " + key.data());
+        setNow(now);
+        if (action >= 0) {
+            const Reply reply = confirm(port, key, "1", action);
             EXPECT_EQ(reply.status, 200);
-            EXPECT_TRUE(reply.body.contains("\"confirmed\":" + QByteArray::number(step.count)));
+            EXPECT_TRUE(reply.body.contains("\"confirmed\":" + QByteArray::number(count)));
         }
-        EXPECT_EQ(confirmedCount(port, "1"), step.count);
+        EXPECT_EQ(confirmedCount(port, "1"), count);
     }
 }
 
@@ -318,10 +314,7 @@ TEST_P(HttpTest, MalformedAndOversizedRequestsAreRefused) {
     QByteArray chunked = "POST /netconf.php HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n";
     for (int i = 0; i < 1024; ++i)
         chunked += "400\r\n" + QByteArray(1024, 'x') + "\r\n";
-    const struct {
-        QByteArray request;
-        int status;
-    } cases[] = {
+    const std::pair<QByteArray, int> cases[] = {
         {"POST /netconf.php HTTP/1.1\r\nContent-Length: 50000000\r\n\r\n", 413},
         {"POST /netconf.php HTTP/1.1\r\n\r\n" + QByteArray(4 << 20, '{'), 413},
         {chunked, 413},
@@ -335,9 +328,9 @@ TEST_P(HttpTest, MalformedAndOversizedRequestsAreRefused) {
         {"POST /netconf.php HTTP/1.1\r\nTransfer-Encoding: gzip\r\n\r\n", 501},
         {"POST /netconf.php HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\nzz\r\n", 400},
     };
-    for (const auto& c : cases) {
-        const Reply reply = exchange(port, c.request);
-        EXPECT_EQ(reply.status, c.status) << c.request.left(60).data();
+    for (const auto& [request, status] : cases) {
+        const Reply reply = exchange(port, request);
+        EXPECT_EQ(reply.status, status) << request.left(60).data();
         EXPECT_TRUE(reply.closed);
     }
 }
@@ -389,16 +382,14 @@ TEST_P(HttpTest, ConfirmationsPerAddressAreLimitedPerMinute) {
     const QByteArray from = "X-Forwarded-For: 198.51.100.7, 192.0.2.1\r\n";
     for (int i = 0; i < 3; ++i)
         EXPECT_EQ(confirm(port, kKeyA, "1", 1, from).status, 200);
-    const struct {
-        qint64 laterMs;
-        int status;
-        QByteArray retryAfter;
-    } steps[] = {{0, 429, "60"}, {30'000, 429, "30"}, {60'000, 200, ""}};
-    for (const auto& step : steps) {
-        m_nowMs += step.laterMs;
+    // How much later, the status and the Retry-After header.
+    const std::tuple<qint64, int, QByteArray> steps[] = {
+        {0, 429, "60"}, {30'000, 429, "30"}, {60'000, 200, ""}};
+    for (const auto& [laterMs, status, retryAfter] : steps) {
+        m_nowMs += laterMs;
         const Reply reply = confirm(port, kKeyA, "1", 1, from);
-        EXPECT_EQ(reply.status, step.status);
-        EXPECT_EQ(reply.header("Retry-After"), step.retryAfter);
+        EXPECT_EQ(reply.status, status);
+        EXPECT_EQ(reply.header("Retry-After"), retryAfter);
     }
     EXPECT_EQ(confirm(port, kKeyA, "1", 1, "X-Forwarded-For: 192.0.2.2\r\n").status, 200);
 }
