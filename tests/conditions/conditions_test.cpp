@@ -6,8 +6,6 @@
 
 #include <QNetworkAccessManager>
 
-#include <vector>
-
 using namespace conditions;
 
 namespace {

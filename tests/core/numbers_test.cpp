@@ -2,9 +2,6 @@
 #include "core/servicehosts.h"
 #include "testing.h"
 
-#include <limits>
-#include <vector>
-
 using namespace core;
 
 TEST(Float32, StrictReadingAndShortestText) {

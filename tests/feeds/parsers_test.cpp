@@ -6,10 +6,6 @@
 #include <QRegularExpression>
 #include <QTimeZone>
 
-#include <array>
-#include <tuple>
-#include <vector>
-
 using namespace feeds;
 
 namespace {

@@ -5,9 +5,6 @@
 #include "ptypair.h"
 #include "testing.h"
 
-#include <optional>
-#include <tuple>
-
 #include <termios.h>
 
 using namespace radio;

@@ -3,8 +3,6 @@
 
 #include <QMimeData>
 
-#include <memory>
-
 using namespace session;
 
 namespace {

@@ -21,22 +21,6 @@ protected:
     session::Station& st() { return *station; }
 };
 
-TEST_F(StationTest, FirstStartTurnsTheSwitchesOnAndFetchesEverythingOnce) {
-    QSignalSpy shown(&st().radio(), &session::RadioSession::radioShown);
-    st().awakeFromNib();
-    EXPECT_TRUE(st().preferences().voiceOn());
-    EXPECT_TRUE(st().preferences().soundsOn());
-    EXPECT_TRUE(shown.isEmpty());
-    EXPECT_EQ(st().radio().link(), nullptr);
-    ASSERT_TRUE(waitFor([&] { return server.requests().size() >= 7; }, 3000));
-    for (const char* path : {"/spot/activator", "/api/GetActiveNets.php", "/api/spots/-3/all",
-                             "/nets.php", "/mw.php", "/solarxml.php", "/bandhopper/version.txt"})
-        EXPECT_EQ(server.count(path), 1) << path;
-    st().awakeFromNib(); // a second start neither restores nor fetches
-    settle(200);
-    EXPECT_EQ(server.requests().size(), 7);
-}
-
 TEST_F(StationTest, StoredChoicesAreShownWithoutChoosingARadioAndOutliveARestart) {
     settings->setValue("defaultRadio", "Icom IC-7300");
     settings->setValue("defaultPort", "ttyUSB1");
@@ -74,12 +58,24 @@ TEST_F(StationTest, StoredChoicesAreShownWithoutChoosingARadioAndOutliveARestart
     EXPECT_TRUE(speech.spoken.isEmpty()) << "the voice guide is off";
 }
 
-TEST_F(StationTest, RefreshesReloadTheirListAndPlayFunk) {
+// The first start turns the switches on and fetches everything once, a second start nothing;
+// each refresh reloads its list and plays Funk.
+TEST_F(StationTest, FirstStartFetchesEverythingOnceAndRefreshesReloadTheirList) {
     server.route("/spot/activator", {200, "[]"});
     st().setDeadlineMs(300);
+    QSignalSpy shown(&st().radio(), &session::RadioSession::radioShown);
     st().awakeFromNib();
+    EXPECT_TRUE(st().preferences().voiceOn());
+    EXPECT_TRUE(st().preferences().soundsOn());
+    EXPECT_TRUE(shown.isEmpty());
+    EXPECT_EQ(st().radio().link(), nullptr);
     ASSERT_TRUE(waitFor([&] { return server.requests().size() >= 7; }, 3000));
+    st().awakeFromNib();
     settle(400);
+    for (const char* path : {"/spot/activator", "/api/GetActiveNets.php", "/api/spots/-3/all",
+                             "/nets.php", "/mw.php", "/solarxml.php", "/bandhopper/version.txt"})
+        EXPECT_EQ(server.count(path), 1) << path;
+    EXPECT_TRUE(sounds.played.isEmpty());
     st().refresh(Refresh::Conditions);
     st().refresh(Refresh::Pota);
     ASSERT_TRUE(waitFor([&] { return sounds.played.size() == 2; }, 2000));

@@ -1,9 +1,6 @@
 #include "testing.h"
 #include "tuning/catencoding.h"
 
-#include <tuple>
-#include <vector>
-
 using namespace tuning;
 
 namespace {
