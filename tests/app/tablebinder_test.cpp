@@ -11,9 +11,7 @@
 
 using core::ListKind;
 
-namespace {
-
-QList<core::PotaSpot> potaRows(int count) {
+static QList<core::PotaSpot> potaRows(int count) {
     QList<core::PotaSpot> rows;
     for (int i = 0; i < count; ++i)
         rows.append({QStringLiteral("K%1").arg(i), "14074", "FT8", "", "Park", "3", "1.0", "2.0",
@@ -56,8 +54,7 @@ TEST(TableBinder, ButtonsReportTheirRowsAndShowTheirWholeLabel) {
     table.click(299);
     table.click(3);
     EXPECT_EQ(table.pressed, (QList<int>{299, 3}));
-    const int needed = table.view.fontMetrics().horizontalAdvance("Tune");
-    EXPECT_GT(table.view.columnWidth(0), needed);
+    EXPECT_GT(table.view.columnWidth(0), table.view.fontMetrics().horizontalAdvance("Tune"));
     table.binder.setButtonsEnabled(session::CellKind::TuneButton, false);
     table.click(4);
     EXPECT_EQ(table.pressed.size(), 2);
@@ -108,5 +105,3 @@ TEST(Colours, ReadableOnEveryBackground) {
     for (bool connected : {true, false})
         EXPECT_GE(ui::contrastRatio(ui::linkColour(connected), Qt::white), 4.5);
 }
-
-} // namespace

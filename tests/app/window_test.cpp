@@ -22,8 +22,6 @@
 
 using core::ListKind;
 
-namespace {
-
 class WindowTest : public ::testing::Test, protected StationRig {
 protected:
     void SetUp() override { remake(); }
@@ -184,5 +182,3 @@ TEST_F(WindowTest, ScreenReadersHearWhatControlsDoAndReloadsKeepTheSelection) {
     EXPECT_TRUE(w().potaStatus->text().startsWith("2 rows, loaded "))
         << w().potaStatus->text().toStdString();
 }
-
-} // namespace

@@ -8,10 +8,8 @@
 
 using namespace conditions;
 
-namespace {
-
 // A reply of `count` lines, each "<x>N</x>" with N its line number, so a value shows its line.
-QByteArray numberedLines(int count) {
+static QByteArray numberedLines(int count) {
     QByteArray body;
     for (int i = 0; i < count; ++i)
         body += "\t<x>" + QByteArray::number(i) + "</x>\n";
@@ -19,7 +17,7 @@ QByteArray numberedLines(int count) {
 }
 
 // The slots in the order of the struct, joined by '|'; "no data" for nothing.
-QString slotText(const QByteArray& body) {
+static QString slotText(const QByteArray& body) {
     const auto s = cutConditionSlots(body);
     return !s ? QStringLiteral("no data")
               : QStringList{s->title,     s->solarFlux, s->day8040,   s->day3020,
@@ -165,5 +163,3 @@ TEST(VersionFetcher, PublishedVersionOrTheRunningOne) {
         EXPECT_EQ(diagnostics.size(), version == kVersion ? 1 : 0);
     }
 }
-
-} // namespace

@@ -8,8 +8,6 @@
 
 using namespace feeds;
 
-namespace {
-
 // Sub-second parts of now are truncated along with the rest of an age.
 const QDateTime kNow(QDate(2024, 12, 1), QTime(0, 0, 0, 999), QTimeZone::utc());
 
@@ -24,8 +22,8 @@ const QByteArray kSota =
     R"("summitDetails":"Peak, 1246m, 8 points","highlightColor":null})";
 
 // One spot for `call`, with member `key` set to the JSON text `json` (nullptr: left out).
-QByteArray spot(const QByteArray& templ, const QString& call, const QString& key = {},
-                const char* json = "") {
+static QByteArray spot(const QByteArray& templ, const QString& call, const QString& key = {},
+                       const char* json = "") {
     QString text = QString::fromUtf8(templ).replace("CALL", call);
     if (!key.isEmpty()) {
         const QRegularExpression member('"' + key + R"(":("[^"]*"|[^,}]*),)");
@@ -35,7 +33,8 @@ QByteArray spot(const QByteArray& templ, const QString& call, const QString& key
 }
 
 // `count` columns of each row from `from` on (all of them for -1), joined by '|'.
-template <class Row> QStringList texts(const QList<Row>& rows, int from = 0, int count = -1) {
+template <class Row>
+static QStringList texts(const QList<Row>& rows, int from = 0, int count = -1) {
     QStringList out;
     for (const Row& row : rows)
         out << core::columns(row).mid(from, count).join(u'|');
@@ -51,8 +50,8 @@ using FieldCase = std::tuple<QString, const char*, int, QString>;
 
 // Spot X between two good spots: whatever becomes of X, the others stay.
 template <class Row>
-void checkFieldCases(Parsed<Row> (*parse)(const QByteArray&, const QDateTime&),
-                     const QByteArray& templ, const std::vector<FieldCase>& cases) {
+static void checkFieldCases(Parsed<Row> (*parse)(const QByteArray&, const QDateTime&),
+                            const QByteArray& templ, const std::vector<FieldCase>& cases) {
     for (const auto& [key, json, index, cells] : cases) {
         SCOPED_TRACE(key.toStdString() + " = " + (json ? json : "(left out)"));
         const Parsed<Row> parsed =
@@ -210,8 +209,8 @@ TEST(JsonRecords, KeepsOnlyTheWantedKeys) {
 }
 
 // One net as the server writes it, a tag per line.
-QString net(const QString& name, const QString& frequency, const QString& mode,
-            const QString& count) {
+static QString net(const QString& name, const QString& frequency, const QString& mode,
+                   const QString& count) {
     return "<NetName>" + name + "</NetName>\n<Frequency>" + frequency + "</Frequency>\n<Mode>" +
            mode + "</Mode>\n<SubscriberCount>" + count + "</SubscriberCount>\n";
 }
@@ -251,5 +250,3 @@ TEST(NetLoggerNets, FiltersPairsAndSorts) {
     for (const auto& [reply, rows] : cases)
         EXPECT_EQ(texts(parseNetLoggerNets(reply)), rows) << reply.toStdString();
 }
-
-} // namespace

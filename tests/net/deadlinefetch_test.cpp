@@ -9,14 +9,12 @@
 
 using namespace net;
 
-namespace {
-
-constexpr int kDeadlineMs = 300;
+constexpr int kShortDeadlineMs = 300;
 
 class DeadlineFetchTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        fetch.setDeadlineMs(kDeadlineMs);
+        fetch.setDeadlineMs(kShortDeadlineMs);
         QObject::connect(&fetch, &DeadlineFetch::expired,
                          [this](const FetchResult& result) { results.append(result); });
     }
@@ -54,10 +52,10 @@ TEST_F(DeadlineFetchTest, HandsOverWhatArrivedAtTheDeadline) {
         clock.start();
         start(url);
         ASSERT_TRUE(waitFor([&] { return !results.isEmpty(); }, 5000));
-        EXPECT_GE(clock.elapsed(), kDeadlineMs);
+        EXPECT_GE(clock.elapsed(), kShortDeadlineMs);
         EXPECT_EQ(results[0].httpStatus, status);
         EXPECT_EQ(results[0].body, body);
-        EXPECT_EQ(failureText(results[0], url, kDeadlineMs), failure);
+        EXPECT_EQ(failureText(results[0], url, kShortDeadlineMs), failure);
         ASSERT_EQ(diagnostics.size(), status == 0 ? 1 : 0);
         EXPECT_TRUE(status || diagnostics[0][0].toString().contains(url.toDisplayString()));
     }
@@ -79,7 +77,7 @@ TEST_F(DeadlineFetchTest, NewerStartSupersedesTheOlder) {
         clock.start();
         start(at("/newer"));
         ASSERT_TRUE(waitFor([&] { return !results.isEmpty(); }, 5000));
-        EXPECT_GE(clock.elapsed(), kDeadlineMs) << olderArrived;
+        EXPECT_GE(clock.elapsed(), kShortDeadlineMs) << olderArrived;
         EXPECT_EQ(results[0].body, "newer") << olderArrived;
     }
 }
@@ -87,7 +85,7 @@ TEST_F(DeadlineFetchTest, NewerStartSupersedesTheOlder) {
 // A reply that comes after its deadline reaches nobody, not even the fetch a receiver starts
 // from the expired signal, which then runs as any other.
 TEST_F(DeadlineFetchTest, LateReplyNeverDelivered) {
-    server.route("/late", {.body = "late", .delayMs = kDeadlineMs + 100});
+    server.route("/late", {.body = "late", .delayMs = kShortDeadlineMs + 100});
     server.route("/ok", {200, "fine"});
     QObject::connect(&fetch, &DeadlineFetch::expired, [this] {
         if (results.size() == 1)
@@ -95,11 +93,9 @@ TEST_F(DeadlineFetchTest, LateReplyNeverDelivered) {
     });
     start(at("/late"));
     ASSERT_TRUE(waitFor([&] { return results.size() == 2; }, 5000));
-    EXPECT_EQ(failureText(results[0], at("/late"), kDeadlineMs),
+    EXPECT_EQ(failureText(results[0], at("/late"), kShortDeadlineMs),
               "no reply from 127.0.0.1 within 0.3 s");
     EXPECT_EQ(diagnostics.size(), 1);
     EXPECT_EQ(results[1].body, "fine");
-    EXPECT_EQ(failureText(results[1], at("/ok"), kDeadlineMs), "");
+    EXPECT_EQ(failureText(results[1], at("/ok"), kShortDeadlineMs), "");
 }
-
-} // namespace

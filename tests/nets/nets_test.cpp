@@ -13,8 +13,6 @@
 
 using namespace nets;
 
-namespace {
-
 // Compact, the identifier as text, the action as a number, the key escaped.
 TEST(ConfirmBody, ExactlyThreeMembersOfFixedTypes) {
     EXPECT_EQ(confirmBody("", "7", true), R"({"action":1,"key":"","net_id":"7"})");
@@ -89,7 +87,6 @@ protected:
     void SetUp() override {
         qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/bandhopper-test-bus");
         qunsetenv("DISPLAY");
-        ASSERT_TRUE(dir.isValid());
     }
 
     QString iniPath() const { return dir.filePath(QStringLiteral("settings.ini")); }
@@ -171,5 +168,3 @@ TEST_F(OperatorKeyFallbackTest, PrepareOwnerOnlyFile) {
     writeWorldReadable("operatorKey", "kept");
     EXPECT_FALSE(nets::prepareOwnerOnlyFile(iniPath() + "/settings.ini"));
 }
-
-} // namespace

@@ -56,7 +56,6 @@ TEST(MeterReplies, ReadsTheLastSixCharactersOfEachMeterReply) {
 
 TEST(QtSerialLink, OpensWithLineSettingsWritesInOrderAndDeliversReplies) {
     PtyPair pty;
-    ASSERT_TRUE(pty.isValid());
     QtSerialLink link(pty.slavePath());
     QSignalSpy opened(&link, &SerialLink::opened);
     QSignalSpy received(&link, &SerialLink::dataReceived);

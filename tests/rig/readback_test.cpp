@@ -7,11 +7,10 @@
 
 using namespace radio;
 
-namespace {
-
 // A stream read whole and again one byte at a time; both readings must agree.
 template <typename Reader, typename Show>
-QStringList readBothWays(const QByteArray& stream, Reader whole, Reader bytewise, Show show) {
+static QStringList readBothWays(const QByteArray& stream, Reader whole, Reader bytewise,
+                                Show show) {
     QStringList all, single;
     for (const auto& item : whole.feed(stream))
         all << show(item);
@@ -54,12 +53,10 @@ TEST(RigctldReplyReader, PairsEachAnswerBlockWithItsCommand) {
     const QStringList answers = {"ok 0 0 ",      "value 0 14074000 ", "value 0 0 PKTUSB",
                                  "error -11 0 ", "garbled 0 0 ",      "garbled 0 0 USB",
                                  "garbled 0 0 "};
-    RigctldReplyReader whole, bytewise;
-    for (int ask : {0, 1, 2, 0, 1, 2, 0}) {
-        whole.expect(RigctldAsk(ask));
-        bytewise.expect(RigctldAsk(ask));
-    }
-    EXPECT_EQ(readBothWays(stream, whole, bytewise, show), answers) << "the last line is unasked";
+    RigctldReplyReader reader;
+    for (int ask : {0, 1, 2, 0, 1, 2, 0})
+        reader.expect(RigctldAsk(ask));
+    EXPECT_EQ(readBothWays(stream, reader, reader, show), answers) << "the last line is unasked";
 }
 
 // rigctld answers in order, so the answers to a tune given up are told from the next tune's.
@@ -148,5 +145,3 @@ TEST(RigctldAddress, ReadsHostAndPort) {
         EXPECT_EQ(address ? address->text() : QString(), parsed) << text;
     }
 }
-
-} // namespace

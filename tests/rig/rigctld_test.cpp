@@ -7,8 +7,6 @@
 
 using core::ListKind;
 
-namespace {
-
 class RigctldTest : public ::testing::Test, protected StationRig {
 protected:
     session::RadioSession& radio() { return station->radio(); }
@@ -82,5 +80,3 @@ TEST_F(RigctldTest, ARefusedConnectionOrAFailingDaemonTakesTheErrorPath) {
     EXPECT_EQ(out.last(), status);
     EXPECT_EQ(sounds.played.last(), "Frog");
 }
-
-} // namespace

@@ -17,8 +17,6 @@
 
 using namespace server;
 
-namespace {
-
 const QByteArray kKeyA = "operator-key-aaaa";
 const QByteArray kKeyB = "operator-key-bbbb";
 
@@ -36,7 +34,7 @@ struct Reply {
 };
 
 // A raw HTTP exchange on its own connection, waiting for a whole answer or the close.
-Reply exchange(quint16 port, const QByteArray& request) {
+static Reply exchange(quint16 port, const QByteArray& request) {
     QTcpSocket socket;
     socket.connectToHost(QHostAddress::LocalHost, port);
     socket.write(request);
@@ -56,19 +54,19 @@ Reply exchange(quint16 port, const QByteArray& request) {
     return reply;
 }
 
-Reply get(quint16 port, const QByteArray& path) {
+static Reply get(quint16 port, const QByteArray& path) {
     return exchange(port, "GET " + path + " HTTP/1.1\r\nHost: t\r\n\r\n");
 }
 
-Reply post(quint16 port, const QByteArray& body, const QByteArray& type = "Application/json",
-           const QByteArray& path = "/netconf.php", const QByteArray& extra = "") {
+static Reply post(quint16 port, const QByteArray& body, const QByteArray& type = "Application/json",
+                  const QByteArray& path = "/netconf.php", const QByteArray& extra = "") {
     return exchange(port, "POST " + path + " HTTP/1.1\r\nHost: t\r\nContent-Type: " + type +
                               "\r\nContent-Length: " + QByteArray::number(body.size()) + "\r\n" +
                               extra + "\r\n" + body);
 }
 
-Reply confirm(quint16 port, const QByteArray& key, const QByteArray& net, int action = 1,
-              const QByteArray& extra = "") {
+static Reply confirm(quint16 port, const QByteArray& key, const QByteArray& net, int action = 1,
+                     const QByteArray& extra = "") {
     return post(port,
                 R"({"key":")" + key + R"(","net_id":")" + net + R"(","action":)" +
                     QByteArray::number(action) + "}",
@@ -76,7 +74,7 @@ Reply confirm(quint16 port, const QByteArray& key, const QByteArray& net, int ac
 }
 
 // The Confirmed value of a net in the directory, -1 when the net is not listed.
-int confirmedCount(quint16 port, const QByteArray& net) {
+static int confirmedCount(quint16 port, const QByteArray& net) {
     const QList<QByteArray> lines = get(port, "/nets.php").body.split('\n');
     for (qsizetype i = 6; i < lines.size(); ++i)
         if (lines[i] == "<NetID>" + net + "</NetID>")
@@ -84,7 +82,7 @@ int confirmedCount(quint16 port, const QByteArray& net) {
     return -1;
 }
 
-int run(const QStringList& arguments, QString* errors = nullptr) {
+static int run(const QStringList& arguments, QString* errors = nullptr) {
     QString outText, errText;
     QTextStream out(&outText), err(&errText);
     const int status = runCommand(arguments, out, err);
@@ -296,7 +294,7 @@ TEST_P(DirectoryServerTest, InstancesShareTheDatabaseAcrossRestarts) {
     EXPECT_EQ(confirmedCount(start(), "3"), 2);
 }
 
-std::string driverName(const ::testing::TestParamInfo<Driver>& info) {
+static std::string driverName(const ::testing::TestParamInfo<Driver>& info) {
     return info.param == Driver::Sqlite ? "SQLite" : "PostgreSQL";
 }
 INSTANTIATE_TEST_SUITE_P(Storage, DirectoryServerTest,
@@ -437,5 +435,3 @@ TEST(ServerCommand, UsageErrorsAndAStopOnSigterm) {
     EXPECT_EQ(process.exitCode(), 0);
     EXPECT_TRUE((errors + process.readAllStandardError()).endsWith("stopped\n"));
 }
-
-} // namespace

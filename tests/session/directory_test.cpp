@@ -10,10 +10,8 @@
 
 using core::ListKind;
 
-namespace {
-
 // Each row as its columns joined by '|'.
-template <class Row> QStringList joined(const QList<Row>& rows) {
+template <class Row> static QStringList joined(const QList<Row>& rows) {
     QStringList texts;
     for (const Row& row : rows)
         texts << core::columns(row).join(u'|');
@@ -68,5 +66,3 @@ TEST(Directory, WithoutAServiceTheBundledListsShow) {
     EXPECT_FALSE(station.confirmationsReady());
     EXPECT_TRUE(rig.server.requests().isEmpty());
 }
-
-} // namespace

@@ -7,8 +7,6 @@
 
 using namespace session;
 
-namespace {
-
 const QDateTime kNow(QDate(2024, 12, 1), QTime(0, 0), QTimeZone::utc());
 
 TEST(Bands, EdgesAndModeClasses) {
@@ -86,5 +84,3 @@ TEST(WatchList, MatchesCallsignsAndReferencesWithWildcards) {
     EXPECT_EQ(WatchList::fromText("k-*, w7o/*\n  N0CALL*").patterns(),
               (QStringList{"K-*", "W7O/*", "N0CALL*"}));
 }
-
-} // namespace

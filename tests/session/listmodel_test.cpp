@@ -5,8 +5,6 @@
 
 using namespace session;
 
-namespace {
-
 const core::PotaSpot kPota{
     "KN4AL", "14272",   "SSB",      "cq pota", "Three Rivers State Game Land",
     "12",    "41.8694", "-85.7444", "US-MI",   "US-6795"};
@@ -18,8 +16,8 @@ const core::DirectoryNet kNet{"Night Owls", "3.940", "0300", "LSB", "https://net
 const core::MwStation kStation{"WABC", "770", "New York", "50", "https://wabc.example/"};
 
 template <class Row>
-std::unique_ptr<TypedListModel<Row>> modelOf(QList<Row> rows,
-                                             const core::ServiceHosts& hosts = {}) {
+static std::unique_ptr<TypedListModel<Row>> modelOf(QList<Row> rows,
+                                                    const core::ServiceHosts& hosts = {}) {
     auto model = std::make_unique<TypedListModel<Row>>(hosts);
     model->setRows(std::move(rows));
     return model;
@@ -27,7 +25,7 @@ std::unique_ptr<TypedListModel<Row>> modelOf(QList<Row> rows,
 
 // Every column of row 0 in display order, joined by '|'; buttons show their label and have the
 // only empty titles.
-QString shown(const ListModel& model) {
+static QString shown(const ListModel& model) {
     QStringList texts;
     for (int column = 0; column < model.columnCount(); ++column) {
         const bool button = model.columns()[column].kind != CellKind::Text &&
@@ -47,8 +45,6 @@ TEST(ListModel, ShowsEveryColumnOfEveryList) {
     EXPECT_EQ(shown(*modelOf<core::DirectoryNet>({kNet})),
               "Tune|Night Owls|3.940|0300|LSB|Yes|Confirm|Unconfirm");
     EXPECT_EQ(shown(*modelOf<core::MwStation>({kStation})), "Tune|WABC|770|New York|50 kW");
-    EXPECT_EQ(modelOf<core::MwStation>({kStation})->rowColumns(0),
-              (QStringList{"WABC", "770", "New York", "50", "https://wabc.example/"}));
 }
 
 // What an odd value shows, and which cells link where.
@@ -126,7 +122,7 @@ TEST(CellTexts, NetLoggerKilohertzAndCapitals) {
     EXPECT_EQ(capitalised("éMILE mary-ANN"), "Émile Mary-ann");
 }
 
-std::unique_ptr<QMimeData> plainText(const QString& text) {
+static std::unique_ptr<QMimeData> plainText(const QString& text) {
     auto data = std::make_unique<QMimeData>();
     data->setText(text);
     return data;
@@ -153,5 +149,3 @@ TEST(ListModel, DragAndDropOfRows) {
     EXPECT_EQ(resets.count(), 1);
     EXPECT_EQ(model->rowCount(), 6);
 }
-
-} // namespace

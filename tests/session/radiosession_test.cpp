@@ -11,8 +11,6 @@
 
 using session::LinkState;
 
-namespace {
-
 class RadioTest : public ::testing::Test, protected StationRig {
 protected:
     void SetUp() override {
@@ -207,5 +205,3 @@ TEST_F(RadioTest, AFailedWriteIsReportedOnceAndKeepsTheLink) {
     radio().openOrClose();
     EXPECT_EQ(lastState(), LinkState::Closed);
 }
-
-} // namespace

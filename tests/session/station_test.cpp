@@ -13,8 +13,6 @@
 using core::ListKind;
 using session::Refresh;
 
-namespace {
-
 class StationTest : public ::testing::Test, protected StationRig {
 protected:
     void SetUp() override { makeStation(); }
@@ -235,5 +233,3 @@ TEST_F(StationTest, AWatchedSpotIsAnnouncedOnceWhenItAppears) {
         << "marked in its first load only";
     EXPECT_EQ(settings->value("watchList").toString(), "K2*\nUS-9999");
 }
-
-} // namespace

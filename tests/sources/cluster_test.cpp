@@ -5,8 +5,6 @@
 #include "loopbackpeers.h"
 #include "testing.h"
 
-namespace {
-
 // A cluster that prompts for a login.
 struct FakeCluster : FakePeer {
     explicit FakeCluster(QList<QByteArray> answers = {})
@@ -15,14 +13,13 @@ struct FakeCluster : FakePeer {
 };
 
 // A line as the cluster writes it, heard `minutesAgo` before now.
-QByteArray spotLine(const char* frequency, const char* call, const char* comment, int minutesAgo) {
+static QByteArray spotLine(const char* frequency, const char* call, const char* comment,
+                           int minutesAgo) {
     const QString time = QDateTime::currentDateTimeUtc().addSecs(-60 * minutesAgo).toString("HHmm");
     return QStringLiteral("DX de RBNHOLE:  %1  %2  %3  %4Z\r\n")
         .arg(frequency, call, comment, time)
         .toLatin1();
 }
-
-} // namespace
 
 TEST(ClusterClient, LogsInWhenPromptedCollectsSpotsAndComesBackAfterADrop) {
     FakeCluster cluster;

@@ -9,8 +9,6 @@
 
 using core::ListKind;
 
-namespace {
-
 class Lists : public ::testing::Test {
 protected:
     void SetUp() override { lists.setDeadlineMs(150); }
@@ -76,5 +74,3 @@ TEST_F(Lists, NothingAutomaticAsksAPublicFeedTwiceWithinAMinute) {
     EXPECT_EQ(load(ListKind::NetLogger, session::LoadReason::Automatic), "");
     EXPECT_EQ(server.count("/api/GetActiveNets.php"), 3) << "all but the one within the minute";
 }
-
-} // namespace

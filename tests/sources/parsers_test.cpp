@@ -8,18 +8,14 @@
 
 #include <QTimeZone>
 
-namespace {
-
 const QDateTime kNow(QDate(2026, 8, 5), QTime(22, 0), QTimeZone::utc());
 
-QStringList joined(const QList<core::SotaSpot>& rows) {
+static QStringList joined(const QList<core::SotaSpot>& rows) {
     QStringList out;
     for (const core::SotaSpot& row : rows)
         out << core::columns(row).join(u'|');
     return out;
 }
-
-} // namespace
 
 TEST(SotaApi, ElementsBecomeTheSameRowsAsTheLegacyFeed) {
     const QByteArray real = fixture("sota-api-element.json").trimmed();
