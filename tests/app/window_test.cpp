@@ -80,7 +80,7 @@ TEST_F(WindowTest, TuneButtonsWriteTheRowsCommandsToTheRadioAndSpeak) {
          QByteArray::fromHex("FEFE94E0050000530100FDFEFE94E00602FDFEFE94E003FD"), "K F B K"},
         {w().netsTable, 0, u"tune3", "MD02;FA014300000;SS0640000;FA;", "Maritime Mobile"},
         {w().netLoggerTable, lastNet, u"tune", "MD01;FA007244000;SS0640000;SS0560000;FA;",
-         "MOONLIGHTERS"},
+         "YLSYSTEM 40 METER EC SESSION"},
     };
     for (const auto& [table, row, button, written, spoken] : presses) {
         if (written.startsWith("MD")) // the last two on a Yaesu
@@ -88,9 +88,8 @@ TEST_F(WindowTest, TuneButtonsWriteTheRowsCommandsToTheRadioAndSpeak) {
         w().mainTab->setCurrentWidget(table->parentWidget());
         press(table, row, button);
         EXPECT_EQ(pty.read(written.size()), written) << spoken;
+        EXPECT_EQ(speech.spoken.value(speech.spoken.size() - 1), spoken);
     }
-    EXPECT_EQ(speech.spoken.mid(0, 4),
-              (QStringList{"Acadia National Park", "Mount Si", "K F B K", "Maritime Mobile"}));
     EXPECT_TRUE(out.contains("FEFE94E01A060101FD"));
     // The radio's answer to the last tune reaches the Radio tab and the status bar.
     pty.write("FA007244000;");

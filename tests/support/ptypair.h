@@ -12,7 +12,6 @@ public:
     PtyPair(const PtyPair&) = delete;
     PtyPair& operator=(const PtyPair&) = delete;
 
-    int masterFd() const { return m_master; }
     QString slavePath() const { return m_slavePath; }
     // Reads what the application wrote, waiting up to timeoutMs for at least `atLeast` bytes.
     QByteArray read(qsizetype atLeast, int timeoutMs = 2000);
