@@ -38,7 +38,6 @@ TEST(Cli, ExitCodesAndOutput) {
                  {200, fixture("pota-activator-spots.json"), "application/json"});
     server.route("/solarxml.php", {200, fixture("solarxml.xml")});
     server.route("/netconf.php", {200, "ok"});
-    const QString dead = QStringLiteral("http://127.0.0.1:9");
     const std::tuple<QStringList, int, QString> cases[] = {
         {{"tune", "--list", "pota", "--radio", "Icom IC-7300", "14074", "FT8"},
          0,
@@ -58,7 +57,7 @@ TEST(Cli, ExitCodesAndOutput) {
         {{"confirm", "42", "--name", "Noon Net", "--key", "K3Y", "--base-url", "BASE"},
          0,
          "thank you for confirming Noon Net\n"},
-        {{"unconfirm", "42", "--name", "Noon Net", "--base-url", dead},
+        {{"unconfirm", "42", "--name", "Noon Net", "--base-url", "http://127.0.0.1:9"},
          1,
          "retraction failed for Noon Net\n"},
         {{"tune", "--list", "pota", "--port", "/dev/no-such-radio-port", "14074", "FT8"},

@@ -90,10 +90,7 @@ TEST(PanelView, ColourRules) {
                                         colourName(noise), colourName(magic)}))
             << value;
     }
-}
-
-// Without data the panel is blank, not bad conditions or an open magic band.
-TEST(PanelView, NoDataIsBlankNotBad) {
+    // Without data the panel is blank, not bad conditions or an open magic band.
     for (const FieldView& f : panelView(std::nullopt).fields)
         EXPECT_TRUE(f.text.isEmpty() && f.colour == Colour::Normal) << f.name.toStdString();
 }
@@ -119,7 +116,7 @@ TEST(ConditionsFetcher, ShowsWhatArrivedByTheDeadline) {
     EXPECT_EQ(server.count("/solarxml.php"), 2);
 }
 
-TEST(ParsePublishedVersion, AcceptsOnlyShortVersionTexts) {
+TEST(UpdateNotice, OnlyShortVersionTextsAndOnlyAnotherVersion) {
     const std::pair<QByteArray, QString> valid[] = {
         {"  0.94\r\n", "0.94"},
         {QByteArray("\xEF\xBB\xBF") + "1.0-beta2\n", "1.0-beta2"},
@@ -133,10 +130,7 @@ TEST(ParsePublishedVersion, AcceptsOnlyShortVersionTexts) {
           "<html><body>Not Found</body></html>"})
         EXPECT_EQ(parsePublishedVersion(body), std::nullopt) << body.toStdString();
     EXPECT_EQ(parsePublishedVersion(QByteArray("0.9\0", 4)), std::nullopt);
-}
-
-// The texts of the alert are shown where the controller raises it for a newer version.
-TEST(UpdateAlert, RaisedWhenTheTextsDifferNotByOrder) {
+    // The alert is raised where the texts differ, not by their order.
     EXPECT_FALSE(updateAlert(kVersion, kVersion));
     EXPECT_FALSE(updateAlert(kVersion, QString()));
     EXPECT_TRUE(updateAlert(kVersion, kVersion + "0"));

@@ -126,8 +126,7 @@ TEST(LineText, EveryValueOnItsOwnLineWithoutMarkup) {
                                  "URL",     "Confirmed", "NetID"};
     QList<QByteArray> values;
     for (const QByteArray& line : nets.split('\n')) {
-        if (line.isEmpty() || line == "<Nets>" || line == "</Nets>" || line == "<Net>" ||
-            line == "</Net>")
+        if (line.isEmpty() || QByteArrayList{"<Nets>", "</Nets>", "<Net>", "</Net>"}.contains(line))
             continue;
         const QByteArray& tag = tags[values.size() % tags.size()];
         ASSERT_TRUE(line.startsWith('<' + tag + '>') && line.endsWith("</" + tag + '>'))

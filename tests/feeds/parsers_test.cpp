@@ -165,7 +165,7 @@ TEST(SotaSpots, EachMemberReadOrSkippedAlone) {
 
 constexpr std::array<std::string_view, 2> kKeys = {"a", "b"};
 
-TEST(JsonRecords, FollowsTheGrammarStrictly) {
+TEST(JsonRecords, FollowsTheGrammarStrictlyAndKeepsOnlyTheWantedKeys) {
     using T = JsonType;
     // A byte-order mark is allowed only at the very start.
     const std::vector<std::pair<QByteArray, std::vector<JsonType>>> valid = {
@@ -191,9 +191,8 @@ TEST(JsonRecords, FollowsTheGrammarStrictly) {
         EXPECT_FALSE(records.error.isEmpty()) << body.left(40).toStdString();
         EXPECT_TRUE(records.elements.empty()) << body.left(40).toStdString();
     }
-}
 
-TEST(JsonRecords, KeepsOnlyTheWantedKeys) {
+    // Only the wanted keys of each element are kept, the first of each name.
     const QByteArray body =
         R"([{"a": "caf\u00e9 \"\n\ud83d\ude00 \ud83d", "x": {"a": "nested"}, "b": -1.5e3},)"
         "{\"\\u0061\": \"first\", \"a\": \"\xC3\xA9 last\", \"b\": [1]}, {}]";

@@ -57,8 +57,6 @@ void checkPota(const QByteArray& body) {
     }
 }
 
-using conditions::Colour;
-
 // The frequency column keeps digits and points only.
 template <class Row> void checkRows(const QList<Row>& rows) {
     for (const Row& row : rows)
@@ -126,8 +124,8 @@ void checkConditions(const QByteArray& body) {
     for (const conditions::FieldView& field : view.fields) {
         // A value never carries the markup around it.
         FUZZ_CHECK(!field.text.contains(u'<') && !field.text.contains(u'>'), field.text);
-        FUZZ_CHECK(values ? field.colour != Colour::Normal
-                          : field.text.isEmpty() && field.colour == Colour::Normal,
+        FUZZ_CHECK(values ? field.colour != conditions::Colour::Normal
+                          : field.text.isEmpty() && field.colour == conditions::Colour::Normal,
                    field.name);
     }
     const conditions::FieldView& magic = view.fields.last();

@@ -13,16 +13,13 @@
 
 using namespace nets;
 
-// Compact, the identifier as text, the action as a number, the key escaped.
-TEST(ConfirmBody, ExactlyThreeMembersOfFixedTypes) {
+// Each send gets one outcome, never before the answer; a failure is said as one, logged once
+// and never with the operator key. The body is compact, the identifier as text, the action as a
+// number, the key escaped.
+TEST(NetConfirmer, OneRequestAndOneOutcomePerSend) {
     EXPECT_EQ(confirmBody("", "7", true), R"({"action":1,"key":"","net_id":"7"})");
     EXPECT_EQ(confirmBody("k\"e\\y é", "1234", false),
               R"({"action":0,"key":"k\"e\\y é","net_id":"1234"})");
-}
-
-// Each send gets one outcome, never before the answer; a failure is said as one, logged once
-// and never with the operator key.
-TEST(NetConfirmer, OneRequestAndOneOutcomePerSend) {
     LoopbackServer server;
     QNetworkAccessManager nam;
     NetConfirmer confirmer(&nam);

@@ -82,7 +82,6 @@ TEST(ListModel, OddValuesAndLinks) {
               "Confirm your check-in to Night Owls");
     EXPECT_EQ(frequencyWords(7'185'500), "7185.5 kHz");
     EXPECT_EQ(frequencyWords(144'300'000), "144.3 MHz");
-    EXPECT_EQ(p->columnOf(u"nothing"), -1);
 }
 
 TEST(ListModel, LinksOnlyToWebAddressesOnTheGivenHosts) {
@@ -122,12 +121,6 @@ TEST(CellTexts, NetLoggerKilohertzAndCapitals) {
     EXPECT_EQ(capitalised("éMILE mary-ANN"), "Émile Mary-ann");
 }
 
-static std::unique_ptr<QMimeData> plainText(const QString& text) {
-    auto data = std::make_unique<QMimeData>();
-    data->setText(text);
-    return data;
-}
-
 // A row is dragged as its index and may be dropped between rows only; the drop is taken but the
 // list keeps the feed's order, and a drop that cannot be read changes nothing.
 TEST(ListModel, DragAndDropOfRows) {
@@ -141,11 +134,14 @@ TEST(ListModel, DragAndDropOfRows) {
     EXPECT_FALSE(model->canDropMimeData(dragged.get(), Qt::CopyAction, 6, 0, {}));
 
     QSignalSpy resets(model.get(), &QAbstractItemModel::modelReset);
-    ASSERT_TRUE(model->dropMimeData(plainText("+5").get(), Qt::MoveAction, 2, 0, {}));
+    dragged->setText("+5");
+    ASSERT_TRUE(model->dropMimeData(dragged.get(), Qt::MoveAction, 2, 0, {}));
     EXPECT_FALSE(model->removeRows(2, 1)) << "the Move drag's clean-up must not shorten the list";
-    for (const QString text : {"word", "3a", "", "6", "-1", "99999999999999999999"})
-        EXPECT_FALSE(model->dropMimeData(plainText(text).get(), Qt::MoveAction, 1, 0, {}))
+    for (const QString text : {"word", "3a", "", "6", "-1", "99999999999999999999"}) {
+        dragged->setText(text);
+        EXPECT_FALSE(model->dropMimeData(dragged.get(), Qt::MoveAction, 1, 0, {}))
             << text.toStdString();
+    }
     EXPECT_EQ(resets.count(), 1);
     EXPECT_EQ(model->rowCount(), 6);
 }

@@ -1,6 +1,7 @@
 // The station as the window and the command line use it: start-up, settings, refreshes, the
 // lists, Tune, confirmations and the update check, with faked platform pieces and every
 // service on loopback.
+#include "loopbackpeers.h"
 #include "nets/operatorkey.h"
 #include "stationrig.h"
 #include "testing.h"
@@ -8,7 +9,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
-#include <QTcpServer>
 
 using core::ListKind;
 using session::Refresh;
@@ -164,7 +164,6 @@ TEST_F(StationTest, AnUnusableServiceAddressOnlySaysSo) {
 }
 
 TEST_F(StationTest, OnlyAnotherPublishedVersionRaisesTheNoticeOnce) {
-    serveEverything();
     server.route("/bandhopper/version.txt", {200, "0.94\n"});
     QSignalSpy alerts(&st(), &session::Station::updateAvailable);
     QSignalSpy checked(&st(), &session::Station::versionChecked);
@@ -179,16 +178,13 @@ TEST_F(StationTest, OnlyAnotherPublishedVersionRaisesTheNoticeOnce) {
 // Services that cannot be reached, or not trusted: every list and the panel stay empty, each
 // failure is one line, and nothing else breaks.
 TEST_F(StationTest, UnreachableAndUntrustedServicesLeaveTheirListsEmpty) {
-    QTcpServer closed;
-    ASSERT_TRUE(closed.listen(QHostAddress::LocalHost, 0));
-    const QUrl dead(QStringLiteral("http://127.0.0.1:%1").arg(closed.serverPort()));
-    closed.close();
+    const QUrl dead(QStringLiteral("http://127.0.0.1:%1").arg(freePort()));
     LoopbackServer tls;
     ASSERT_TRUE(tls.listenTls(fixturePath("tls/loopback.crt"), fixturePath("tls/loopback.key")));
     tls.route("/spot/activator", {200, kPota, "application/json"});
     core::ServiceHosts hosts = core::ServiceHosts::allAt(dead);
     hosts.pota = tls.baseUrl();
-    makeStation(hosts);
+    makeStation(hosts).setDeadlineMs(300);
     QSignalSpy shown(&st().lists(), &session::ListsSession::listShown);
     QSignalSpy panel(&st(), &session::Station::conditionsShown);
     st().awakeFromNib();

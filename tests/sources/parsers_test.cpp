@@ -80,7 +80,7 @@ TEST(SotaLegacy, TheDeprecationStubIsNoRowButANotice) {
     }
 }
 
-TEST(SotaCluster, LinesGiveActivatorFrequencySummitModeAndTime) {
+TEST(SotaCluster, LinesGiveSpotsKeptThreeHoursOnePerActivatorAndSummit) {
     const QList<QByteArray> real = fixture("sota-cluster-lines.txt").split('\n');
     const std::pair<QString, QString> cases[] = {
         {real[0], "K1GC|14.054|W1/DI-009|CW|1024|0"},
@@ -107,9 +107,8 @@ TEST(SotaCluster, LinesGiveActivatorFrequencySummitModeAndTime) {
                         .arg(int(spot->qrt));
         EXPECT_EQ(got, expected);
     }
-}
 
-TEST(SotaCluster, KeepsThreeHoursOnePerActivatorAndSummitNewestFirst) {
+    // Spots are kept three hours, one per activator and summit, newest first.
     const QDateTime now(QDate(2026, 10, 6), QTime(1, 0), QTimeZone::utc());
     feeds::ClusterSpots spots;
     for (const char* line :

@@ -96,10 +96,9 @@ void LoopbackServer::tryAnswer(QTcpSocket* socket) {
     socket->setProperty("answered", true);
     m_requests.append(request);
 
-    QByteArray routePath = request.path;
-    if (!m_routes.contains(routePath))
-        routePath = routePath.left(routePath.indexOf('?'));
-    const Response response = m_routes.value(routePath, Response{404, "not found"});
+    const Response response =
+        m_routes.value(request.path, m_routes.value(request.path.left(request.path.indexOf('?')),
+                                                    {404, "not found"}));
 
     auto send = [socket = QPointer<QTcpSocket>(socket), response] {
         if (!socket)
