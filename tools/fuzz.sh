@@ -17,8 +17,7 @@ if ! [[ "$seconds" =~ ^[0-9]+$ ]] || [ "$seconds" -eq 0 ]; then
     echo "usage: $0 [SECONDS] [TARGET...]" >&2
     exit 2
 fi
-all_targets=(pota sota sotaapi cluster textfeeds bandconditions replyreader civreader rigctldreader tune
-    confirmation directorycsv httprequest)
+all_targets=(feeds replies tune service)
 if [ $# -gt 0 ]; then targets=("$@"); else targets=("${all_targets[@]}"); fi
 
 missing=()

@@ -1,22 +1,17 @@
-#include "printers.h"
 #include "session/listmodel.h"
+#include "testing.h"
 #include "ui/colours.h"
 #include "ui/tablebinder.h"
 
-#include <QCoreApplication>
 #include <QDropEvent>
 #include <QHeaderView>
 #include <QMimeData>
-#include <QSignalSpy>
 #include <QTableView>
 #include <QTest>
-#include <gtest/gtest.h>
 
 using core::ListKind;
 
-namespace {
-
-QList<core::PotaSpot> potaRows(int count) {
+static QList<core::PotaSpot> potaRows(int count) {
     QList<core::PotaSpot> rows;
     for (int i = 0; i < count; ++i)
         rows.append({QStringLiteral("K%1").arg(i), "14074", "FT8", "", "Park", "3", "1.0", "2.0",
@@ -35,10 +30,12 @@ struct Table {
         view.resize(900, 400);
         binder.onButton(session::CellKind::TuneButton, [this](int row) { pressed << row; });
     }
+    QPoint centre(int row, const char16_t* id) const {
+        return view.visualRect(model.index(row, model.columnOf(id))).center();
+    }
     void click(int row, const char16_t* id = u"tune") {
         view.scrollTo(model.index(row, 0));
-        const QRect cell = view.visualRect(model.index(row, model.columnOf(id)));
-        QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, cell.center());
+        QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, centre(row, id));
     }
 
     DroppableView view;
@@ -57,8 +54,7 @@ TEST(TableBinder, ButtonsReportTheirRowsAndShowTheirWholeLabel) {
     table.click(299);
     table.click(3);
     EXPECT_EQ(table.pressed, (QList<int>{299, 3}));
-    const int needed = table.view.fontMetrics().horizontalAdvance("Tune");
-    EXPECT_GT(table.view.columnWidth(0), needed);
+    EXPECT_GT(table.view.columnWidth(0), table.view.fontMetrics().horizontalAdvance("Tune"));
     table.binder.setButtonsEnabled(session::CellKind::TuneButton, false);
     table.click(4);
     EXPECT_EQ(table.pressed.size(), 2);
@@ -74,11 +70,8 @@ TEST(TableBinder, RowsHeadersLinksAndDrops) {
     EXPECT_FALSE(table.view.horizontalHeader()->sectionsClickable());
 
     QSignalSpy links(&table.binder, &ui::TableBinder::linkActivated);
-    const auto centre = [&](int row, const char16_t* id) {
-        return table.view.visualRect(table.model.index(row, table.model.columnOf(id))).center();
-    };
-    QTest::mouseClick(table.view.viewport(), Qt::LeftButton, {}, centre(2, u"activator"));
-    QTest::mouseClick(table.view.viewport(), Qt::LeftButton, {}, centre(2, u"reference"));
+    table.click(2, u"activator");
+    table.click(2, u"reference");
     ASSERT_EQ(links.count(), 1);
     EXPECT_EQ(links[0][0].toUrl(), QUrl("https://pota.app/#/park/US-2"));
 
@@ -90,16 +83,12 @@ TEST(TableBinder, RowsHeadersLinksAndDrops) {
         event.setDropAction(Qt::MoveAction);
         table.view.dropEvent(&event);
     };
-    const QPoint middle = centre(2, u"activator");
+    const QPoint middle = table.centre(2, u"activator");
     drop(middle);
     EXPECT_EQ(resets.count(), 0) << "a drop onto a row is no drop between rows";
     drop(QPoint(middle.x(), table.view.visualRect(table.model.index(2, 1)).top() + 1));
     EXPECT_EQ(resets.count(), 1);
 }
-
-} // namespace
-
-namespace {
 
 // The conditions stay readable on light and dark themes alike, and so does the white text of the
 // connect button.
@@ -116,5 +105,3 @@ TEST(Colours, ReadableOnEveryBackground) {
     for (bool connected : {true, false})
         EXPECT_GE(ui::contrastRatio(ui::linkColour(connected), Qt::white), 4.5);
 }
-
-} // namespace

@@ -1,16 +1,8 @@
 #include "core/numbers.h"
 #include "core/servicehosts.h"
-
-#include "printers.h"
-
-#include <gtest/gtest.h>
-
-#include <limits>
-#include <vector>
+#include "testing.h"
 
 using namespace core;
-
-namespace {
 
 TEST(Float32, StrictReadingAndShortestText) {
     const float inf = std::numeric_limits<float>::infinity();
@@ -49,5 +41,3 @@ TEST(ServiceUrl, ReplacesPathAndQuery) {
     EXPECT_EQ(serviceUrl(base, "/api/spots?a=1&b=2"),
               QUrl("http://127.0.0.1:8080/api/spots?a=1&b=2"));
 }
-
-} // namespace

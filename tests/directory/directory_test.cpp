@@ -1,18 +1,15 @@
 #include "directory/linetext.h"
 #include "directory/session.h"
-
-#include <gtest/gtest.h>
+#include "testing.h"
 
 using namespace directory;
 
-namespace {
-
-const QByteArray kNetsHeader = "id,name,frequency_mhz,utc,days,mode,url,duration_min\n";
+const QByteArray kNetsHead = "id,name,frequency_mhz,utc,days,mode,url,duration_min\n";
 const QByteArray kGoodNet = "7,Net,14.300,1600,daily,USB,,\n";
 
 TEST(DirectoryCsv, ReadsQuotedValuesDefaultsAndWeekdays) {
     const QByteArray csv =
-        "\xEF\xBB\xBF" + kNetsHeader +
+        "\xEF\xBB\xBF" + kNetsHead +
         "\r\n"
         "12, \"Net, \"\"Evening\"\"\" ,3.5735,2330,Mon fri,CW,https://a.example/x,90\r\n"
         ",Caf\xC3\xA9 Net,7.2675,0000,DAILY,LSB,,\n"
@@ -33,36 +30,33 @@ TEST(DirectoryCsv, ReadsQuotedValuesDefaultsAndWeekdays) {
 // Each reason a file is refused, with the line it names; one bad row refuses the whole file.
 TEST(DirectoryCsv, RejectsTheWholeFileAtItsFirstBadLine) {
     const QByteArray mw = "call,frequency_khz,city,power_kw,url\n";
-    const struct {
-        QByteArray csv;
-        int line;
-        const char* reason;
-    } cases[] = {
+    // The file, the line named and part of the reason.
+    const std::tuple<QByteArray, int, const char*> cases[] = {
         {"", 1, "the header line is missing"},
         {"id,name\n" + kGoodNet, 1, "the header line must be"},
-        {kNetsHeader + kGoodNet + "8,Net,14.3,1600,daily,USB,\n", 3, "expected 8 values, found 7"},
-        {kNetsHeader + "8,,14.3,1600,daily,USB,,\n", 2, "name is empty"},
-        {kNetsHeader + "8,Net,abc,1600,daily,USB,,\n", 2, "frequency_mhz \"abc\" is not a number"},
-        {kNetsHeader + "8,Net,9999,1600,daily,USB,,\n", 2, "is not a number from 0.1 to 3000"},
-        {kNetsHeader + "8,Net,-7.1,1600,daily,USB,,\n", 2, "is not a number"},
-        {kNetsHeader + "8,Net,14.3,2460,daily,USB,,\n", 2, "utc \"2460\" is not a time as HHMM"},
-        {kNetsHeader + "8,Net,14.3,16:00,daily,USB,,\n", 2, "is not a time as HHMM"},
-        {kNetsHeader + "8,Net,14.3,1600,Mo,USB,,\n", 2, "days \"Mo\" is neither daily"},
-        {kNetsHeader + "8,Net,14.3,1600,daily,,,\n", 2, "mode is empty"},
-        {kNetsHeader + "8,Net,14.3,1600,daily,USB,ftp://x.example,\n", 2, "not an http or https"},
-        {kNetsHeader + "8,Net,14.3,1600,daily,USB,,0\n", 2, "duration_min \"0\" is not a whole"},
-        {kNetsHeader + "8,Net,14.3,1600,daily,USB,,1441\n", 2, "from 1 to 1440"},
-        {kNetsHeader + "x,Net,14.3,1600,daily,USB,,\n", 2, "id \"x\" is not a positive"},
-        {kNetsHeader + kGoodNet + "7,Net,14.3,1600,daily,USB,,\n", 3, "id 7 is also on line 2"},
-        {kNetsHeader + "8,A <b> net,14.3,1600,daily,USB,,\n", 2, "name contains \"<\""},
-        {kNetsHeader + "8,Net,14.3,1600,daily,USB>,,\n", 2, "mode contains \">\""},
-        {kNetsHeader + "8,\"Two\nlines\",14.3,1600,daily,USB,,\n", 2, "name contains a line break"},
-        {kNetsHeader + "8,Net\rX,14.3,1600,daily,USB,,\n", 2, "name contains a line break"},
-        {kNetsHeader + "8,Net\tX,14.3,1600,daily,USB,,\n", 2, "name contains a control character"},
-        {kNetsHeader + kGoodNet + "8,\"Net,14.3\n", 3, "a quoted value is never closed"},
-        {kNetsHeader + "8,\"Net\"x,14.3,1600,daily,USB,,\n", 2, "text after the closing quote"},
-        {kNetsHeader + "8,Ne\"t,14.3,1600,daily,USB,,\n", 2, "a quote inside a value"},
-        {kNetsHeader + kGoodNet + "8,Net\xFF,14.3,1600,daily,USB,,\n", 3, "not UTF-8 text"},
+        {kNetsHead + kGoodNet + "8,Net,14.3,1600,daily,USB,\n", 3, "expected 8 values, found 7"},
+        {kNetsHead + "8,,14.3,1600,daily,USB,,\n", 2, "name is empty"},
+        {kNetsHead + "8,Net,abc,1600,daily,USB,,\n", 2, "frequency_mhz \"abc\" is not a number"},
+        {kNetsHead + "8,Net,9999,1600,daily,USB,,\n", 2, "is not a number from 0.1 to 3000"},
+        {kNetsHead + "8,Net,-7.1,1600,daily,USB,,\n", 2, "is not a number"},
+        {kNetsHead + "8,Net,14.3,2460,daily,USB,,\n", 2, "utc \"2460\" is not a time as HHMM"},
+        {kNetsHead + "8,Net,14.3,16:00,daily,USB,,\n", 2, "is not a time as HHMM"},
+        {kNetsHead + "8,Net,14.3,1600,Mo,USB,,\n", 2, "days \"Mo\" is neither daily"},
+        {kNetsHead + "8,Net,14.3,1600,daily,,,\n", 2, "mode is empty"},
+        {kNetsHead + "8,Net,14.3,1600,daily,USB,ftp://x.example,\n", 2, "not an http or https"},
+        {kNetsHead + "8,Net,14.3,1600,daily,USB,,0\n", 2, "duration_min \"0\" is not a whole"},
+        {kNetsHead + "8,Net,14.3,1600,daily,USB,,1441\n", 2, "from 1 to 1440"},
+        {kNetsHead + "x,Net,14.3,1600,daily,USB,,\n", 2, "id \"x\" is not a positive"},
+        {kNetsHead + kGoodNet + "7,Net,14.3,1600,daily,USB,,\n", 3, "id 7 is also on line 2"},
+        {kNetsHead + "8,A <b> net,14.3,1600,daily,USB,,\n", 2, "name contains \"<\""},
+        {kNetsHead + "8,Net,14.3,1600,daily,USB>,,\n", 2, "mode contains \">\""},
+        {kNetsHead + "8,\"Two\nlines\",14.3,1600,daily,USB,,\n", 2, "name contains a line break"},
+        {kNetsHead + "8,Net\rX,14.3,1600,daily,USB,,\n", 2, "name contains a line break"},
+        {kNetsHead + "8,Net\tX,14.3,1600,daily,USB,,\n", 2, "name contains a control character"},
+        {kNetsHead + kGoodNet + "8,\"Net,14.3\n", 3, "a quoted value is never closed"},
+        {kNetsHead + "8,\"Net\"x,14.3,1600,daily,USB,,\n", 2, "text after the closing quote"},
+        {kNetsHead + "8,Ne\"t,14.3,1600,daily,USB,,\n", 2, "a quote inside a value"},
+        {kNetsHead + kGoodNet + "8,Net\xFF,14.3,1600,daily,USB,,\n", 3, "not UTF-8 text"},
         {mw + ",720,Chicago,50,\n", 2, "call is empty"},
         {mw + "WGN,1800,Chicago,50,\n", 2,
          "frequency_khz \"1800\" is not a number from 520 to 1710"},
@@ -71,32 +65,27 @@ TEST(DirectoryCsv, RejectsTheWholeFileAtItsFirstBadLine) {
         {mw + "WGN,720,Chicago,50,www.wgn.example\n", 2, "not an http or https address"},
         {mw + "WGN,720,Chicago\n", 2, "expected 5 values, found 3"},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.csv.toStdString());
-        const bool stations = c.csv.startsWith(mw);
+    for (const auto& [csv, line, reason] : cases) {
+        SCOPED_TRACE(csv.toStdString());
+        const bool stations = csv.startsWith(mw);
         const auto parsed =
-            stations ? Parsed<NetRecord>{{}, readStationsCsv(c.csv).error} : readNetsCsv(c.csv);
+            stations ? Parsed<NetRecord>{{}, readStationsCsv(csv).error} : readNetsCsv(csv);
         ASSERT_TRUE(parsed.error);
         EXPECT_TRUE(parsed.rows.isEmpty());
-        EXPECT_EQ(parsed.error->line, c.line);
-        EXPECT_TRUE(parsed.error->reason.contains(QLatin1String(c.reason)))
+        EXPECT_EQ(parsed.error->line, line);
+        EXPECT_TRUE(parsed.error->reason.contains(QLatin1String(reason)))
             << parsed.error->reason.toStdString();
     }
 }
 
-QDateTime utc(const char* text) {
+static QDateTime utc(const char* text) {
     return QDateTime::fromString(QString::fromLatin1(text), Qt::ISODate);
 }
 
 // 2024-06-03 is a Monday.
 TEST(NextSession, RunningOrNextOnTheUtcDayItStarts) {
-    const struct {
-        const char* hhmm;
-        Weekdays days;
-        int minutes;
-        const char* now;
-        const char* start; // nullptr: no session
-    } cases[] = {
+    // The start, the days and the length of the net, now, and the session's start (nullptr: none).
+    const std::tuple<const char*, Weekdays, int, const char*, const char*> cases[] = {
         {"1600", kEveryDay, 60, "2024-06-03T15:59:59Z", "2024-06-03T16:00:00Z"},
         {"1600", kEveryDay, 60, "2024-06-03T16:59:59Z", "2024-06-03T16:00:00Z"},
         {"1600", kEveryDay, 60, "2024-06-03T17:00:00Z", "2024-06-04T16:00:00Z"},
@@ -109,19 +98,18 @@ TEST(NextSession, RunningOrNextOnTheUtcDayItStarts) {
         {"1600", 0, 60, "2024-06-03T12:00:00Z", nullptr},
         {"16:00", kEveryDay, 60, "2024-06-03T12:00:00Z", nullptr},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(std::string(c.hhmm) + " at " + c.now);
+    for (const auto& [hhmm, days, minutes, now, start] : cases) {
+        SCOPED_TRACE(std::string(hhmm) + " at " + now);
         NetRecord net;
-        net.utc = c.hhmm;
-        net.days = c.days;
-        net.durationMin = c.minutes;
-        const Session session = nextSession(net, utc(c.now));
-        if (!c.start) {
-            EXPECT_FALSE(session.isValid());
-            continue;
+        net.utc = hhmm;
+        net.days = days;
+        net.durationMin = minutes;
+        const Session session = nextSession(net, utc(now));
+        EXPECT_EQ(session.isValid(), start != nullptr);
+        if (start) {
+            EXPECT_EQ(session.start, utc(start));
+            EXPECT_EQ(session.end, utc(start).addSecs(minutes * 60));
         }
-        EXPECT_EQ(session.start, utc(c.start));
-        EXPECT_EQ(session.end, utc(c.start).addSecs(c.minutes * 60));
     }
 }
 
@@ -138,8 +126,7 @@ TEST(LineText, EveryValueOnItsOwnLineWithoutMarkup) {
                                  "URL",     "Confirmed", "NetID"};
     QList<QByteArray> values;
     for (const QByteArray& line : nets.split('\n')) {
-        if (line.isEmpty() || line == "<Nets>" || line == "</Nets>" || line == "<Net>" ||
-            line == "</Net>")
+        if (line.isEmpty() || QByteArrayList{"<Nets>", "</Nets>", "<Net>", "</Net>"}.contains(line))
             continue;
         const QByteArray& tag = tags[values.size() % tags.size()];
         ASSERT_TRUE(line.startsWith('<' + tag + '>') && line.endsWith("</" + tag + '>'))
@@ -150,5 +137,3 @@ TEST(LineText, EveryValueOnItsOwnLineWithoutMarkup) {
     EXPECT_EQ(values, QList<QByteArray>({"A  b bold /b   net", "14.300", "1600", "U SB", "", "3",
                                          "5", "B", "7.2", "0100", "", "", "0", "6"}));
 }
-
-} // namespace

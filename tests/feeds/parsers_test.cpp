@@ -1,21 +1,12 @@
 #include "feeds/jsonrecords.h"
 #include "feeds/spotfeeds.h"
 #include "feeds/textfeed.h"
-
-#include "printers.h"
+#include "testing.h"
 
 #include <QRegularExpression>
 #include <QTimeZone>
 
-#include <gtest/gtest.h>
-
-#include <array>
-#include <tuple>
-#include <vector>
-
 using namespace feeds;
-
-namespace {
 
 // Sub-second parts of now are truncated along with the rest of an age.
 const QDateTime kNow(QDate(2024, 12, 1), QTime(0, 0, 0, 999), QTimeZone::utc());
@@ -31,8 +22,8 @@ const QByteArray kSota =
     R"("summitDetails":"Peak, 1246m, 8 points","highlightColor":null})";
 
 // One spot for `call`, with member `key` set to the JSON text `json` (nullptr: left out).
-QByteArray spot(const QByteArray& templ, const QString& call, const QString& key = {},
-                const char* json = "") {
+static QByteArray spot(const QByteArray& templ, const QString& call, const QString& key = {},
+                       const char* json = "") {
     QString text = QString::fromUtf8(templ).replace("CALL", call);
     if (!key.isEmpty()) {
         const QRegularExpression member('"' + key + R"(":("[^"]*"|[^,}]*),)");
@@ -42,7 +33,8 @@ QByteArray spot(const QByteArray& templ, const QString& call, const QString& key
 }
 
 // `count` columns of each row from `from` on (all of them for -1), joined by '|'.
-template <class Row> QStringList texts(const QList<Row>& rows, int from = 0, int count = -1) {
+template <class Row>
+static QStringList texts(const QList<Row>& rows, int from = 0, int count = -1) {
     QStringList out;
     for (const Row& row : rows)
         out << core::columns(row).mid(from, count).join(u'|');
@@ -58,8 +50,8 @@ using FieldCase = std::tuple<QString, const char*, int, QString>;
 
 // Spot X between two good spots: whatever becomes of X, the others stay.
 template <class Row>
-void checkFieldCases(Parsed<Row> (*parse)(const QByteArray&, const QDateTime&),
-                     const QByteArray& templ, const std::vector<FieldCase>& cases) {
+static void checkFieldCases(Parsed<Row> (*parse)(const QByteArray&, const QDateTime&),
+                            const QByteArray& templ, const std::vector<FieldCase>& cases) {
     for (const auto& [key, json, index, cells] : cases) {
         SCOPED_TRACE(key.toStdString() + " = " + (json ? json : "(left out)"));
         const Parsed<Row> parsed =
@@ -173,7 +165,7 @@ TEST(SotaSpots, EachMemberReadOrSkippedAlone) {
 
 constexpr std::array<std::string_view, 2> kKeys = {"a", "b"};
 
-TEST(JsonRecords, FollowsTheGrammarStrictly) {
+TEST(JsonRecords, FollowsTheGrammarStrictlyAndKeepsOnlyTheWantedKeys) {
     using T = JsonType;
     // A byte-order mark is allowed only at the very start.
     const std::vector<std::pair<QByteArray, std::vector<JsonType>>> valid = {
@@ -199,9 +191,8 @@ TEST(JsonRecords, FollowsTheGrammarStrictly) {
         EXPECT_FALSE(records.error.isEmpty()) << body.left(40).toStdString();
         EXPECT_TRUE(records.elements.empty()) << body.left(40).toStdString();
     }
-}
 
-TEST(JsonRecords, KeepsOnlyTheWantedKeys) {
+    // Only the wanted keys of each element are kept, the first of each name.
     const QByteArray body =
         R"([{"a": "caf\u00e9 \"\n\ud83d\ude00 \ud83d", "x": {"a": "nested"}, "b": -1.5e3},)"
         "{\"\\u0061\": \"first\", \"a\": \"\xC3\xA9 last\", \"b\": [1]}, {}]";
@@ -217,8 +208,8 @@ TEST(JsonRecords, KeepsOnlyTheWantedKeys) {
 }
 
 // One net as the server writes it, a tag per line.
-QString net(const QString& name, const QString& frequency, const QString& mode,
-            const QString& count) {
+static QString net(const QString& name, const QString& frequency, const QString& mode,
+                   const QString& count) {
     return "<NetName>" + name + "</NetName>\n<Frequency>" + frequency + "</Frequency>\n<Mode>" +
            mode + "</Mode>\n<SubscriberCount>" + count + "</SubscriberCount>\n";
 }
@@ -258,5 +249,3 @@ TEST(NetLoggerNets, FiltersPairsAndSorts) {
     for (const auto& [reply, rows] : cases)
         EXPECT_EQ(texts(parseNetLoggerNets(reply)), rows) << reply.toStdString();
 }
-
-} // namespace

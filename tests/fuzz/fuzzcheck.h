@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 
 #include <cstdint>
@@ -17,12 +18,16 @@
         }                                                                                          \
     } while (false)
 
-namespace fuzzcheck {
+// The libFuzzer entry point, handing the body the input (without a copy) as `input`.
+#define FUZZ_TARGET(input)                                                                         \
+    static void fuzzOne(const QByteArray& input);                                                  \
+    extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {                      \
+        fuzzOne(QByteArray::fromRawData(reinterpret_cast<const char*>(data), qsizetype(size)));    \
+        return 0;                                                                                  \
+    }                                                                                              \
+    static void fuzzOne(const QByteArray& input)
 
-// The input without a copy; it lives as long as the call.
-inline QByteArray bytes(const uint8_t* data, size_t size) {
-    return QByteArray::fromRawData(reinterpret_cast<const char*>(data), qsizetype(size));
-}
+namespace fuzzcheck {
 
 // Reads input bytes from the front; past the end it gives zeros, so every input is usable.
 struct ByteReader {
@@ -31,5 +36,18 @@ struct ByteReader {
     uint8_t byte() { return at < input.size() ? uint8_t(input[at++]) : 0; }
     QByteArray rest() const { return input.mid(at); }
 };
+
+// A stream cut as reads might cut it, at places the seed chooses: mostly short pieces, now and
+// then one longer than any reader keeps of an unfinished reply.
+inline QList<QByteArray> cut(const QByteArray& stream, quint32 seed) {
+    QList<QByteArray> chunks;
+    for (qsizetype at = 0; at < stream.size(); at += chunks.last().size()) {
+        seed = seed * 1103515245u + 12345u;
+        const qsizetype size =
+            (seed >> 16) % 8 == 0 ? 1 + (seed >> 8) % 200 : 1 + (seed >> 20) % 12;
+        chunks << stream.mid(at, size);
+    }
+    return chunks;
+}
 
 } // namespace fuzzcheck

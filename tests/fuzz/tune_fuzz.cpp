@@ -2,7 +2,8 @@
 
 #include "fuzzcheck.h"
 
-#include <algorithm>
+#include <QRegularExpression>
+
 #include <array>
 #include <cmath>
 
@@ -11,57 +12,33 @@ using tuning::Family;
 
 namespace {
 
-// The hertz the Icom writes set, or -1 unless they are exactly: the 11-byte frequency frame
-// (five packed-decimal bytes, least significant first, the fifth 00), the mode frame (00 to 03)
-// and, for every list but MW, the data-mode frame (00 00 or 01 01); each FE FE addr E0 ... FD.
+// The hertz the Icom writes set, or -1 unless they are exactly: the frequency frame (five
+// packed-decimal bytes, least significant first, the fifth 00), the mode frame (00 to 03) and, for
+// every list but MW, the data-mode frame (00 00 or 01 01); each FE FE addr E0 ... FD.
 qint64 icomHertz(const QList<QByteArray>& writes, char address, bool mw) {
-    QList<QByteArray> bodies;
-    for (const QByteArray& w : writes) {
-        if (w.size() < 6 || !w.startsWith(QByteArray("\xFE\xFE") + address + '\xE0') ||
-            !w.endsWith('\xFD'))
-            return -1;
-        bodies << w.mid(4, w.size() - 5);
-    }
-    if (bodies.size() != (mw ? 2 : 3) || bodies[0].size() != 6 || bodies[0][0] != 0x05 ||
-        bodies[0][5] != 0 || bodies[1].size() != 2 || bodies[1][0] != 0x06 ||
-        uchar(bodies[1][1]) > 3 ||
-        (!mw && bodies[2] != QByteArray::fromHex("1a060000") &&
-         bodies[2] != QByteArray::fromHex("1a060101")))
-        return -1;
-    qint64 hertz = 0;
-    for (int i = 4; i >= 1; --i) {
-        const int high = uchar(bodies[0][i]) >> 4, low = uchar(bodies[0][i]) & 0x0F;
-        if (high > 9 || low > 9)
-            return -1;
-        hertz = hertz * 100 + high * 10 + low;
-    }
-    return hertz;
+    static const QRegularExpression kFrames(QRegularExpression::anchoredPattern(
+        "FEFE([0-9A-F]{2})E005([0-9]{8})00FD FEFE\\1E0060[0-3]FD( FEFE\\1E01A06(0000|0101)FD)?"));
+    QStringList hex;
+    for (const QByteArray& write : writes)
+        hex << QString::fromLatin1(write.toHex().toUpper());
+    const QRegularExpressionMatch match = kFrames.match(hex.join(u' '));
+    QString digits; // the bytes' digits, most significant first
+    for (int i = 6; i >= 0; i -= 2)
+        digits += match.capturedView(2).mid(i, 2);
+    return match.hasMatch() && match.captured(1) == QByteArray(1, address).toHex().toUpper() &&
+                   match.hasCaptured(3) == !mw
+               ? digits.toLongLong()
+               : -1;
 }
 
 // The hertz the one Yaesu write sets, or -1 unless it is made of table commands and exactly one
 // "FA", nine digits and ";".
 qint64 yaesuHertz(const QList<QByteArray>& writes) {
-    static const QByteArrayList kCommands = {"MD01;", "MD02;", "MD03;",      "MD05;",     "MD07;",
-                                             "SF1E;", "SF1H;", "SS0640000;", "SS0560000;"};
-    if (writes.size() != 1)
-        return -1;
-    QByteArray text = writes[0];
-    qint64 hertz = -1;
-    while (!text.isEmpty()) {
-        const auto known = std::find_if(kCommands.begin(), kCommands.end(),
-                                        [&](const QByteArray& c) { return text.startsWith(c); });
-        if (known != kCommands.end()) {
-            text.remove(0, known->size());
-            continue;
-        }
-        const QByteArray digits = text.mid(2, 9);
-        if (hertz >= 0 || !text.startsWith("FA") || text.size() < 12 || text[11] != ';' ||
-            !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; }))
-            return -1;
-        hertz = digits.toLongLong();
-        text.remove(0, 12);
-    }
-    return hertz;
+    static const QString kCommand = "(?:MD0[12357];|SF1[EH];|SS0640000;|SS0560000;)*";
+    static const QRegularExpression kWrite(
+        QRegularExpression::anchoredPattern(kCommand + "FA([0-9]{9});" + kCommand));
+    const QRegularExpressionMatch match = kWrite.match(QString::fromLatin1(writes.value(0)));
+    return writes.size() == 1 && match.hasMatch() ? match.captured(1).toLongLong() : -1;
 }
 
 } // namespace
@@ -69,11 +46,11 @@ qint64 yaesuHertz(const QList<QByteArray>& writes) {
 // One Tune from any frequency and mode text. The first bytes choose the list, the radio family,
 // the CI-V address and the mode; the rest is the frequency text (and, for the last mode choice,
 // "frequency\nmode").
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+FUZZ_TARGET(bytes) {
     static const std::array<QString, 4> kRadios = {"I", "Y", "", "i"};
     static const std::array<QString, 8> kModes = {"CW",  "FT8", "FT4", "DATA",
                                                   "SSB", "LSB", "USB", ""};
-    fuzzcheck::ByteReader input{fuzzcheck::bytes(data, size)};
+    fuzzcheck::ByteReader input{bytes};
     tuning::TuneInput in;
     in.list = ListKind(input.byte() % 5);
     in.kvRadio = kRadios[input.byte() % kRadios.size()];
@@ -111,7 +88,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         FUZZ_CHECK(out.writes.isEmpty() && out.announcement.isEmpty() &&
                        out.diagnostics == QStringList{"Cannot tune " + in.frequencyText},
                    context);
-        return 0;
+        return;
     }
     const qint64 hertz = family == Family::Icom
                              ? icomHertz(out.writes, address, in.list == ListKind::MW)
@@ -122,5 +99,4 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                    std::abs(double(hertz) - *expected) <= (in.list == ListKind::NetLogger ? 10 : 0),
                QString::number(hertz) + QStringLiteral(" Hz; ") + context);
     FUZZ_CHECK(out.diagnostics.filter(QStringLiteral("Cannot tune")).isEmpty(), context);
-    return 0;
 }

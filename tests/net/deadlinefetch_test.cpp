@@ -1,27 +1,20 @@
 #include "net/http.h"
 
+#include "loopbackpeers.h"
 #include "loopbackserver.h"
-#include "printers.h"
-#include "waitfor.h"
+#include "testing.h"
 
 #include <QElapsedTimer>
 #include <QNetworkAccessManager>
-#include <QSignalSpy>
-#include <QTcpServer>
-
-#include <gtest/gtest.h>
 
 using namespace net;
 
-namespace {
-
-constexpr int kDeadlineMs = 300;
+constexpr int kShortDeadlineMs = 300;
 
 class DeadlineFetchTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(server.listen());
-        fetch.setDeadlineMs(kDeadlineMs);
+        fetch.setDeadlineMs(kShortDeadlineMs);
         QObject::connect(&fetch, &DeadlineFetch::expired,
                          [this](const FetchResult& result) { results.append(result); });
     }
@@ -40,19 +33,11 @@ protected:
 // address. Whatever happened, the result comes at the deadline and not before.
 TEST_F(DeadlineFetchTest, HandsOverWhatArrivedAtTheDeadline) {
     const QByteArray big(kMaxBodyBytes + 1024 * 1024, 'x');
-    LoopbackServer::Response declared{200, "x"}, unannounced{200, big};
-    declared.declaredLength = big.size();
-    unannounced.omitLength = true;
     server.route("/ok", {200, "fine"});
     server.route("/broken", {500, "<html>500</html>", "text/html"});
-    server.route("/declared", declared);
-    server.route("/unannounced", unannounced);
-    QUrl refused;
-    {
-        QTcpServer closed;
-        ASSERT_TRUE(closed.listen(QHostAddress::LocalHost));
-        refused = QUrl(QStringLiteral("http://127.0.0.1:%1/").arg(closed.serverPort()));
-    }
+    server.route("/declared", {.body = "x", .declaredLength = big.size()});
+    server.route("/unannounced", {.body = big, .omitLength = true});
+    const QUrl refused(QStringLiteral("http://127.0.0.1:%1/").arg(freePort()));
     const std::tuple<QUrl, int, QByteArray, QString> cases[] = {
         {at("/ok"), 200, "fine", ""},
         {at("/broken"), 500, "<html>500</html>", "HTTP 500 from 127.0.0.1"},
@@ -67,10 +52,10 @@ TEST_F(DeadlineFetchTest, HandsOverWhatArrivedAtTheDeadline) {
         clock.start();
         start(url);
         ASSERT_TRUE(waitFor([&] { return !results.isEmpty(); }, 5000));
-        EXPECT_GE(clock.elapsed(), kDeadlineMs);
+        EXPECT_GE(clock.elapsed(), kShortDeadlineMs);
         EXPECT_EQ(results[0].httpStatus, status);
         EXPECT_EQ(results[0].body, body);
-        EXPECT_EQ(failureText(results[0], url, kDeadlineMs), failure);
+        EXPECT_EQ(failureText(results[0], url, kShortDeadlineMs), failure);
         ASSERT_EQ(diagnostics.size(), status == 0 ? 1 : 0);
         EXPECT_TRUE(status || diagnostics[0][0].toString().contains(url.toDisplayString()));
     }
@@ -79,9 +64,7 @@ TEST_F(DeadlineFetchTest, HandsOverWhatArrivedAtTheDeadline) {
 // A newer start drops the older request and its deadline (which would expire early), whether the
 // older reply was still on its way or had already come.
 TEST_F(DeadlineFetchTest, NewerStartSupersedesTheOlder) {
-    LoopbackServer::Response older{200, "older"};
-    older.delayMs = 30;
-    server.route("/older", older);
+    server.route("/older", {.body = "older", .delayMs = 30});
     server.route("/newer", {200, "newer"});
     for (const bool olderArrived : {false, true}) {
         results.clear();
@@ -94,7 +77,7 @@ TEST_F(DeadlineFetchTest, NewerStartSupersedesTheOlder) {
         clock.start();
         start(at("/newer"));
         ASSERT_TRUE(waitFor([&] { return !results.isEmpty(); }, 5000));
-        EXPECT_GE(clock.elapsed(), kDeadlineMs) << olderArrived;
+        EXPECT_GE(clock.elapsed(), kShortDeadlineMs) << olderArrived;
         EXPECT_EQ(results[0].body, "newer") << olderArrived;
     }
 }
@@ -102,9 +85,7 @@ TEST_F(DeadlineFetchTest, NewerStartSupersedesTheOlder) {
 // A reply that comes after its deadline reaches nobody, not even the fetch a receiver starts
 // from the expired signal, which then runs as any other.
 TEST_F(DeadlineFetchTest, LateReplyNeverDelivered) {
-    LoopbackServer::Response late{200, "late"};
-    late.delayMs = kDeadlineMs + 100;
-    server.route("/late", late);
+    server.route("/late", {.body = "late", .delayMs = kShortDeadlineMs + 100});
     server.route("/ok", {200, "fine"});
     QObject::connect(&fetch, &DeadlineFetch::expired, [this] {
         if (results.size() == 1)
@@ -112,11 +93,9 @@ TEST_F(DeadlineFetchTest, LateReplyNeverDelivered) {
     });
     start(at("/late"));
     ASSERT_TRUE(waitFor([&] { return results.size() == 2; }, 5000));
-    EXPECT_EQ(failureText(results[0], at("/late"), kDeadlineMs),
+    EXPECT_EQ(failureText(results[0], at("/late"), kShortDeadlineMs),
               "no reply from 127.0.0.1 within 0.3 s");
     EXPECT_EQ(diagnostics.size(), 1);
     EXPECT_EQ(results[1].body, "fine");
-    EXPECT_EQ(failureText(results[1], at("/ok"), kDeadlineMs), "");
+    EXPECT_EQ(failureText(results[1], at("/ok"), kShortDeadlineMs), "");
 }
-
-} // namespace

@@ -1,19 +1,16 @@
 // The radio's replies as data: CI-V frames, rigctld answers and their conversation, and how a
 // read-back is judged and shown.
-#include "printers.h"
 #include "radio/readback.h"
 #include "radio/rigctldlink.h"
 #include "radio/rigctldreplies.h"
-
-#include <gtest/gtest.h>
+#include "testing.h"
 
 using namespace radio;
 
-namespace {
-
 // A stream read whole and again one byte at a time; both readings must agree.
 template <typename Reader, typename Show>
-QStringList readBothWays(const QByteArray& stream, Reader whole, Reader bytewise, Show show) {
+static QStringList readBothWays(const QByteArray& stream, Reader whole, Reader bytewise,
+                                Show show) {
     QStringList all, single;
     for (const auto& item : whole.feed(stream))
         all << show(item);
@@ -56,12 +53,10 @@ TEST(RigctldReplyReader, PairsEachAnswerBlockWithItsCommand) {
     const QStringList answers = {"ok 0 0 ",      "value 0 14074000 ", "value 0 0 PKTUSB",
                                  "error -11 0 ", "garbled 0 0 ",      "garbled 0 0 USB",
                                  "garbled 0 0 "};
-    RigctldReplyReader whole, bytewise;
-    for (int ask : {0, 1, 2, 0, 1, 2, 0}) {
-        whole.expect(RigctldAsk(ask));
-        bytewise.expect(RigctldAsk(ask));
-    }
-    EXPECT_EQ(readBothWays(stream, whole, bytewise, show), answers) << "the last line is unasked";
+    RigctldReplyReader reader;
+    for (int ask : {0, 1, 2, 0, 1, 2, 0})
+        reader.expect(RigctldAsk(ask));
+    EXPECT_EQ(readBothWays(stream, reader, reader, show), answers) << "the last line is unasked";
 }
 
 // rigctld answers in order, so the answers to a tune given up are told from the next tune's.
@@ -84,6 +79,40 @@ TEST(TuneProtocol, RigctldWaitsForEachAnswerAndSkipsThoseOfATuneGivenUp) {
                                   : QString()) +
                       u'|' + (p.ended ? "ended" : ""),
                   expected);
+    }
+}
+
+// A serial radio's answer arrives a byte at a time; an Icom's comes after the echo of every
+// command, amid acknowledgements, a transceive broadcast and another radio's answer. A refused
+// command is named.
+TEST(TuneProtocol, SerialRadiosPickTheirOwnAnswer) {
+    const auto icom = [](const char* third, const char* megahertz) {
+        return QByteArray::fromHex(QStringLiteral("FEFEE094FBFD FEFEE094FBFD FEFEE094%1FD "
+                                                  "FEFE00940000000000FD FEFEE098030000000000FD "
+                                                  "FEFEE0940300400%2FD")
+                                       .arg(third, megahertz)
+                                       .toLatin1());
+    };
+    const std::tuple<const char*, QByteArray, const char*> cases[] = {
+        {"I", icom("FB", "71400"), "|14074000 USB-D"},
+        {"I", icom("FA", "70700"), "Radio refused FEFE94E01A060101FD|7074000 USB-D"},
+        {"Y", "FB007074000;FA014074000;", "|14074000 USB"},
+        {"Y", "?;FA007074000;",
+         "Radio refused a command of MD02;SF1E;FA014074000;SS0640000;|7074000 USB"},
+    };
+    for (const auto& [radio, answer, expected] : cases) {
+        const auto protocol = makeTuneProtocol(tuning::familyFor(radio), "94", "A");
+        const QList<QByteArray> writes = protocol->start(
+            tuning::composeTune({tuning::ListKind::Pota, "14074", "FT8", "", radio, "94"}));
+        QStringList refusals;
+        QString readBack;
+        for (char byte : (*radio == 'I' ? writes.join() : QByteArray()) + answer) {
+            const ReadProgress p = protocol->read(QByteArrayView(&byte, 1));
+            refusals += p.refusals;
+            if (p.readBack)
+                readBack = QString::number(p.readBack->hertz) + u' ' + p.readBack->mode;
+        }
+        EXPECT_EQ(refusals.join(u'/') + u'|' + readBack, expected);
     }
 }
 
@@ -116,5 +145,3 @@ TEST(RigctldAddress, ReadsHostAndPort) {
         EXPECT_EQ(address ? address->text() : QString(), parsed) << text;
     }
 }
-
-} // namespace

@@ -1,15 +1,11 @@
 // The station driving Hamlib's rigctld: every list's Tune on the dummy radio, read back with
 // Hamlib's own client; a refused connection, a failing daemon and a killed one.
+#include "loopbackpeers.h"
 #include "radio/radiomodels.h"
-#include "rigctld.h"
 #include "stationrig.h"
-
-#include <QSignalSpy>
-#include <gtest/gtest.h>
+#include "testing.h"
 
 using core::ListKind;
-
-namespace {
 
 class RigctldTest : public ::testing::Test, protected StationRig {
 protected:
@@ -62,7 +58,7 @@ TEST_F(RigctldTest, ARefusedConnectionOrAFailingDaemonTakesTheErrorPath) {
     EXPECT_FALSE(connectTo(nobody));
     EXPECT_EQ(out.last(), "rigctld " + nobody + " encountered an error: Connection refused");
 
-    FakeRigctld failing({"RPRT -1\n"});
+    FakePeer failing({"RPRT -1\n"});
     ASSERT_TRUE(connectTo(failing.address()));
     radio().tune(ListKind::Pota, tuning::composeTune({ListKind::Pota, "14074", "FT8", "", "R"}));
     ASSERT_TRUE(outcomes.wait(2000));
@@ -71,6 +67,16 @@ TEST_F(RigctldTest, ARefusedConnectionOrAFailingDaemonTakesTheErrorPath) {
                               " encountered an error: F 14074000: RPRT -1 (invalid parameter)");
     EXPECT_EQ(sounds.played, (QStringList{"Frog", "Frog"})) << "one for each";
     EXPECT_EQ(failing.asked, 1) << "nothing more goes to a daemon that refused";
-}
 
-} // namespace
+    // The radio's report is shown, and one elsewhere is trouble: said with a cue and printed.
+    FakePeer wandering({"RPRT 0\n", "RPRT 0\n", "7074000\n", "USB\n2400\n"});
+    ASSERT_TRUE(connectTo(wandering.address()));
+    QSignalSpy reported(&radio(), &session::RadioSession::radioReported);
+    radio().tune(ListKind::Pota, tuning::composeTune({ListKind::Pota, "14074", "FT8", "", "R"}));
+    ASSERT_TRUE(outcomes.wait(2000));
+    const QString status = "Radio did not follow: reports 7.074.000 MHz";
+    EXPECT_EQ(outcomes.last()[1].toString(), status);
+    EXPECT_EQ(reported.value(0).value(0).toString(), "Radio reports 7.074.000 MHz USB");
+    EXPECT_EQ(out.last(), status);
+    EXPECT_EQ(sounds.played.last(), "Frog");
+}

@@ -1,7 +1,6 @@
 #include "server/commands.h"
 #include "server/directoryserver.h"
-
-#include "waitfor.h"
+#include "testing.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -13,14 +12,10 @@
 #include <QTcpSocket>
 #include <QTemporaryDir>
 
-#include <gtest/gtest.h>
-
 #include <atomic>
 #include <list>
 
 using namespace server;
-
-namespace {
 
 const QByteArray kKeyA = "operator-key-aaaa";
 const QByteArray kKeyB = "operator-key-bbbb";
@@ -38,47 +33,40 @@ struct Reply {
     }
 };
 
-Reply parseReply(const QByteArray& data, bool closed) {
-    Reply reply;
-    const qsizetype end = data.indexOf("\r\n\r\n");
-    reply.head = data.left(end);
-    reply.body = end < 0 ? QByteArray() : data.mid(end + 4);
-    reply.status = data.mid(9, 3).toInt();
-    reply.closed = closed;
-    return reply;
-}
-
 // A raw HTTP exchange on its own connection, waiting for a whole answer or the close.
-Reply exchange(quint16 port, const QByteArray& request, int timeoutMs = 5000) {
+static Reply exchange(quint16 port, const QByteArray& request) {
     QTcpSocket socket;
     socket.connectToHost(QHostAddress::LocalHost, port);
     socket.write(request);
     QByteArray data;
+    Reply reply;
     waitFor(
         [&] {
             data += socket.readAll();
-            const Reply reply =
-                parseReply(data, socket.state() == QAbstractSocket::UnconnectedState);
-            const int length = reply.header("Content-Length").toInt();
-            return reply.closed || (data.contains("\r\n\r\n") && reply.body.size() >= length);
+            const qsizetype end = data.indexOf("\r\n\r\n");
+            reply = {data.mid(9, 3).toInt(), data.left(end),
+                     end < 0 ? QByteArray() : data.mid(end + 4),
+                     socket.state() == QAbstractSocket::UnconnectedState};
+            return reply.closed ||
+                   (end >= 0 && reply.body.size() >= reply.header("Content-Length").toInt());
         },
-        timeoutMs);
-    return parseReply(data, socket.state() == QAbstractSocket::UnconnectedState);
+        5000);
+    return reply;
 }
 
-Reply get(quint16 port, const QByteArray& path) {
+static Reply get(quint16 port, const QByteArray& path) {
     return exchange(port, "GET " + path + " HTTP/1.1\r\nHost: t\r\n\r\n");
 }
 
-Reply post(quint16 port, const QByteArray& body, const QByteArray& type = "Application/json",
-           const QByteArray& path = "/netconf.php", const QByteArray& extra = "") {
+static Reply post(quint16 port, const QByteArray& body, const QByteArray& type = "Application/json",
+                  const QByteArray& path = "/netconf.php", const QByteArray& extra = "") {
     return exchange(port, "POST " + path + " HTTP/1.1\r\nHost: t\r\nContent-Type: " + type +
                               "\r\nContent-Length: " + QByteArray::number(body.size()) + "\r\n" +
                               extra + "\r\n" + body);
 }
 
-Reply confirm(quint16 port, const QByteArray& key, const QByteArray& net, int action = 1,
-              const QByteArray& extra = "") {
+static Reply confirm(quint16 port, const QByteArray& key, const QByteArray& net, int action = 1,
+                     const QByteArray& extra = "") {
     return post(port,
                 R"({"key":")" + key + R"(","net_id":")" + net + R"(","action":)" +
                     QByteArray::number(action) + "}",
@@ -86,7 +74,7 @@ Reply confirm(quint16 port, const QByteArray& key, const QByteArray& net, int ac
 }
 
 // The Confirmed value of a net in the directory, -1 when the net is not listed.
-int confirmedCount(quint16 port, const QByteArray& net) {
+static int confirmedCount(quint16 port, const QByteArray& net) {
     const QList<QByteArray> lines = get(port, "/nets.php").body.split('\n');
     for (qsizetype i = 6; i < lines.size(); ++i)
         if (lines[i] == "<NetID>" + net + "</NetID>")
@@ -94,7 +82,7 @@ int confirmedCount(quint16 port, const QByteArray& net) {
     return -1;
 }
 
-int run(const QStringList& arguments, QString* errors = nullptr) {
+static int run(const QStringList& arguments, QString* errors = nullptr) {
     QString outText, errText;
     QTextStream out(&outText), err(&errText);
     const int status = runCommand(arguments, out, err);
@@ -140,14 +128,13 @@ protected:
         QSqlDatabase::removeDatabase("admin");
     }
     quint16 start(int rateLimit = 0, int timeoutMs = 10000, bool forwarded = false) {
-        ServerConfig config;
-        config.database = m_database;
-        config.port = 0;
-        config.rateLimit = rateLimit;
-        config.requestTimeoutMs = timeoutMs;
-        config.trustForwardedFor = forwarded;
-        config.clock = [this] { return QDateTime::fromMSecsSinceEpoch(m_nowMs, Qt::UTC); };
-        DirectoryServer& server = m_servers.emplace_back(config);
+        DirectoryServer& server = m_servers.emplace_back(ServerConfig{
+            .database = m_database,
+            .port = 0,
+            .rateLimit = rateLimit,
+            .trustForwardedFor = forwarded,
+            .requestTimeoutMs = timeoutMs,
+            .clock = [this] { return QDateTime::fromMSecsSinceEpoch(m_nowMs, Qt::UTC); }});
         QString error;
         EXPECT_TRUE(server.start(&error)) << error.toStdString();
         return server.port();
@@ -203,26 +190,22 @@ TEST_P(DirectoryServerTest, ServesTheBundledDirectoryAndTheRelease) {
 // back to zero once that session ends, also across midnight (net 1 runs 1700 to 0200 UTC).
 TEST_P(DirectoryServerTest, ConfirmationsCountDistinctKeysUntilTheSessionEnds) {
     const quint16 port = start();
-    const struct {
-        const char* now;
-        QByteArray key;
-        int action; // -1: only look
-        int count;
-    } steps[] = {
+    // When, whose key, the action (-1: only look) and the count after it.
+    const std::tuple<const char*, QByteArray, int, int> steps[] = {
         {"2024-06-03T12:00:00Z", kKeyA, 1, 1}, {"2024-06-03T12:00:00Z", kKeyA, 1, 1},
         {"2024-06-03T18:00:00Z", kKeyB, 1, 2}, {"2024-06-03T18:00:00Z", kKeyB, 0, 1},
         {"2024-06-03T18:00:00Z", kKeyB, 0, 1}, {"2024-06-04T01:59:59Z", {}, -1, 1},
         {"2024-06-04T02:00:00Z", {}, -1, 0},   {"2024-06-04T02:00:00Z", kKeyB, 1, 1},
     };
-    for (const auto& step : steps) {
-        SCOPED_TRACE(std::string(step.now) + " " + step.key.data());
-        setNow(step.now);
-        if (step.action >= 0) {
-            const Reply reply = confirm(port, step.key, "1", step.action);
+    for (const auto& [now, key, action, count] : steps) {
+        SCOPED_TRACE(std::string(now) + " " + key.data());
+        setNow(now);
+        if (action >= 0) {
+            const Reply reply = confirm(port, key, "1", action);
             EXPECT_EQ(reply.status, 200);
-            EXPECT_TRUE(reply.body.contains("\"confirmed\":" + QByteArray::number(step.count)));
+            EXPECT_TRUE(reply.body.contains("\"confirmed\":" + QByteArray::number(count)));
         }
-        EXPECT_EQ(confirmedCount(port, "1"), step.count);
+        EXPECT_EQ(confirmedCount(port, "1"), count);
     }
 }
 
@@ -311,7 +294,7 @@ TEST_P(DirectoryServerTest, InstancesShareTheDatabaseAcrossRestarts) {
     EXPECT_EQ(confirmedCount(start(), "3"), 2);
 }
 
-std::string driverName(const ::testing::TestParamInfo<Driver>& info) {
+static std::string driverName(const ::testing::TestParamInfo<Driver>& info) {
     return info.param == Driver::Sqlite ? "SQLite" : "PostgreSQL";
 }
 INSTANTIATE_TEST_SUITE_P(Storage, DirectoryServerTest,
@@ -329,10 +312,7 @@ TEST_P(HttpTest, MalformedAndOversizedRequestsAreRefused) {
     QByteArray chunked = "POST /netconf.php HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n";
     for (int i = 0; i < 1024; ++i)
         chunked += "400\r\n" + QByteArray(1024, 'x') + "\r\n";
-    const struct {
-        QByteArray request;
-        int status;
-    } cases[] = {
+    const std::pair<QByteArray, int> cases[] = {
         {"POST /netconf.php HTTP/1.1\r\nContent-Length: 50000000\r\n\r\n", 413},
         {"POST /netconf.php HTTP/1.1\r\n\r\n" + QByteArray(4 << 20, '{'), 413},
         {chunked, 413},
@@ -346,9 +326,9 @@ TEST_P(HttpTest, MalformedAndOversizedRequestsAreRefused) {
         {"POST /netconf.php HTTP/1.1\r\nTransfer-Encoding: gzip\r\n\r\n", 501},
         {"POST /netconf.php HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\nzz\r\n", 400},
     };
-    for (const auto& c : cases) {
-        const Reply reply = exchange(port, c.request);
-        EXPECT_EQ(reply.status, c.status) << c.request.left(60).data();
+    for (const auto& [request, status] : cases) {
+        const Reply reply = exchange(port, request);
+        EXPECT_EQ(reply.status, status) << request.left(60).data();
         EXPECT_TRUE(reply.closed);
     }
 }
@@ -400,16 +380,14 @@ TEST_P(HttpTest, ConfirmationsPerAddressAreLimitedPerMinute) {
     const QByteArray from = "X-Forwarded-For: 198.51.100.7, 192.0.2.1\r\n";
     for (int i = 0; i < 3; ++i)
         EXPECT_EQ(confirm(port, kKeyA, "1", 1, from).status, 200);
-    const struct {
-        qint64 laterMs;
-        int status;
-        QByteArray retryAfter;
-    } steps[] = {{0, 429, "60"}, {30'000, 429, "30"}, {60'000, 200, ""}};
-    for (const auto& step : steps) {
-        m_nowMs += step.laterMs;
+    // How much later, the status and the Retry-After header.
+    const std::tuple<qint64, int, QByteArray> steps[] = {
+        {0, 429, "60"}, {30'000, 429, "30"}, {60'000, 200, ""}};
+    for (const auto& [laterMs, status, retryAfter] : steps) {
+        m_nowMs += laterMs;
         const Reply reply = confirm(port, kKeyA, "1", 1, from);
-        EXPECT_EQ(reply.status, step.status);
-        EXPECT_EQ(reply.header("Retry-After"), step.retryAfter);
+        EXPECT_EQ(reply.status, status);
+        EXPECT_EQ(reply.header("Retry-After"), retryAfter);
     }
     EXPECT_EQ(confirm(port, kKeyA, "1", 1, "X-Forwarded-For: 192.0.2.2\r\n").status, 200);
 }
@@ -430,10 +408,7 @@ TEST_P(HttpTest, LogsOneLinePerRequestWithoutTheKey) {
 }
 
 TEST(ServerCommand, UsageErrorsAndAStopOnSigterm) {
-    const struct {
-        QStringList arguments;
-        int status;
-    } cases[] = {
+    const std::pair<QStringList, int> cases[] = {
         {{"--help"}, 0},
         {{}, 2},
         {{"frobnicate"}, 2},
@@ -443,10 +418,9 @@ TEST(ServerCommand, UsageErrorsAndAStopOnSigterm) {
         {{"serve", "--verbose"}, 2},
         {{"import", "stations", "x.csv"}, 2},
         {{"import", "nets", "/nonexistent.csv", "--database", "sqlite:/tmp/x"}, 1},
-        {{"release", "0.9 beta"}, 2},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(run(c.arguments), c.status) << c.arguments.join(' ').toStdString();
+        {{"release", "0.9 beta"}, 2}};
+    for (const auto& [arguments, status] : cases)
+        EXPECT_EQ(run(arguments), status) << arguments.join(' ').toStdString();
 
     QTemporaryDir dir;
     QProcess process;
@@ -461,5 +435,3 @@ TEST(ServerCommand, UsageErrorsAndAStopOnSigterm) {
     EXPECT_EQ(process.exitCode(), 0);
     EXPECT_TRUE((errors + process.readAllStandardError()).endsWith("stopped\n"));
 }
-
-} // namespace

@@ -1,73 +1,52 @@
-// The application against its own directory service: what the service writes, the application
-// reads back as the rows of its lists, and a confirmation made in the application shows in the
-// next load of the directory.
+// The application and its own directory service agree: what the service writes, the application
+// reads back value for value, and the confirmation the application sends is one the service takes.
+#include "directory/linetext.h"
 #include "directory/records.h"
-#include "nets/operatorkey.h"
-#include "server/directoryserver.h"
+#include "feeds/textfeed.h"
+#include "nets/netconfirm.h"
+#include "server/confirmation.h"
 #include "stationrig.h"
-
-#include <QSignalSpy>
-#include <gtest/gtest.h>
+#include "testing.h"
 
 using core::ListKind;
 
-namespace {
+// Each row as its columns joined by '|'.
+template <class Row> static QStringList joined(const QList<Row>& rows) {
+    QStringList texts;
+    for (const Row& row : rows)
+        texts << core::columns(row).join(u'|');
+    return texts;
+}
 
-TEST(Directory, TheApplicationReadsWhatTheServiceWritesAndConfirmsThroughIt) {
-    StationRig rig;
-    server::ServerConfig config;
-    config.database = server::DatabaseUrl::sqlite(rig.dir.filePath("directory.sqlite"));
-    config.port = 0;
-    server::DirectoryServer service(config);
-    QString error;
-    ASSERT_TRUE(service.start(&error)) << error.toStdString();
-    nets::OperatorKeyStore keys(rig.settings.get());
-    keys.setKeychainTimeoutMs(100);
-    core::ServiceHosts hosts = core::ServiceHosts::allAt(rig.server.baseUrl());
-    hosts.maker = QUrl(QStringLiteral("http://127.0.0.1:%1").arg(service.port()));
-    session::Platform platform = rig.platform(rig.settings.get(), &rig.nam, hosts, {});
-    platform.keys = &keys;
-    session::Station station(platform);
-    station.preferences().restoreSwitches();
-    station.setDeadlineMs(500);
-    keys.load();
-    QSignalSpy shown(&station.lists(), &session::ListsSession::listShown);
-    station.lists().load(ListKind::Nets);
-    station.lists().load(ListKind::MW);
-    ASSERT_TRUE(waitFor([&] { return shown.size() == 2 && station.confirmationsReady(); }, 3000));
-
-    // Every curated net and station, value for value (the nets in the order of their sessions).
-    const auto csvNets = directory::readNetsCsv(directory::bundledNetsCsv()).rows;
-    const auto& nets = station.lists().rows<core::DirectoryNet>().rows();
-    ASSERT_EQ(nets.size(), csvNets.size());
-    for (const directory::NetRecord& expected : csvNets) {
-        const auto row = std::find_if(nets.begin(), nets.end(), [&](const auto& net) {
-            return net.netId == QString::number(expected.id);
-        });
-        ASSERT_NE(row, nets.end()) << expected.name.toStdString();
-        EXPECT_EQ(core::columns(*row),
-                  (QStringList{expected.name, expected.frequencyMhz, expected.utc, expected.mode,
-                               expected.url, "0", QString::number(expected.id)}));
+TEST(Directory, TheApplicationReadsWhatTheServiceWritesAndSendsWhatItTakes) {
+    QList<directory::ListedNet> listed;
+    QStringList nets, stations;
+    for (const directory::NetRecord& n : directory::readNetsCsv(directory::bundledNetsCsv()).rows) {
+        listed.append({n, int(listed.size())});
+        nets << QStringList{n.name,
+                            n.frequencyMhz,
+                            n.utc,
+                            n.mode,
+                            n.url,
+                            QString::number(listed.last().confirmed),
+                            QString::number(n.id)}
+                    .join(u'|');
     }
-    const auto csvStations = directory::readStationsCsv(directory::bundledStationsCsv()).rows;
-    const auto& stations = station.lists().rows<core::MwStation>().rows();
-    ASSERT_EQ(stations.size(), csvStations.size());
-    EXPECT_EQ(core::columns(stations.last()),
-              (QStringList{csvStations.last().call, csvStations.last().frequencyKhz,
-                           csvStations.last().city, csvStations.last().powerKw,
-                           csvStations.last().url}));
+    const auto mw = directory::readStationsCsv(directory::bundledStationsCsv()).rows;
+    for (const directory::StationRecord& s : mw)
+        stations << QStringList{s.call, s.frequencyKhz, s.city, s.powerKw, s.url}.join(u'|');
+    const auto read = [](const QByteArray& text) { return feeds::decodeFeedText(text); };
+    EXPECT_EQ(joined(feeds::parseNetsDirectory(read(directory::netsDirectoryText(listed)))), nets);
+    EXPECT_EQ(joined(feeds::parseMWStations(read(directory::stationsText(mw)))), stations);
 
-    station.confirm(1, true);
-    const QString confirmed = nets[1].netId;
-    ASSERT_TRUE(waitFor(
-        [&] {
-            for (const auto& net : station.lists().rows<core::DirectoryNet>().rows())
-                if (net.netId == confirmed)
-                    return net.confirmed == "1";
-            return false;
-        },
-        3000));
-    EXPECT_EQ(rig.speech.spoken.last(), "thank you for confirming " + nets[1].name);
+    // A key as the application makes them.
+    const QString key = "Ab-_0123456789abcdefgh";
+    for (const bool confirm : {true, false}) {
+        const auto parsed = server::parseConfirmation(nets::confirmBody(key, "42", confirm));
+        const auto* taken = std::get_if<server::Confirmation>(&parsed);
+        ASSERT_TRUE(taken);
+        EXPECT_TRUE(taken->key == key && taken->netId == "42" && taken->confirm == confirm);
+    }
 }
 
 // Where no service is set, the tabs show the bundled lists and nothing is confirmed.
@@ -75,17 +54,15 @@ TEST(Directory, WithoutAServiceTheBundledListsShow) {
     StationRig rig;
     core::ServiceHosts hosts = core::ServiceHosts::allAt(rig.server.baseUrl());
     hosts.maker = QUrl();
-    session::Station station(rig.platform(rig.settings.get(), &rig.nam, hosts, {}));
+    session::Station& station = rig.makeStation(hosts);
     QSignalSpy shown(&station.lists(), &session::ListsSession::listShown);
     station.lists().load(ListKind::Nets);
     station.lists().load(ListKind::MW);
     ASSERT_TRUE(waitFor([&] { return shown.size() == 2; }, 1000));
-    EXPECT_EQ(station.lists().model(ListKind::MW)->rowCount(),
+    EXPECT_EQ(rig.rowsOf(ListKind::MW),
               directory::readStationsCsv(directory::bundledStationsCsv()).rows.size());
-    ASSERT_GT(station.lists().model(ListKind::Nets)->rowCount(), 0);
+    ASSERT_GT(rig.rowsOf(ListKind::Nets), 0);
     EXPECT_EQ(station.lists().rows<core::DirectoryNet>().rows().first().confirmed, "");
     EXPECT_FALSE(station.confirmationsReady());
-    EXPECT_EQ(rig.server.requests().size(), 0);
+    EXPECT_TRUE(rig.server.requests().isEmpty());
 }
-
-} // namespace

@@ -1,15 +1,11 @@
 #include "feeds/spotfeeds.h"
-#include "fixtures.h"
-#include "printers.h"
 #include "session/listfilter.h"
 #include "session/watchlist.h"
+#include "testing.h"
 
 #include <QTimeZone>
-#include <gtest/gtest.h>
 
 using namespace session;
-
-namespace {
 
 const QDateTime kNow(QDate(2024, 12, 1), QTime(0, 0), QTimeZone::utc());
 
@@ -88,24 +84,3 @@ TEST(WatchList, MatchesCallsignsAndReferencesWithWildcards) {
     EXPECT_EQ(WatchList::fromText("k-*, w7o/*\n  N0CALL*").patterns(),
               (QStringList{"K-*", "W7O/*", "N0CALL*"}));
 }
-
-// A watched spot is a hit in the load where it first appears, not again while it stays.
-TEST(WatchTracker, AnnouncesOnlyNewWatchedRows) {
-    TypedListModel<core::PotaSpot> model{core::ServiceHosts{}};
-    const core::PotaSpot spot{"K1ABC", "14074", "FT8", "",      "Yellowstone",
-                              "3",     "0",     "0",   "US-WY", "K-1234"};
-    core::PotaSpot other = spot;
-    other.activator = "W1XYZ";
-    other.reference = "K-0001";
-    const WatchList watch = WatchList::fromText("K-1234 W1*");
-    WatchTracker tracker;
-    model.setRows({spot});
-    EXPECT_EQ(tracker.newHits(core::ListKind::Pota, model, watch), QList<int>{0});
-    EXPECT_EQ(watchAnnouncement(model.facts(0)), "K1ABC at K-1234 Yellowstone, 14.074 FT8");
-    model.setRows({other, spot});
-    EXPECT_EQ(tracker.newHits(core::ListKind::Pota, model, watch), QList<int>{0});
-    model.setRows({other, spot});
-    EXPECT_TRUE(tracker.newHits(core::ListKind::Pota, model, watch).isEmpty());
-}
-
-} // namespace

@@ -1,15 +1,9 @@
-#include "printers.h"
 #include "session/listmodel.h"
+#include "testing.h"
 
 #include <QMimeData>
-#include <QSignalSpy>
-#include <gtest/gtest.h>
-
-#include <memory>
 
 using namespace session;
-
-namespace {
 
 const core::PotaSpot kPota{
     "KN4AL", "14272",   "SSB",      "cq pota", "Three Rivers State Game Land",
@@ -22,8 +16,8 @@ const core::DirectoryNet kNet{"Night Owls", "3.940", "0300", "LSB", "https://net
 const core::MwStation kStation{"WABC", "770", "New York", "50", "https://wabc.example/"};
 
 template <class Row>
-std::unique_ptr<TypedListModel<Row>> modelOf(QList<Row> rows,
-                                             const core::ServiceHosts& hosts = {}) {
+static std::unique_ptr<TypedListModel<Row>> modelOf(QList<Row> rows,
+                                                    const core::ServiceHosts& hosts = {}) {
     auto model = std::make_unique<TypedListModel<Row>>(hosts);
     model->setRows(std::move(rows));
     return model;
@@ -31,7 +25,7 @@ std::unique_ptr<TypedListModel<Row>> modelOf(QList<Row> rows,
 
 // Every column of row 0 in display order, joined by '|'; buttons show their label and have the
 // only empty titles.
-QString shown(const ListModel& model) {
+static QString shown(const ListModel& model) {
     QStringList texts;
     for (int column = 0; column < model.columnCount(); ++column) {
         const bool button = model.columns()[column].kind != CellKind::Text &&
@@ -51,8 +45,6 @@ TEST(ListModel, ShowsEveryColumnOfEveryList) {
     EXPECT_EQ(shown(*modelOf<core::DirectoryNet>({kNet})),
               "Tune|Night Owls|3.940|0300|LSB|Yes|Confirm|Unconfirm");
     EXPECT_EQ(shown(*modelOf<core::MwStation>({kStation})), "Tune|WABC|770|New York|50 kW");
-    EXPECT_EQ(modelOf<core::MwStation>({kStation})->rowColumns(0),
-              (QStringList{"WABC", "770", "New York", "50", "https://wabc.example/"}));
 }
 
 // What an odd value shows, and which cells link where.
@@ -90,17 +82,14 @@ TEST(ListModel, OddValuesAndLinks) {
               "Confirm your check-in to Night Owls");
     EXPECT_EQ(frequencyWords(7'185'500), "7185.5 kHz");
     EXPECT_EQ(frequencyWords(144'300'000), "144.3 MHz");
-    EXPECT_EQ(p->columnOf(u"nothing"), -1);
 }
 
 TEST(ListModel, LinksOnlyToWebAddressesOnTheGivenHosts) {
-    for (const auto& [address, linked] :
-         std::vector<std::pair<QString, bool>>{{"HTTPS://Nets.Example/x", true},
-                                               {"", false},
-                                               {"javascript:alert(1)", false},
-                                               {"file:///etc/passwd", false},
-                                               {"nets.example", false},
-                                               {"https://exa mple.com/", false}}) {
+    const std::pair<QString, bool> addresses[] = {
+        {"HTTPS://Nets.Example/x", true}, {"", false},
+        {"javascript:alert(1)", false},   {"file:///etc/passwd", false},
+        {"nets.example", false},          {"https://exa mple.com/", false}};
+    for (const auto& [address, linked] : addresses) {
         core::MwStation station = kStation;
         station.url = address;
         const auto model = modelOf<core::MwStation>({station});
@@ -123,22 +112,13 @@ TEST(ListModel, LinksOnlyToWebAddressesOnTheGivenHosts) {
 
 TEST(CellTexts, NetLoggerKilohertzAndCapitals) {
     // Up to 70 the text is megahertz; the digits are those of the float times 1000.
-    for (const auto& [column1, text] :
-         std::vector<std::pair<QString, QString>>{{"14290", "14290.0"},
-                                                  {"7.2", "7200.0"},
-                                                  {"145.5", "0145.5"},
-                                                  {"70", "70000.0"},
-                                                  {"70.001", "0070.0"},
-                                                  {"abc", ""}})
+    const std::pair<QString, QString> texts[] = {{"14290", "14290.0"}, {"7.2", "7200.0"},
+                                                 {"145.5", "0145.5"},  {"70", "70000.0"},
+                                                 {"70.001", "0070.0"}, {"abc", ""}};
+    for (const auto& [column1, text] : texts)
         EXPECT_EQ(netLoggerFrequencyText(column1), text) << column1.toStdString();
     EXPECT_EQ(capitalised("  two  WORDS (bob) 3rd"), "  Two  Words (Bob) 3rd");
     EXPECT_EQ(capitalised("éMILE mary-ANN"), "Émile Mary-ann");
-}
-
-std::unique_ptr<QMimeData> plainText(const QString& text) {
-    auto data = std::make_unique<QMimeData>();
-    data->setText(text);
-    return data;
 }
 
 // A row is dragged as its index and may be dropped between rows only; the drop is taken but the
@@ -154,13 +134,14 @@ TEST(ListModel, DragAndDropOfRows) {
     EXPECT_FALSE(model->canDropMimeData(dragged.get(), Qt::CopyAction, 6, 0, {}));
 
     QSignalSpy resets(model.get(), &QAbstractItemModel::modelReset);
-    ASSERT_TRUE(model->dropMimeData(plainText("+5").get(), Qt::MoveAction, 2, 0, {}));
+    dragged->setText("+5");
+    ASSERT_TRUE(model->dropMimeData(dragged.get(), Qt::MoveAction, 2, 0, {}));
     EXPECT_FALSE(model->removeRows(2, 1)) << "the Move drag's clean-up must not shorten the list";
-    for (const QString text : {"word", "3a", "", "6", "-1", "99999999999999999999"})
-        EXPECT_FALSE(model->dropMimeData(plainText(text).get(), Qt::MoveAction, 1, 0, {}))
+    for (const QString text : {"word", "3a", "", "6", "-1", "99999999999999999999"}) {
+        dragged->setText(text);
+        EXPECT_FALSE(model->dropMimeData(dragged.get(), Qt::MoveAction, 1, 0, {}))
             << text.toStdString();
+    }
     EXPECT_EQ(resets.count(), 1);
     EXPECT_EQ(model->rowCount(), 6);
 }
-
-} // namespace

@@ -2,17 +2,14 @@
 // faults of the serial device, on faked links and on real pseudo-terminals.
 #include "ptypair.h"
 #include "stationrig.h"
+#include "testing.h"
 
 #include <QDir>
-#include <QSignalSpy>
-#include <gtest/gtest.h>
 
 #include <fcntl.h>
 #include <unistd.h>
 
 using session::LinkState;
-
-namespace {
 
 class RadioTest : public ::testing::Test, protected StationRig {
 protected:
@@ -26,6 +23,15 @@ protected:
     FakeLink* choose(const QString& port) {
         radio().choosePort(port);
         return ports.lastLink;
+    }
+    // Opens the real device at `location` as the port "dev", with nothing played or printed yet.
+    void openDevice(const QString& location) {
+        ports.realLinks = true;
+        ports.ports = {{"dev", location, "dev"}};
+        sounds.played.clear();
+        out.clear();
+        radio().choosePort("dev");
+        radio().openOrClose();
     }
     std::unique_ptr<QSignalSpy> states;
 };
@@ -83,9 +89,10 @@ TEST_F(RadioTest, PortsComingAndGoing) {
     station->awakeFromNib();
     ASSERT_TRUE(waitFor([&] { return server.count("/mw.php") == 1; }, 2000));
     ports.plugIn({{"ttyACM0", "/dev/ttyACM0", "ttyACM0"}, {"ttyACM1", "/dev/ttyACM1", "ttyACM1"}});
-    EXPECT_EQ(notifier.shown,
-              (QStringList{"Serial Port Connected | Serial Port ttyACM0 was connected to your Mac.",
-                           "Serial Port Connected | Serial Port ttyACM1 was connected to your Mac."}));
+    EXPECT_EQ(
+        notifier.shown,
+        (QStringList{"Serial Port Connected | Serial Port ttyACM0 was connected to your Mac.",
+                     "Serial Port Connected | Serial Port ttyACM1 was connected to your Mac."}));
     EXPECT_TRUE(out.contains("Ports were connected: (ttyACM0, ttyACM1)"));
     ASSERT_NE(radio().link(), nullptr);
     EXPECT_EQ(radio().link()->description(), "ttyACM1");
@@ -132,14 +139,10 @@ TEST_F(RadioTest, ARestoreNeverChangesTheRateOfAnOpenLink) {
 // Paths that exist but cannot serve as a serial line, even for root: a directory fails in open()
 // itself, /dev/null refuses the line settings, and a vanished device is simply not there.
 TEST_F(RadioTest, APortThatCannotBeOpenedTakesTheErrorPathOnce) {
-    ports.realLinks = true;
-    for (const QString& location : {dir.path(), QStringLiteral("/dev/null"), dir.filePath("gone")}) {
+    for (const QString& location :
+         {dir.path(), QStringLiteral("/dev/null"), dir.filePath("gone")}) {
         SCOPED_TRACE(location.toStdString());
-        ports.ports = {{"bad", location, "bad"}};
-        sounds.played.clear();
-        out.clear();
-        radio().choosePort("bad");
-        radio().openOrClose();
+        openDevice(location);
         EXPECT_EQ(out.filter("encountered an error").size(), 1) << out.join('\n').toStdString();
         EXPECT_EQ(sounds.played, QStringList{"Frog"});
         EXPECT_FALSE(radio().link()->isOpen());
@@ -151,17 +154,11 @@ TEST_F(RadioTest, APortThatCannotBeOpenedTakesTheErrorPathOnce) {
 // The device vanishing after a write, while its bytes are on their way, or before the next write
 // before anyone noticed: the port is let go once, by the error and removal paths.
 TEST_F(RadioTest, TheDeviceVanishingLetsThePortGo) {
-    ports.realLinks = true;
     for (int when = 0; when < 3; ++when) {
         SCOPED_TRACE(when);
         PtyPair pty;
-        ASSERT_TRUE(pty.isValid());
-        ports.ports = {{"pty", pty.slavePath(), "pty"}};
-        radio().choosePort("pty");
-        radio().openOrClose();
+        openDevice(pty.slavePath());
         ASSERT_TRUE(radio().link()->isOpen());
-        sounds.played.clear();
-        out.clear();
         if (when == 2)
             pty.closeMaster();
         radio().send({"FA014074000;"});
@@ -172,16 +169,14 @@ TEST_F(RadioTest, TheDeviceVanishingLetsThePortGo) {
             pty.closeMaster();
         ASSERT_TRUE(waitFor([&] { return radio().link() == nullptr; }, 2000));
         EXPECT_EQ(out.filter("encountered an error: ").size(), 1) << out.join('\n').toStdString();
-        EXPECT_EQ(sounds.played, QStringList{"Frog"}) << "removal is not a close";
+        EXPECT_EQ(sounds.played, (QStringList{"Seatbelts", "Frog"})) << "removal is not a close";
         EXPECT_EQ(lastState(), LinkState::Removed);
         radio().openOrClose(); // no port any more: nothing happens
     }
 }
 
 TEST_F(RadioTest, AFailedWriteIsReportedOnceAndKeepsTheLink) {
-    ports.realLinks = true;
     PtyPair pty;
-    ports.ports = {{"pty", pty.slavePath(), "pty"}};
     const auto descriptors = [&] {
         std::set<int> found;
         const QDir fds("/proc/self/fd");
@@ -191,8 +186,7 @@ TEST_F(RadioTest, AFailedWriteIsReportedOnceAndKeepsTheLink) {
         return found;
     };
     const std::set<int> before = descriptors();
-    radio().choosePort("pty");
-    radio().openOrClose();
+    openDevice(pty.slavePath());
     std::set<int> opened = descriptors();
     for (int fd : before)
         opened.erase(fd);
@@ -211,5 +205,3 @@ TEST_F(RadioTest, AFailedWriteIsReportedOnceAndKeepsTheLink) {
     radio().openOrClose();
     EXPECT_EQ(lastState(), LinkState::Closed);
 }
-
-} // namespace

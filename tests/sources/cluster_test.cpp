@@ -2,58 +2,31 @@
 // format, drops the connection and comes back.
 #include "cli/cli.h"
 #include "feeds/sotasources.h"
-#include "waitfor.h"
+#include "loopbackpeers.h"
+#include "testing.h"
 
-#include <QSignalSpy>
-#include <QTcpServer>
-#include <QTcpSocket>
-#include <gtest/gtest.h>
-
-namespace {
-
-struct FakeCluster {
-    FakeCluster() {
-        server.listen(QHostAddress::LocalHost);
-        QObject::connect(&server, &QTcpServer::newConnection, [this] {
-            while (QTcpSocket* session = server.nextPendingConnection()) {
-                sessions << session;
-                if (dropAtOnce)
-                    session->disconnectFromHost();
-                else
-                    session->write("Welcome to the SOTA cluster\r\nlogin: ");
-                QObject::connect(session, &QTcpSocket::readyRead,
-                                 [this, session] { received += session->readAll(); });
-            }
-        });
-    }
-    feeds::ClusterAddress address() const { return {"127.0.0.1", server.serverPort()}; }
-    void send(const QByteArray& bytes) {
-        sessions.last()->write(bytes);
-        sessions.last()->flush();
-    }
-
-    QTcpServer server;
-    QList<QTcpSocket*> sessions;
-    QByteArray received;
-    bool dropAtOnce = false;
+// A cluster that prompts for a login.
+struct FakeCluster : FakePeer {
+    explicit FakeCluster(QList<QByteArray> answers = {})
+        : FakePeer(answers, "Welcome to the SOTA cluster\r\nlogin: ") {}
+    feeds::ClusterAddress at() const { return {"127.0.0.1", serverPort()}; }
 };
 
 // A line as the cluster writes it, heard `minutesAgo` before now.
-QByteArray spotLine(const char* frequency, const char* call, const char* comment, int minutesAgo) {
+static QByteArray spotLine(const char* frequency, const char* call, const char* comment,
+                           int minutesAgo) {
     const QString time = QDateTime::currentDateTimeUtc().addSecs(-60 * minutesAgo).toString("HHmm");
     return QStringLiteral("DX de RBNHOLE:  %1  %2  %3  %4Z\r\n")
         .arg(frequency, call, comment, time)
         .toLatin1();
 }
 
-} // namespace
-
 TEST(ClusterClient, LogsInWhenPromptedCollectsSpotsAndComesBackAfterADrop) {
     FakeCluster cluster;
-    feeds::ClusterClient client(cluster.address(), "N0CALL");
+    feeds::ClusterClient client(cluster.at(), "N0CALL");
     client.setBackoffBaseMs(200);
     client.start();
-    ASSERT_TRUE(waitFor([&] { return cluster.received == "N0CALL\r\n"; }, 2000));
+    ASSERT_TRUE(waitFor([&] { return cluster.heard == "N0CALL\r\n"; }, 2000));
     EXPECT_EQ(client.stateText(), "") << "logged in";
 
     // The first spot arrives in two reads, between garbage and the cluster's own prompt.
@@ -74,14 +47,14 @@ TEST(ClusterClient, LogsInWhenPromptedCollectsSpotsAndComesBackAfterADrop) {
     ASSERT_TRUE(waitFor([&] { return client.retryDelayMs() == 200; }, 1000))
         << "spots heard: the back-off starts afresh";
     EXPECT_TRUE(client.stateText().contains("trying again at")) << client.stateText().toStdString();
-    ASSERT_TRUE(waitFor([&] { return cluster.received == "N0CALL\r\nN0CALL\r\n"; }, 2000));
+    ASSERT_TRUE(waitFor([&] { return cluster.heard == "N0CALL\r\nN0CALL\r\n"; }, 2000));
     EXPECT_EQ(client.rows(QDateTime::currentDateTimeUtc()).size(), 2) << "the heard spots stay";
 }
 
 TEST(ClusterClient, BacksOffDoublingWhileTheClusterDropsEveryConnection) {
     FakeCluster cluster;
     cluster.dropAtOnce = true;
-    feeds::ClusterClient client(cluster.address(), "N0CALL");
+    feeds::ClusterClient client(cluster.at(), "N0CALL");
     client.setBackoffBaseMs(40);
     client.start();
     for (int delay : {40, 80, 160, 320})
@@ -92,24 +65,19 @@ TEST(ClusterClient, BacksOffDoublingWhileTheClusterDropsEveryConnection) {
 // Without a callsign the cluster is not even asked; with one, the command line prints what it
 // heard.
 TEST(ClusterClient, NeedsACallsignAndServesTheCommandLine) {
-    FakeCluster cluster;
+    FakeCluster cluster({spotLine("10118.0", "W7ABC", "W7O/WV-096", 3)});
     feeds::SotaSourceLoader loader(nullptr);
     loader.setDeadlineMs(10);
-    loader.setSettings({feeds::SotaSource::Cluster, cluster.address(), {}});
+    loader.setSettings({feeds::SotaSource::Cluster, cluster.at(), {}});
     QSignalSpy shown(&loader, &feeds::SotaSourceLoader::shown);
     loader.start({}, QDateTime::currentDateTimeUtc());
     ASSERT_TRUE(shown.wait(1000));
     EXPECT_EQ(shown[0][0].value<feeds::LoadedList>().failure, feeds::kClusterNeedsCallsign);
     EXPECT_TRUE(cluster.sessions.isEmpty());
 
-    QObject::connect(&cluster.server, &QTcpServer::newConnection, [&cluster] {
-        QObject::connect(cluster.sessions.last(), &QTcpSocket::readyRead, [&cluster] {
-            cluster.send(spotLine("10118.0", "W7ABC", "W7O/WV-096", 3));
-        });
-    });
     QString out, err;
     QTextStream outStream(&out), errStream(&err);
-    cli::Cli cli({"rows", "sota", "--sota-source", "cluster", "--cluster", cluster.address().text(),
+    cli::Cli cli({"rows", "sota", "--sota-source", "cluster", "--cluster", cluster.address(),
                   "--callsign", "n0call", "--listen-seconds", "0.5"},
                  outStream, errStream);
     QSignalSpy finished(&cli, &cli::Cli::finished);

@@ -2,26 +2,20 @@
 // them, the status line, and the request policy on an injected clock.
 #include "feeds/sotaapi.h"
 #include "feeds/sotacluster.h"
-#include "fixtures.h"
 #include "net/politeness.h"
-#include "printers.h"
 #include "session/liststatus.h"
+#include "testing.h"
 
 #include <QTimeZone>
-#include <gtest/gtest.h>
-
-namespace {
 
 const QDateTime kNow(QDate(2026, 8, 5), QTime(22, 0), QTimeZone::utc());
 
-QStringList joined(const QList<core::SotaSpot>& rows) {
+static QStringList joined(const QList<core::SotaSpot>& rows) {
     QStringList out;
     for (const core::SotaSpot& row : rows)
         out << core::columns(row).join(u'|');
     return out;
 }
-
-} // namespace
 
 TEST(SotaApi, ElementsBecomeTheSameRowsAsTheLegacyFeed) {
     const QByteArray real = fixture("sota-api-element.json").trimmed();
@@ -86,7 +80,7 @@ TEST(SotaLegacy, TheDeprecationStubIsNoRowButANotice) {
     }
 }
 
-TEST(SotaCluster, LinesGiveActivatorFrequencySummitModeAndTime) {
+TEST(SotaCluster, LinesGiveSpotsKeptThreeHoursOnePerActivatorAndSummit) {
     const QList<QByteArray> real = fixture("sota-cluster-lines.txt").split('\n');
     const std::pair<QString, QString> cases[] = {
         {real[0], "K1GC|14.054|W1/DI-009|CW|1024|0"},
@@ -105,19 +99,16 @@ TEST(SotaCluster, LinesGiveActivatorFrequencySummitModeAndTime) {
     for (const auto& [line, expected] : cases) {
         SCOPED_TRACE(line.toStdString());
         const auto spot = feeds::parseClusterLine(line);
-        const QString got = spot ? QStringList{spot->activator,
-                                               spot->frequency,
-                                               spot->summit,
-                                               spot->mode,
-                                               QString::number(spot->minuteOfDay),
-                                               QString::number(spot->qrt)}
-                                       .join(u'|')
-                                 : QString();
+        const QString got =
+            !spot ? QString()
+                  : QStringLiteral("%1|%2|%3|%4|%5|%6")
+                        .arg(spot->activator, spot->frequency, spot->summit, spot->mode)
+                        .arg(spot->minuteOfDay)
+                        .arg(int(spot->qrt));
         EXPECT_EQ(got, expected);
     }
-}
 
-TEST(SotaCluster, KeepsThreeHoursOnePerActivatorAndSummitNewestFirst) {
+    // Spots are kept three hours, one per activator and summit, newest first.
     const QDateTime now(QDate(2026, 10, 6), QTime(1, 0), QTimeZone::utc());
     feeds::ClusterSpots spots;
     for (const char* line :
@@ -177,17 +168,11 @@ TEST(RequestPolicy, UserAgentPausesAndTheMinuteRule) {
     EXPECT_EQ(policy.noteAnswer(pota, 429, "90"), t.addSecs(90));
     EXPECT_EQ(policy.notBefore(QUrl("https://api.pota.app/other")), t.addSecs(90));
     EXPECT_FALSE(policy.notBefore(QUrl("https://www.netlogger.org/")).isValid());
-    EXPECT_EQ(net::waitText(pota.host(), t.addSecs(90)),
-              "api.pota.app asked us to wait until 22:01:30 UTC");
     t = t.addSecs(90);
     EXPECT_FALSE(policy.notBefore(pota).isValid());
 
-    EXPECT_TRUE(policy.mayAskAutomatically("pota"));
+    // A clock set back must not silence the feed; the minute itself is proven on loopback.
     policy.noteAsked("pota");
-    const QDateTime asked = t;
-    // A clock set back must not silence the feed.
-    for (const auto& [after, may] : {std::pair{59, false}, {60, true}, {-10, true}}) {
-        t = asked.addSecs(after);
-        EXPECT_EQ(policy.mayAskAutomatically("pota"), may) << after;
-    }
+    t = t.addSecs(-10);
+    EXPECT_TRUE(policy.mayAskAutomatically("pota"));
 }

@@ -13,7 +13,6 @@
 // Stand-ins for the platform pieces the sessions talk to; each records what it was asked.
 
 class FakeLink : public radio::SerialLink {
-    Q_OBJECT
 public:
     explicit FakeLink(QString description)
         : m_description(std::move(description)) {}
@@ -49,7 +48,6 @@ private:
 };
 
 class FakePorts : public radio::PortManager {
-    Q_OBJECT
 public:
     QList<radio::PortInfo> availablePorts() const override { return ports; }
     std::unique_ptr<radio::SerialLink> createLink(const radio::PortInfo& port) override {
@@ -85,7 +83,7 @@ struct FakeSounds : core::SoundPlayer {
 
 struct FakeNotifier : core::Notifier {
     void notify(const QString& title, const QString& text) override {
-        shown << title + QStringLiteral(" | ") + text;
+        shown << title + " | " + text;
     }
     QStringList shown;
 };
@@ -105,16 +103,7 @@ struct Fakes {
 
     session::Platform platform(QSettings* settings, QNetworkAccessManager* nam,
                                const core::ServiceHosts& hosts, core::DiagnosticSink out) {
-        session::Platform platform;
-        platform.settings = settings;
-        platform.ports = &ports;
-        platform.speech = &speech;
-        platform.sounds = &sounds;
-        platform.notifier = &notifier;
-        platform.browser = &browser;
-        platform.nam = nam;
-        platform.hosts = hosts;
-        platform.out = std::move(out);
-        return platform;
+        return {settings, &ports, &speech, &sounds, &notifier,
+                &browser, nam,    nullptr, hosts,   std::move(out)};
     }
 };

@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QPointer>
+#include <QSslCertificate>
 #include <QSslConfiguration>
 #include <QSslKey>
 #include <QSslServer>
@@ -15,32 +16,25 @@ QByteArray LoopbackServer::Request::header(const QByteArray& name) const {
     return {};
 }
 
-LoopbackServer::LoopbackServer(QObject* parent)
-    : QObject(parent)
-    , m_server(new QTcpServer(this)) {
+LoopbackServer::LoopbackServer()
+    : m_server(new QTcpServer(this)) {
     connect(m_server, &QTcpServer::pendingConnectionAvailable, this,
             &LoopbackServer::onNewConnection);
+    m_server->listen(QHostAddress::LocalHost, 0);
 }
 
-LoopbackServer::~LoopbackServer() = default;
-
 bool LoopbackServer::listen() {
-    return m_server->listen(QHostAddress::LocalHost, 0);
+    return m_server->isListening();
 }
 
 bool LoopbackServer::listenTls(const QString& certificatePath, const QString& keyPath) {
-    QFile certificateFile(certificatePath);
+    const QList<QSslCertificate> certificates = QSslCertificate::fromPath(certificatePath);
     QFile keyFile(keyPath);
-    if (m_server->isListening() || !certificateFile.open(QIODevice::ReadOnly) ||
-        !keyFile.open(QIODevice::ReadOnly))
-        return false;
-    const QSslCertificate certificate(&certificateFile, QSsl::Pem);
-    const QSslKey key(&keyFile, QSsl::Rsa, QSsl::Pem);
-    if (certificate.isNull() || key.isNull())
+    if (certificates.isEmpty() || !keyFile.open(QIODevice::ReadOnly))
         return false;
     QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
-    configuration.setLocalCertificate(certificate);
-    configuration.setPrivateKey(key);
+    configuration.setLocalCertificate(certificates.first());
+    configuration.setPrivateKey(QSslKey(&keyFile, QSsl::Rsa));
     configuration.setPeerVerifyMode(QSslSocket::VerifyNone);
 
     // A TLS server hands out a connection only once its handshake has succeeded.
@@ -65,17 +59,8 @@ void LoopbackServer::route(const QByteArray& path, const Response& response) {
 }
 
 int LoopbackServer::count(const QByteArray& path) const {
-    int n = 0;
-    for (const auto& r : m_requests)
-        n += r.path == path;
-    return n;
-}
-
-int LoopbackServer::openConnections() const {
-    int n = 0;
-    for (const QTcpSocket* socket : findChildren<QTcpSocket*>(Qt::FindDirectChildrenOnly))
-        n += socket->state() == QAbstractSocket::ConnectedState;
-    return n;
+    return int(std::count_if(m_requests.begin(), m_requests.end(),
+                             [&](const Request& r) { return r.path == path; }));
 }
 
 void LoopbackServer::onNewConnection() {
@@ -100,31 +85,20 @@ void LoopbackServer::tryAnswer(QTcpSocket* socket) {
     const QList<QByteArray> first = lines.value(0).trimmed().split(' ');
     request.method = first.value(0);
     request.path = first.value(1);
-    qint64 contentLength = 0;
-    for (qsizetype i = 1; i < lines.size(); ++i) {
-        const QByteArray line = lines[i].trimmed();
+    for (const QByteArray& line : lines.mid(1)) {
         const qsizetype colon = line.indexOf(':');
-        if (colon <= 0)
-            continue;
-        const QByteArray name = line.left(colon).trimmed();
-        const QByteArray value = line.mid(colon + 1).trimmed();
-        request.headers.append({name, value});
-        if (name.compare("Content-Length", Qt::CaseInsensitive) == 0)
-            contentLength = value.toLongLong();
+        if (colon > 0)
+            request.headers.append({line.left(colon).trimmed(), line.mid(colon + 1).trimmed()});
     }
     request.body = data.mid(headerEnd + 4);
-    if (request.body.size() < contentLength)
+    if (request.body.size() < request.header("Content-Length").toLongLong())
         return;
     socket->setProperty("answered", true);
     m_requests.append(request);
-    emit requestSeen(request.path);
 
-    QByteArray routePath = request.path;
-    if (!m_routes.contains(routePath))
-        routePath = routePath.left(routePath.indexOf('?'));
-    const Response response = m_routes.value(routePath, Response{404, "not found"});
-    if (response.hang)
-        return;
+    const Response response =
+        m_routes.value(request.path, m_routes.value(request.path.left(request.path.indexOf('?')),
+                                                    {404, "not found"}));
 
     auto send = [socket = QPointer<QTcpSocket>(socket), response] {
         if (!socket)
@@ -140,8 +114,5 @@ void LoopbackServer::tryAnswer(QTcpSocket* socket) {
         socket->flush();
         socket->disconnectFromHost();
     };
-    if (response.delayMs > 0)
-        QTimer::singleShot(response.delayMs, socket, send);
-    else
-        send();
+    QTimer::singleShot(response.delayMs, socket, send);
 }

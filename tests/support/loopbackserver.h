@@ -3,22 +3,19 @@
 #include <QByteArray>
 #include <QHash>
 #include <QList>
-#include <QObject>
 #include <QPair>
 #include <QTcpServer>
 #include <QUrl>
 
-// A tiny HTTP/1.1 server on 127.0.0.1 for tests: canned replies per path, with delays, hangs
-// and short bodies, plain or over TLS, and a record of every request it saw.
+// A tiny HTTP/1.1 server on 127.0.0.1 for tests: canned replies per path, with delays and short
+// bodies, plain or over TLS, and a record of every request it saw.
 class LoopbackServer : public QObject {
-    Q_OBJECT
 public:
     struct Response {
         int status = 200;
         QByteArray body;
         QByteArray contentType = "text/plain; charset=utf-8";
         int delayMs = 0;              // answer this late
-        bool hang = false;            // accept, read, never answer
         qint64 declaredLength = -1;   // Content-Length to announce; -1 means body.size()
         bool omitLength = false;      // no Content-Length: the body ends when the connection does
         QByteArray extraHeaders = {}; // more header lines, each ending in "\r\n"
@@ -31,11 +28,11 @@ public:
         QByteArray header(const QByteArray& name) const; // case-insensitive name lookup
     };
 
-    explicit LoopbackServer(QObject* parent = nullptr);
-    ~LoopbackServer() override;
+    // Listens on a free loopback port from the start.
+    LoopbackServer();
 
-    bool listen();
-    // Serves HTTPS with the given PEM certificate and key instead of plain HTTP.
+    bool listen(); // whether it listens
+    // Serves HTTPS with the given PEM certificate and key instead of plain HTTP, on a new port.
     bool listenTls(const QString& certificatePath, const QString& keyPath);
     QUrl baseUrl() const;
     void route(const QByteArray& path, const Response& response);
@@ -43,11 +40,6 @@ public:
     // Forgets the requests seen so far, so that long runs do not accumulate them.
     void clearRequests() { m_requests.clear(); }
     int count(const QByteArray& path) const;
-    // Connections accepted and not yet closed by either side.
-    int openConnections() const;
-
-signals:
-    void requestSeen(const QByteArray& path);
 
 private:
     void onNewConnection();

@@ -12,16 +12,14 @@ public:
     PtyPair(const PtyPair&) = delete;
     PtyPair& operator=(const PtyPair&) = delete;
 
-    bool isValid() const { return m_master >= 0; }
-    int masterFd() const { return m_master; }
     QString slavePath() const { return m_slavePath; }
     // Reads what the application wrote, waiting up to timeoutMs for at least `atLeast` bytes.
     QByteArray read(qsizetype atLeast, int timeoutMs = 2000);
     void write(const QByteArray& data);
     // Closing the master makes the slave fail like an unplugged adapter.
     void closeMaster();
-    // termios of the slave as the application configured it.
-    bool slaveSettings(unsigned& cflag) const;
+    // The control flags of the slave as the application configured them; 0 when unreadable.
+    unsigned slaveCflag() const;
 
 private:
     int m_master = -1;

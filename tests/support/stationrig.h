@@ -34,7 +34,6 @@ inline const QByteArray kStations = "<Station>KFBK</Station>\n<Frequency>1530 kH
 // serial ports present.
 struct StationRig : Fakes {
     StationRig() {
-        server.listen();
         settings = std::make_unique<QSettings>(dir.filePath("settings.ini"), QSettings::IniFormat);
         ports.ports = {{"ttyUSB0", "/dev/ttyUSB0", "ttyUSB0"},
                        {"ttyUSB1", "/dev/ttyUSB1", "ttyUSB1"}};
@@ -44,10 +43,11 @@ struct StationRig : Fakes {
     // hosts are given.
     session::Station& makeStation(const std::optional<core::ServiceHosts>& hosts = std::nullopt) {
         station.reset();
-        station = std::make_unique<session::Station>(
-            platform(settings.get(), &nam,
-                     hosts.value_or(core::ServiceHosts::allAt(server.baseUrl())),
-                     [this](const QString& line) { out << line; }));
+        session::Platform p = platform(settings.get(), &nam,
+                                       hosts.value_or(core::ServiceHosts::allAt(server.baseUrl())),
+                                       [this](const QString& line) { out << line; });
+        p.keys = keys;
+        station = std::make_unique<session::Station>(p);
         return *station;
     }
 
@@ -65,10 +65,8 @@ struct StationRig : Fakes {
     bool allShown(int timeoutMs) const {
         return waitFor(
             [this] {
-                for (core::ListKind list : core::kAllLists)
-                    if (rowsOf(list) == 0)
-                        return false;
-                return true;
+                return std::all_of(std::begin(core::kAllLists), std::end(core::kAllLists),
+                                   [this](core::ListKind list) { return rowsOf(list) > 0; });
             },
             timeoutMs);
     }
@@ -78,5 +76,6 @@ struct StationRig : Fakes {
     std::unique_ptr<QSettings> settings;
     QNetworkAccessManager nam;
     QStringList out;
+    nets::OperatorKeyStore* keys = nullptr; // the next station's
     std::unique_ptr<session::Station> station;
 };

@@ -1,15 +1,7 @@
+#include "testing.h"
 #include "tuning/catencoding.h"
 
-#include "printers.h"
-
-#include <gtest/gtest.h>
-
-#include <tuple>
-#include <vector>
-
 using namespace tuning;
-
-namespace {
 
 // Frames of an IC-7300 (address 94) that recur in the table below.
 const QString kLsb = QStringLiteral("FEFE94E00600FD");
@@ -21,7 +13,7 @@ const QString kDataOn = QStringLiteral("FEFE94E01A060101FD");
 
 // A Tune of a row of `list` as the table shows it; the spoken column names the list's row type,
 // so the announcement shows which column each Tune speaks.
-TuneInput input(ListKind list, const QString& f, const QString& mode, const char* radio) {
+static TuneInput input(ListKind list, const QString& f, const QString& mode, const char* radio) {
     core::PotaSpot pota;
     core::SotaSpot sota;
     core::NetLoggerNet logged;
@@ -143,5 +135,3 @@ TEST(ComposeTune, RefusesFrequenciesThatDoNotFit) {
                 EXPECT_EQ(out.diagnostics, QStringList{"Cannot tune " + frequency});
             }
 }
-
-} // namespace

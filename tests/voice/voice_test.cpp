@@ -1,13 +1,10 @@
 // The real speech and sound components on this machine: whatever audio it lacks, they must
 // fail quietly.
+#include "testing.h"
 #include "voice/sounds.h"
 #include "voice/speech.h"
 
 #include <QMediaPlayer>
-#include <QSignalSpy>
-#include <gtest/gtest.h>
-
-namespace {
 
 TEST(ResourceSounds, OnlyShippedCuesPlay) {
     const QString sounds = QStringLiteral(BH_SOUNDS_DIR);
@@ -37,5 +34,3 @@ TEST(QueuedSpeech, BlankTextsHoldNothingBack) {
     speech.say(QStringLiteral("Mount Si"));
     EXPECT_EQ(speech.queued(), speech.isAvailable() ? 1 : 0) << "later texts wait for the first";
 }
-
-} // namespace
