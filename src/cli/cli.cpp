@@ -77,10 +77,10 @@ std::optional<QUrl> webAddress(const QString& text) {
 
 QSettings* Cli::settings() {
     if (!m_settings)
-        m_settings = m_settingsFile.isEmpty()
-                         ? new QSettings(QStringLiteral("Bandhopper"), QStringLiteral("Bandhopper"),
-                                         this)
-                         : new QSettings(m_settingsFile, QSettings::IniFormat, this);
+        m_settings =
+            m_settingsFile.isEmpty()
+                ? new QSettings(QStringLiteral("Bandhopper"), QStringLiteral("Bandhopper"), this)
+                : new QSettings(m_settingsFile, QSettings::IniFormat, this);
     return m_settings;
 }
 
@@ -361,7 +361,8 @@ void Cli::runRows() {
     const QCommandLineOption now(QStringLiteral("now"),
                                  QStringLiteral("The instant the spot ages count to (UTC)."),
                                  QStringLiteral("YYYY-MM-DDTHH:MM:SS"));
-    parser.addOptions({kBaseUrl, kServiceUrl, now, kSotaSource, kCallsign, kCluster, kListenSeconds});
+    parser.addOptions(
+        {kBaseUrl, kServiceUrl, now, kSotaSource, kCallsign, kCluster, kListenSeconds});
     parser.addPositionalArgument(QStringLiteral("LIST"),
                                  QStringLiteral("pota, sota, netlogger, nets or mw."));
     const QString syntax =
@@ -512,7 +513,12 @@ void Cli::runConfirm(bool confirm) {
     auto* keys = new nets::OperatorKeyStore(settings(), this);
     connect(keys, &nets::OperatorKeyStore::diagnostic, this,
             [this](const QString& line) { m_err << line << "\n"; });
-    connect(keys, &nets::OperatorKeyStore::loaded, this, [keys, send] { send(keys->key()); });
+    // Like the window, the first confirmation without a key makes the operator one and keeps it.
+    connect(keys, &nets::OperatorKeyStore::loaded, this, [keys, send] {
+        if (keys->key().isEmpty())
+            keys->setKey(nets::newOperatorKey());
+        send(keys->key());
+    });
     keys->load();
 }
 

@@ -4,7 +4,9 @@
 #include "directory/records.h"
 #include "feeds/textfeed.h"
 #include "nets/netconfirm.h"
+#include "nets/operatorkey.h"
 #include "server/confirmation.h"
+#include "server/directoryserver.h"
 #include "stationrig.h"
 #include "testing.h"
 
@@ -47,6 +49,44 @@ TEST(Directory, TheApplicationReadsWhatTheServiceWritesAndSendsWhatItTakes) {
         ASSERT_TRUE(taken);
         EXPECT_TRUE(taken->key == key && taken->netId == "42" && taken->confirm == confirm);
     }
+}
+
+// End to end: the station confirms through the real service, and the directory it loads again
+// shows the new count.
+TEST(Directory, AConfirmationThroughTheServiceShowsInTheReloadedDirectory) {
+    StationRig rig;
+    server::ServerConfig config;
+    config.database = server::DatabaseUrl::sqlite(rig.dir.filePath("directory.sqlite"));
+    config.port = 0;
+    server::DirectoryServer service(config);
+    QString error;
+    ASSERT_TRUE(service.start(&error)) << error.toStdString();
+    core::ServiceHosts hosts = core::ServiceHosts::allAt(rig.server.baseUrl());
+    hosts.maker = QUrl(QStringLiteral("http://127.0.0.1:%1").arg(service.port()));
+    nets::OperatorKeyStore keys(rig.settings.get());
+    keys.setKeychainTimeoutMs(100);
+    session::Platform platform = rig.platform(rig.settings.get(), &rig.nam, hosts, {});
+    platform.keys = &keys;
+    session::Station station(platform);
+    station.preferences().restoreSwitches();
+    station.setDeadlineMs(500);
+    keys.load();
+    QSignalSpy shown(&station.lists(), &session::ListsSession::listShown);
+    station.lists().load(ListKind::Nets);
+    ASSERT_TRUE(shown.wait(2000));
+    ASSERT_TRUE(waitFor([&] { return station.confirmationsReady(); }, 1000));
+    const core::DirectoryNet net = station.lists().rows<core::DirectoryNet>().rows().value(1);
+    ASSERT_EQ(net.confirmed, "0");
+    station.confirm(1, true);
+    ASSERT_TRUE(waitFor(
+        [&] {
+            for (const auto& row : station.lists().rows<core::DirectoryNet>().rows())
+                if (row.netId == net.netId)
+                    return row.confirmed == "1";
+            return false;
+        },
+        3000));
+    EXPECT_EQ(rig.speech.spoken.last(), "thank you for confirming " + net.name);
 }
 
 // Where no service is set, the tabs show the bundled lists and nothing is confirmed.
