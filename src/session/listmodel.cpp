@@ -96,26 +96,28 @@ template <class Row> RowFacts common(const Row& row) {
     return facts;
 }
 
-} // namespace
-
-RowFacts factsOf(const core::PotaSpot& row) {
+// A spot: who, where, in which mode and how old (an age that did not read counts as oldest).
+template <class Row>
+RowFacts spotFacts(const Row& row, const QString& mode, const QString& activator,
+                   const QString& reference, const QString& place, const QString& age) {
     RowFacts facts = common(row);
-    facts.mode = row.mode;
-    facts.activator = row.activator;
-    facts.reference = row.reference;
-    facts.place = row.parkName;
-    facts.ageMinutes = core::parseWholeNumber(row.age).value_or(std::numeric_limits<qint64>::max());
+    facts.mode = mode;
+    facts.activator = activator;
+    facts.reference = reference;
+    facts.place = place;
+    facts.ageMinutes = core::parseWholeNumber(age).value_or(std::numeric_limits<qint64>::max());
     return facts;
 }
 
+} // namespace
+
+RowFacts factsOf(const core::PotaSpot& row) {
+    return spotFacts(row, row.mode, row.activator, row.reference, row.parkName, row.age);
+}
+
 RowFacts factsOf(const core::SotaSpot& row) {
-    RowFacts facts = common(row);
-    facts.mode = row.mode.toUpper();
-    facts.activator = row.activatorCallsign;
-    facts.reference = row.summitCode;
-    facts.place = row.summitName;
-    facts.ageMinutes = core::parseWholeNumber(row.age).value_or(std::numeric_limits<qint64>::max());
-    return facts;
+    return spotFacts(row, row.mode.toUpper(), row.activatorCallsign, row.summitCode,
+                     row.summitName, row.age);
 }
 
 RowFacts factsOf(const core::NetLoggerNet& row) {
