@@ -131,8 +131,8 @@ ConditionsFetcher::ConditionsFetcher(QNetworkAccessManager* nam, QObject* parent
 }
 
 void ConditionsFetcher::start(const QUrl& solarBase) {
-    m_fetch.start(net::makeRequest(core::serviceUrl(solarBase, kPath),
-                                     net::CachePolicy::Default, net::kFeedTimeoutMs));
+    m_fetch.start(net::makeRequest(core::serviceUrl(solarBase, kPath), net::CachePolicy::Default,
+                                   net::kFeedTimeoutMs));
 }
 
 void ConditionsFetcher::onExpired(const net::FetchResult& result) {

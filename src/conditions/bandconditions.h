@@ -1,7 +1,7 @@
 #pragma once
 
-#include "net/http.h"
 #include "core/servicehosts.h"
+#include "net/http.h"
 
 #include <QByteArray>
 #include <QList>

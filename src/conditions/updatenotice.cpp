@@ -1,7 +1,7 @@
 #include "conditions/updatenotice.h"
 
-#include "net/http.h"
 #include "core/servicehosts.h"
+#include "net/http.h"
 
 #include <QNetworkAccessManager>
 #include <QNetworkReply>

@@ -42,13 +42,13 @@ QString listTitle(ListKind list) {
 }
 
 QStringList columns(const PotaSpot& r) {
-    return {r.activator, r.frequency,  r.mode,      r.comments,     r.parkName,
-            r.age,       r.latitude, r.longitude, r.locationDesc, r.reference};
+    return {r.activator, r.frequency, r.mode,      r.comments,     r.parkName,
+            r.age,       r.latitude,  r.longitude, r.locationDesc, r.reference};
 }
 
 QStringList columns(const SotaSpot& r) {
-    return {r.activatorCallsign, r.activatorName, r.frequency,  r.mode,   r.comments,
-            r.summitCode,        r.summitName,    r.height,     r.points, r.age};
+    return {r.activatorCallsign, r.activatorName, r.frequency, r.mode,   r.comments,
+            r.summitCode,        r.summitName,    r.height,    r.points, r.age};
 }
 
 QStringList columns(const NetLoggerNet& r) {

@@ -33,7 +33,7 @@ template <std::size_t N> using TagValues = std::array<QString, N>;
 // Rows of values, one value per tag in the order of the tags.
 template <std::size_t N>
 QList<TagValues<N>> pairTagValues(const QString& text, const std::array<QStringView, N>& tags,
-                   qsizetype frequencyIndex) {
+                                  qsizetype frequencyIndex) {
     std::array<QString, N> opens;
     std::array<QString, N> closes;
     for (std::size_t t = 0; t < N; ++t) {

@@ -1,7 +1,7 @@
 #include "nets/netconfirm.h"
 
-#include "net/http.h"
 #include "core/servicehosts.h"
+#include "net/http.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -28,7 +28,7 @@ QByteArray confirmBody(const QString& key, const QString& netId, bool confirm) {
 QNetworkRequest confirmRequest(const QUrl& makerBase) {
     QNetworkRequest request =
         net::makeRequest(core::serviceUrl(makerBase, QStringLiteral("/netconf.php")),
-                           net::CachePolicy::AlwaysNetwork, kConfirmTimeoutMs);
+                         net::CachePolicy::AlwaysNetwork, kConfirmTimeoutMs);
     // The service expects this exact spelling (capital A); a raw header goes out byte for byte.
     request.setRawHeader("Content-Type", "Application/json");
     return request;
@@ -52,10 +52,10 @@ bool NetConfirmer::send(const QUrl& makerBase, const QString& key, const QString
     const QUrl& url = request.url();
     if (!url.isValid() || url.host().isEmpty() ||
         (url.scheme() != u"http" && url.scheme() != u"https")) {
-        emit diagnostic(QStringLiteral("net %1 not sent for %2: \"%3\" is not a web address")
-                            .arg(confirm ? QStringLiteral("confirmation")
-                                         : QStringLiteral("retraction"),
-                                 netName, makerBase.toString()));
+        emit diagnostic(
+            QStringLiteral("net %1 not sent for %2: \"%3\" is not a web address")
+                .arg(confirm ? QStringLiteral("confirmation") : QStringLiteral("retraction"),
+                     netName, makerBase.toString()));
         return false;
     }
     QNetworkReply* reply = m_nam->post(request, confirmBody(key, netId, confirm));

@@ -4,7 +4,6 @@
 #include "server/httpserver.h"
 #include "server/storagepool.h"
 
-
 namespace server {
 
 Seed bundledDirectory() {

@@ -116,8 +116,8 @@ RowFacts factsOf(const core::PotaSpot& row) {
 }
 
 RowFacts factsOf(const core::SotaSpot& row) {
-    return spotFacts(row, row.mode.toUpper(), row.activatorCallsign, row.summitCode,
-                     row.summitName, row.age);
+    return spotFacts(row, row.mode.toUpper(), row.activatorCallsign, row.summitCode, row.summitName,
+                     row.age);
 }
 
 RowFacts factsOf(const core::NetLoggerNet& row) {
