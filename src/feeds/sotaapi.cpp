@@ -2,6 +2,7 @@
 
 #include "core/numbers.h"
 #include "feeds/jsonrecords.h"
+#include "feeds/spotfeeds.h"
 
 #include <QLatin1String>
 #include <QTimeZone>
@@ -90,14 +91,6 @@ std::optional<qint64> elementTime(QStringView timeStamp) {
 
 } // namespace
 
-bool onSotaBands(const QString& megahertzText) {
-    const std::optional<float> megahertz = core::parseFloat32(megahertzText);
-    if (!megahertz || !std::isfinite(*megahertz))
-        return false;
-    const float whole = std::trunc(*megahertz);
-    return whole >= 2.0f && whole <= 69.0f;
-}
-
 QString sotaEpochPath() {
     return QStringLiteral("/api/spots/epoch");
 }
@@ -138,13 +131,12 @@ Parsed<core::SotaSpot> parseSotaApiSpots(const QByteArray& body, const QDateTime
         "type",      "associationCode"};
 
     Parsed<core::SotaSpot> parsed;
-    JsonRecords records = readJsonRecords(body, kKeys);
-    if (!records.error.isEmpty()) {
-        parsed.diagnostics.append(
-            QStringLiteral("%1: the reply is not a JSON array: %2").arg(kFeed, records.error));
+    std::optional<JsonRecords> read = readSpotRecords(body, kKeys, kFeed, parsed.diagnostics);
+    if (!read) {
         parsed.notice = QStringLiteral("The SOTA spot API did not answer with a list of spots");
         return parsed;
     }
+    JsonRecords& records = *read;
 
     struct Spot {
         QString activator;
@@ -155,15 +147,10 @@ Parsed<core::SotaSpot> parseSotaApiSpots(const QByteArray& body, const QDateTime
     std::vector<Spot> qrts;
     QStringList unknownTypes;
     int unreadable = 0;
-    const auto skip = [&](std::size_t index, const QString& why) {
-        ++unreadable;
-        parsed.diagnostics.append(
-            QStringLiteral("%1: spot %2 skipped: %3").arg(kFeed).arg(index).arg(why));
-    };
     for (std::size_t index = 0; index < records.elements.size(); ++index) {
         if (records.elements[index] != JsonType::Object) {
-            skip(index, QStringLiteral("expected an object but found %1")
-                            .arg(jsonTypeName(records.elements[index])));
+            ++unreadable;
+            parsed.diagnostics.append(notAnObjectLine(kFeed, index, records.elements[index]));
             continue;
         }
         JsonField* fields = &records.field(index, 0, KeyCount);
@@ -192,7 +179,8 @@ Parsed<core::SotaSpot> parseSotaApiSpots(const QByteArray& body, const QDateTime
         const QString timeStamp = reader.text(TimeStamp);
         const QString type = reader.text(Type).trimmed().toUpper();
         if (!reader.error().isEmpty()) {
-            skip(index, reader.error());
+            ++unreadable;
+            parsed.diagnostics.append(skippedSpotLine(kFeed, index, reader.error()));
             continue;
         }
         spot.activator = row.activatorCallsign.trimmed().toUpper();

@@ -22,10 +22,6 @@ QString sotaEpochPath();
 // "/api/spots/-3/all/all": the spots of the last three hours.
 QString sotaApiSpotsPath();
 
-// Whether a SOTA spot on this frequency (megahertz text) is a row: its whole megahertz from 2 to
-// 69, as in the legacy feed.
-bool onSotaBands(const QString& megahertz);
-
 // The epoch in a reply body: one short token; nullopt when the body is anything else.
 std::optional<QString> readSpotEpoch(const QByteArray& body);
 

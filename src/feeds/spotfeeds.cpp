@@ -157,9 +157,11 @@ private:
     QString m_error;
 };
 
-// The reply read for `keys`, or nothing with one diagnostic line saying why.
-std::optional<JsonRecords> readSpots(const QByteArray& body, std::span<const std::string_view> keys,
-                                     const QString& feed, QStringList& diagnostics) {
+} // namespace
+
+std::optional<JsonRecords> readSpotRecords(const QByteArray& body,
+                                           std::span<const std::string_view> keys,
+                                           const QString& feed, QStringList& diagnostics) {
     JsonRecords records = readJsonRecords(body, keys);
     if (!records.error.isEmpty()) {
         diagnostics.append(
@@ -169,16 +171,23 @@ std::optional<JsonRecords> readSpots(const QByteArray& body, std::span<const std
     return records;
 }
 
-QString skippedLine(const QString& feed, std::size_t index, const QString& description) {
+QString skippedSpotLine(const QString& feed, std::size_t index, const QString& description) {
     return QStringLiteral("%1: spot %2 skipped: %3").arg(feed).arg(index).arg(description);
 }
 
 QString notAnObjectLine(const QString& feed, std::size_t index, JsonType type) {
-    return skippedLine(feed, index,
-                       QStringLiteral("expected an object but found %1").arg(jsonTypeName(type)));
+    return skippedSpotLine(
+        feed, index, QStringLiteral("expected an object but found %1").arg(jsonTypeName(type)));
 }
 
-} // namespace
+bool onSotaBands(const QString& megahertzText) {
+    // Only the whole megahertz count; "14,062", " 14.062" and infinities are not numbers.
+    const std::optional<float> megahertz = parseFloat32(megahertzText);
+    if (!megahertz || !std::isfinite(*megahertz))
+        return false;
+    const float whole = std::trunc(*megahertz);
+    return whole >= 2.0f && whole <= 69.0f;
+}
 
 const QString kSotaDeprecatedNotice =
     QStringLiteral("The SOTA spot service reports this address as deprecated; choose another "
@@ -224,7 +233,7 @@ Parsed<core::PotaSpot> parsePotaSpots(const QByteArray& body, const QDateTime& n
         "spotTime",  "latitude",  "longitude", "locationDesc", "reference"};
 
     Parsed<core::PotaSpot> parsed;
-    std::optional<JsonRecords> records = readSpots(body, kKeys, kFeed, parsed.diagnostics);
+    std::optional<JsonRecords> records = readSpotRecords(body, kKeys, kFeed, parsed.diagnostics);
     if (!records)
         return parsed;
 
@@ -253,7 +262,7 @@ Parsed<core::PotaSpot> parsePotaSpots(const QByteArray& body, const QDateTime& n
         QString locationDesc = reader.required(LocationDesc);
         QString reference = reader.required(Reference);
         if (!reader.ok()) {
-            parsed.diagnostics.append(skippedLine(kFeed, index, reader.error()));
+            parsed.diagnostics.append(skippedSpotLine(kFeed, index, reader.error()));
             continue;
         }
         if (comments.contains(QLatin1String("qrt"), Qt::CaseInsensitive))
@@ -297,7 +306,7 @@ Parsed<core::SotaSpot> parseSotaSpots(const QByteArray& body, const QDateTime& n
         "mode",      "summitCode", "summitDetails",     "associationCode"};
 
     Parsed<core::SotaSpot> parsed;
-    std::optional<JsonRecords> records = readSpots(body, kKeys, kFeed, parsed.diagnostics);
+    std::optional<JsonRecords> records = readSpotRecords(body, kKeys, kFeed, parsed.diagnostics);
     if (!records)
         return parsed;
 
@@ -326,16 +335,11 @@ Parsed<core::SotaSpot> parseSotaSpots(const QByteArray& body, const QDateTime& n
         QString summitCode = reader.required(SummitCode);
         const QString summitDetails = reader.required(SummitDetails);
         if (!reader.ok()) {
-            parsed.diagnostics.append(skippedLine(kFeed, index, reader.error()));
+            parsed.diagnostics.append(skippedSpotLine(kFeed, index, reader.error()));
             continue;
         }
 
-        // Only the whole megahertz count; "14,062", " 14.062" and infinities are not numbers.
-        const std::optional<float> megahertz = parseFloat32(frequency);
-        if (!megahertz || !std::isfinite(*megahertz))
-            continue;
-        const float whole = std::trunc(*megahertz);
-        if (whole < 2.0f || whole > 69.0f)
+        if (!onSotaBands(frequency))
             continue;
 
         // A fractional-seconds tail is cut off at the first full stop.

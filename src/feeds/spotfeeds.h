@@ -2,6 +2,7 @@
 
 #include "core/numbers.h"
 #include "core/rows.h"
+#include "feeds/jsonrecords.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -9,6 +10,8 @@
 #include <QStringView>
 
 #include <optional>
+#include <span>
+#include <string_view>
 
 namespace feeds {
 
@@ -21,7 +24,18 @@ template <class Row> struct Parsed {
 // What a SOTA service says in place of spots at an address it has retired.
 extern const QString kSotaDeprecatedNotice;
 
-struct JsonField;
+// What the spot parsers share: the reply read for `keys`, or nothing with one diagnostic line
+// saying why; and the line that says why one spot was skipped.
+std::optional<JsonRecords> readSpotRecords(const QByteArray& body,
+                                           std::span<const std::string_view> keys,
+                                           const QString& feed, QStringList& diagnostics);
+QString skippedSpotLine(const QString& feed, std::size_t index, const QString& description);
+QString notAnObjectLine(const QString& feed, std::size_t index, JsonType type);
+
+// Whether a SOTA spot on this frequency (megahertz text) is a row: its whole megahertz from 2 to
+// 69.
+bool onSotaBands(const QString& megahertz);
+
 // Whether an element is the stub a retired SOTA address answers with: its activator, association
 // or summit (any of them may be missing) reads "DEPRECATED".
 bool isDeprecationStub(const JsonField& activator, const JsonField& association,
