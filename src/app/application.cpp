@@ -1,6 +1,7 @@
 #include "app/application.h"
 
 #include "conditions/updatenotice.h"
+#include "core/servicehosts.h"
 #include "desktop/notifier.h"
 #include "nets/operatorkey.h"
 #include "radio/qtseriallink.h"
@@ -117,20 +118,17 @@ void Application::askServiceUrl() {
     dialog->setLabelText(QObject::tr("Address of the directory service for nets, stations and "
                                      "confirmations (leave empty for the lists built in):"));
     dialog->setTextValue(m_station->serviceUrl());
-    QObject::connect(dialog, &QInputDialog::textValueSelected, m_window.get(),
-                     [this](const QString& text) {
-                         const QUrl url(text.trimmed());
-                         if (!text.trimmed().isEmpty() &&
-                             (!url.isValid() || url.host().isEmpty() ||
-                              (url.scheme() != u"http" && url.scheme() != u"https"))) {
-                             m_window->statusBar()->showMessage(
-                                 QObject::tr("\"%1\" is not an http or https address; the "
-                                             "directory service is unchanged")
-                                     .arg(text.trimmed()));
-                             return;
-                         }
-                         m_station->setServiceUrl(text.trimmed());
-                     });
+    QObject::connect(
+        dialog, &QInputDialog::textValueSelected, m_window.get(), [this](const QString& text) {
+            if (!text.trimmed().isEmpty() && !core::isWebAddress(QUrl(text.trimmed()))) {
+                m_window->statusBar()->showMessage(
+                    QObject::tr("\"%1\" is not an http or https address; the "
+                                "directory service is unchanged")
+                        .arg(text.trimmed()));
+                return;
+            }
+            m_station->setServiceUrl(text.trimmed());
+        });
     dialog->open();
 }
 

@@ -67,10 +67,7 @@ const QCommandLineOption kListenSeconds =
 
 std::optional<QUrl> webAddress(const QString& text) {
     const QUrl url(text);
-    if (!url.isValid() || url.host().isEmpty() ||
-        (url.scheme() != u"http" && url.scheme() != u"https"))
-        return std::nullopt;
-    return url;
+    return core::isWebAddress(url) ? std::optional(url) : std::nullopt;
 }
 
 } // namespace
@@ -514,11 +511,7 @@ void Cli::runConfirm(bool confirm) {
     connect(keys, &nets::OperatorKeyStore::diagnostic, this,
             [this](const QString& line) { m_err << line << "\n"; });
     // Like the window, the first confirmation without a key makes the operator one and keeps it.
-    connect(keys, &nets::OperatorKeyStore::loaded, this, [keys, send] {
-        if (keys->key().isEmpty())
-            keys->setKey(nets::newOperatorKey());
-        send(keys->key());
-    });
+    connect(keys, &nets::OperatorKeyStore::loaded, this, [keys, send] { send(keys->ensureKey()); });
     keys->load();
 }
 

@@ -10,6 +10,11 @@ ServiceHosts ServiceHosts::allAt(const QUrl& base) {
     return hosts;
 }
 
+bool isWebAddress(const QUrl& url) {
+    return url.isValid() && !url.host().isEmpty() &&
+           (url.scheme() == u"http" || url.scheme() == u"https");
+}
+
 QUrl serviceUrl(const QUrl& base, const QString& path) {
     QUrl url = base;
     const qsizetype query = path.indexOf(u'?');

@@ -21,6 +21,10 @@ struct ServiceHosts {
     static ServiceHosts allAt(const QUrl& base);
 };
 
+// Whether `url` is a web address: http or https, with a host. Only such addresses are asked,
+// linked to or offered as services.
+bool isWebAddress(const QUrl& url);
+
 // `base` with its path replaced by `path` (which may carry a query after '?').
 QUrl serviceUrl(const QUrl& base, const QString& path);
 

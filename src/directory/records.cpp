@@ -1,5 +1,7 @@
 #include "directory/records.h"
 
+#include "core/servicehosts.h"
+
 #include <QFile>
 #include <QRegularExpression>
 #include <QUrl>
@@ -36,9 +38,7 @@ bool decimalInRange(const QString& text, double low, double high) {
 }
 
 bool isWebAddress(const QString& text) {
-    const QUrl url(text, QUrl::StrictMode);
-    return url.isValid() && (url.scheme() == u"http" || url.scheme() == u"https") &&
-           !url.host().isEmpty();
+    return core::isWebAddress(QUrl(text, QUrl::StrictMode));
 }
 
 // Checks the header and the shape shared by both files, then hands each row's trimmed values

@@ -49,9 +49,7 @@ NetConfirmer::NetConfirmer(QNetworkAccessManager* nam, QObject* parent)
 bool NetConfirmer::send(const QUrl& makerBase, const QString& key, const QString& netId,
                         bool confirm, const QString& netName) {
     const QNetworkRequest request = confirmRequest(makerBase);
-    const QUrl& url = request.url();
-    if (!url.isValid() || url.host().isEmpty() ||
-        (url.scheme() != u"http" && url.scheme() != u"https")) {
+    if (!core::isWebAddress(request.url())) {
         emit diagnostic(
             QStringLiteral("net %1 not sent for %2: \"%3\" is not a web address")
                 .arg(confirm ? QStringLiteral("confirmation") : QStringLiteral("retraction"),

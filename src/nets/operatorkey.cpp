@@ -132,6 +132,12 @@ void OperatorKeyStore::setKey(const QString& key) {
 #endif
 }
 
+QString OperatorKeyStore::ensureKey() {
+    if (m_key.isEmpty())
+        setKey(newOperatorKey());
+    return m_key;
+}
+
 void OperatorKeyStore::writeKeychain() {
 #ifdef BH_HAVE_KEYCHAIN
     auto* job = new QKeychain::WritePasswordJob(kService);

@@ -36,6 +36,9 @@ public:
     QString key() const { return m_key; }
     // Takes effect at once for key(); the store is written in the background.
     void setKey(const QString& key);
+    // The key, after making the operator a new one (kept like a typed one) when there is none, so
+    // that the service can tell them from everybody else.
+    QString ensureKey();
 
     // How long a keychain job may stay silent before the settings file is used instead.
     void setKeychainTimeoutMs(int ms) { m_keychainTimeoutMs = ms; }

@@ -46,7 +46,7 @@ Cell plain(const QString& text, Qt::Alignment alignment = Qt::AlignLeft | Qt::Al
 Cell linkedCell(const QString& text, const QUrl& url,
                 Qt::Alignment alignment = Qt::AlignLeft | Qt::AlignVCenter) {
     Cell cell = plain(text, alignment);
-    if (!text.isEmpty() && isWebLink(url)) {
+    if (!text.isEmpty() && core::isWebAddress(url)) {
         cell.link = url;
         cell.linked = true;
     }
@@ -273,13 +273,6 @@ QString capitalised(const QString& text) {
             wordStart = false;
     }
     return result;
-}
-
-bool isWebLink(const QUrl& url) {
-    if (!url.isValid() || url.host().isEmpty())
-        return false;
-    const QString scheme = url.scheme();
-    return scheme == u"http" || scheme == u"https";
 }
 
 } // namespace session

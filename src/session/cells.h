@@ -48,7 +48,5 @@ QString netLoggerFrequencyText(QStringView column1);
 // First letter of each blank-separated word upper case, every other letter lower case.
 QString capitalised(const QString& text);
 
-// Only http and https addresses with a host may become clickable links.
-bool isWebLink(const QUrl& url);
 
 } // namespace session

@@ -59,9 +59,7 @@ void ListsSession::setDirectoryService(const QUrl& url) {
 }
 
 bool ListsSession::hasDirectoryService() const {
-    const QUrl& url = m_hosts.maker;
-    return url.isValid() && !url.host().isEmpty() &&
-           (url.scheme() == u"http" || url.scheme() == u"https");
+    return core::isWebAddress(m_hosts.maker);
 }
 
 void ListsSession::load(ListKind list, const QDateTime& now, LoadReason reason) {

@@ -220,13 +220,7 @@ void Station::confirm(int row, bool confirm) {
                          ? QStringLiteral("no directory service is set")
                          : u'"' + address + QStringLiteral("\" is not a web address")));
     }
-    QString key = m_platform.keys ? m_platform.keys->key() : QString();
-    // An operator who never set a key gets one of their own at the first confirmation, kept as
-    // a typed one would be, so that the service can tell them from everybody else.
-    if (key.isEmpty() && m_platform.keys) {
-        key = nets::newOperatorKey();
-        m_platform.keys->setKey(key);
-    }
+    const QString key = m_platform.keys ? m_platform.keys->ensureKey() : QString();
     m_lists.confirm(nets[row].netId, nets[row].name, confirm, key);
 }
 
