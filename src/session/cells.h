@@ -48,5 +48,4 @@ QString netLoggerFrequencyText(QStringView column1);
 // First letter of each blank-separated word upper case, every other letter lower case.
 QString capitalised(const QString& text);
 
-
 } // namespace session
