@@ -3,7 +3,7 @@
 // It reports what an operator who leaves the window open all day would notice: memory that keeps
 // growing, and moments when the window stops answering.
 #include "app/mainwindow.h"
-#include "app/serialportdemocontroller.h"
+#include "app/windowbinding.h"
 #include "fakes.h"
 #include "fixtures.h"
 #include "loopbackserver.h"
@@ -197,7 +197,7 @@ void soak(benchmark::State& state) {
     session::Station station(fakes.platform(&settings, &nam,
                                             core::ServiceHosts::allAt(server.baseUrl()),
                                             [&lines](const QString&) { ++lines; }));
-    app::SerialPortDemoController binding(window.controls(), station, nullptr);
+    app::WindowBinding binding(window.controls(), station, nullptr);
     // As an operator sees it: the window open on the POTA tab.
     window.show();
     window.controls().mainTab->setCurrentIndex(1);
@@ -235,7 +235,7 @@ void soak(benchmark::State& state) {
         return panels >= round;
     };
 
-    station.awakeFromNib();
+    station.start();
     if (!waitFor([&] { return allShown(1); }, 5000)) {
         state.SkipWithError("the first load did not settle");
         return;

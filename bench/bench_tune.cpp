@@ -5,7 +5,7 @@
 namespace {
 
 // One typical row per list; the argument picks the list, the benchmark the family.
-tuning::TuneInput typicalInput(int list, const char* kvRadio) {
+tuning::TuneInput typicalInput(int list, const char* familyCode) {
     using core::ListKind;
     static const struct {
         ListKind kind;
@@ -21,11 +21,11 @@ tuning::TuneInput typicalInput(int list, const char* kvRadio) {
     };
     const auto& row = rows[list];
     return tuning::TuneInput{row.kind, row.frequency,        row.mode,           row.spoken,
-                             kvRadio,  QStringLiteral("94"), QStringLiteral("A")};
+                             familyCode,  QStringLiteral("94"), QStringLiteral("A")};
 }
 
-void composeAndEncode(benchmark::State& state, const char* kvRadio) {
-    const tuning::TuneInput in = typicalInput(int(state.range(0)), kvRadio);
+void composeAndEncode(benchmark::State& state, const char* familyCode) {
+    const tuning::TuneInput in = typicalInput(int(state.range(0)), familyCode);
     for (auto _ : state) {
         const tuning::TuneCommands out = tuning::composeTune(in);
         benchmark::DoNotOptimize(out.writes);

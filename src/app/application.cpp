@@ -71,7 +71,7 @@ Application::Application(const core::ServiceHosts& hosts)
     platform.keys = m_keys.get();
     platform.hosts = hosts;
     m_station = std::make_unique<session::Station>(platform);
-    m_controller = std::make_unique<SerialPortDemoController>(m_window->controls(), *m_station,
+    m_controller = std::make_unique<WindowBinding>(m_window->controls(), *m_station,
                                                               m_prompter.get());
     QObject::connect(m_window->controls().actionOperatorKey, &QAction::triggered, m_window.get(),
                      [this] { askOperatorKey(); });
@@ -92,7 +92,7 @@ Application::~Application() {
 void Application::launch() {
     m_speech->reportAvailability();
     m_keys->load();
-    m_station->awakeFromNib();
+    m_station->start();
     m_window->show();
     QTimer::singleShot(0, m_window.get(),
                        [this] { m_window->controls().mainTab->setCurrentIndex(0); });

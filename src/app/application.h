@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/mainwindow.h"
-#include "app/serialportdemocontroller.h"
+#include "app/windowbinding.h"
 #include "core/seams.h"
 #include "core/servicehosts.h"
 #include "net/politeness.h"
@@ -75,7 +75,7 @@ private:
     DesktopBrowser m_browser;
     std::unique_ptr<MessageBoxPrompter> m_prompter;
     std::unique_ptr<session::Station> m_station;
-    std::unique_ptr<SerialPortDemoController> m_controller;
+    std::unique_ptr<WindowBinding> m_controller;
 };
 
 void printLine(const QString& line);

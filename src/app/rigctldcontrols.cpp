@@ -1,5 +1,5 @@
 // The Radio tab's rigctld address, the radio's report after a tune, and the outcome of each tune.
-#include "app/serialportdemocontroller.h"
+#include "app/windowbinding.h"
 
 #include "session/station.h"
 
@@ -10,7 +10,7 @@
 
 namespace app {
 
-void SerialPortDemoController::bindRigctldAndReadBack() {
+void WindowBinding::bindRigctldAndReadBack() {
     session::RadioSession& radio = m_station.radio();
     const auto showRigctld = [this](bool shown) {
         for (QWidget* serial : {static_cast<QWidget*>(m_window.portLabel),

@@ -266,11 +266,11 @@ void Cli::runTune() {
         if (position < 0)
             return usageError(QStringLiteral("unknown radio ") + title, help);
         const radio::RadioChoice choice = radio::chooseRadio(position, title);
-        input.kvRadio = choice.kvRadio;
-        input.kvIC = choice.kvIC;
+        input.familyCode = choice.familyCode;
+        input.civAddress = choice.civAddress;
     }
     if (network)
-        input.kvRadio = QStringLiteral("R");
+        input.familyCode = QStringLiteral("R");
     const tuning::TuneCommands commands = tuning::composeTune(input);
     if (commands.refused) {
         for (const QString& line : commands.diagnostics)
@@ -288,7 +288,7 @@ void Cli::runTune() {
     const qint32 rate =
         parser.isSet(baud)
             ? parser.value(baud).toInt(&rateOk)
-            : (tuning::familyFor(input.kvRadio) == tuning::Family::Icom ? 19200 : 38400);
+            : (tuning::familyFor(input.familyCode) == tuning::Family::Icom ? 19200 : 38400);
     if (!rateOk || rate <= 0)
         return usageError(QStringLiteral("--baud needs a positive whole number"), help);
 
@@ -297,8 +297,8 @@ void Cli::runTune() {
     auto* radio = new session::RadioSession(
         nullptr, nullptr,
         {nullptr, nullptr, [this](const QString& line) { m_err << line << "\n"; }}, this);
-    radio->kvIC = input.kvIC;
-    radio->kvAorB = input.kvAorB;
+    radio->civAddress = input.civAddress;
+    radio->vfo = input.vfo;
     radio::QtSerialLink* serial = network ? nullptr : new radio::QtSerialLink(parser.value(port));
     radio::RadioLink* link = serial;
     if (network)

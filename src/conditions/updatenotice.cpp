@@ -37,11 +37,11 @@ std::optional<QString> parsePublishedVersion(const QByteArray& body) {
     return QString::fromLatin1(text);
 }
 
-std::optional<UpdateAlert> updateAlert(const QString& kvVersion, const QString& kvNewestVersion) {
-    if (kvNewestVersion.isEmpty() || kvVersion == kvNewestVersion)
+std::optional<UpdateAlert> updateAlert(const QString& running, const QString& newest) {
+    if (newest.isEmpty() || running == newest)
         return std::nullopt;
     return UpdateAlert{QStringLiteral("Bandhopper"),
-                       QStringLiteral("v") + kvNewestVersion + QStringLiteral(" is now available."),
+                       QStringLiteral("v") + newest + QStringLiteral(" is now available."),
                        QStringLiteral("Download"), QStringLiteral("OK")};
 }
 

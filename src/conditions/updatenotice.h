@@ -32,7 +32,7 @@ struct UpdateAlert {
 
 // The alert to show when the published version differs from the running one as text (an older
 // published version raises it too); nullopt when they are equal or nothing is known.
-std::optional<UpdateAlert> updateAlert(const QString& kvVersion, const QString& kvNewestVersion);
+std::optional<UpdateAlert> updateAlert(const QString& running, const QString& newest);
 
 QUrl installerUrl(const QUrl& makerBase);
 QUrl productPageUrl(const QUrl& makerBase);

@@ -17,8 +17,8 @@ QString rigctldTitle();
 QString civAddressForTitle(const QString& title);
 
 struct RadioChoice {
-    QString kvRadio; // "Y", "I", or "R" for rigctld
-    QString kvIC;    // two upper-case hex digits
+    QString familyCode; // "Y", "I", or "R" for rigctld
+    QString civAddress;    // two upper-case hex digits
 };
 
 // The family follows the item's position (index < 3, or no selection, is Yaesu) and the address

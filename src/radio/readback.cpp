@@ -78,8 +78,8 @@ private:
 // current radios, eight on older ones); "?;" answers a command the radio did not accept.
 class CatProtocol : public TuneProtocol {
 public:
-    explicit CatProtocol(const QString& kvAorB)
-        : m_vfo(kvAorB == u"B" ? "FB" : "FA") {}
+    explicit CatProtocol(const QString& vfo)
+        : m_vfo(vfo == u"B" ? "FB" : "FA") {}
 
     QList<QByteArray> start(const tuning::TuneCommands& commands) override {
         m_sent = commands.writes.join();
@@ -266,15 +266,15 @@ TuneCheck judgeReadBack(qint64 requested, const std::optional<ReadBack>& readBac
             reportText(*readBack)};
 }
 
-std::unique_ptr<TuneProtocol> makeTuneProtocol(tuning::Family family, const QString& kvIC,
-                                               const QString& kvAorB) {
+std::unique_ptr<TuneProtocol> makeTuneProtocol(tuning::Family family, const QString& civAddress,
+                                               const QString& vfo) {
     switch (family) {
     case Family::Icom: {
-        const QByteArray address = tuning::hexTextToBytes(kvIC);
+        const QByteArray address = tuning::hexTextToBytes(civAddress);
         return std::make_unique<CivProtocol>(address.isEmpty() ? 0 : quint8(address[0]));
     }
     case Family::Yaesu:
-        return std::make_unique<CatProtocol>(kvAorB);
+        return std::make_unique<CatProtocol>(vfo);
     case Family::Rigctld:
         break;
     }

@@ -59,8 +59,8 @@ public:
     virtual void abandon() = 0;
 };
 
-// `kvIC` is the Icom radio's CI-V address, `kvAorB` the Yaesu VFO the Tune set.
-std::unique_ptr<TuneProtocol> makeTuneProtocol(tuning::Family family, const QString& kvIC,
-                                               const QString& kvAorB);
+// `civAddress` is the Icom radio's CI-V address, `vfo` the Yaesu VFO the Tune set.
+std::unique_ptr<TuneProtocol> makeTuneProtocol(tuning::Family family, const QString& civAddress,
+                                               const QString& vfo);
 
 } // namespace radio

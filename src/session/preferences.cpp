@@ -24,20 +24,20 @@ void Preferences::restoreSwitches() {
         return m_settings && m_settings->contains(key) ? m_settings->value(key).toString()
                                                        : QStringLiteral("1");
     };
-    kvSounds = stored(kSounds);
-    kvVoiceGuide = stored(kVoice);
+    soundsSwitch = stored(kSounds);
+    voiceSwitch = stored(kVoice);
     emit switchesChanged();
 }
 
 void Preferences::setVoice(bool on) {
-    kvVoiceGuide = onOff(on);
-    setText(kVoice, kvVoiceGuide);
+    voiceSwitch = onOff(on);
+    setText(kVoice, voiceSwitch);
     emit switchesChanged();
 }
 
 void Preferences::setSounds(bool on) {
-    kvSounds = onOff(on);
-    setText(kSounds, kvSounds);
+    soundsSwitch = onOff(on);
+    setText(kSounds, soundsSwitch);
     emit switchesChanged();
 }
 

@@ -20,8 +20,8 @@ public:
 
     // Reads both switches from the store.
     void restoreSwitches();
-    bool voiceOn() const { return kvVoiceGuide == u"1"; }
-    bool soundsOn() const { return kvSounds == u"1"; }
+    bool voiceOn() const { return voiceSwitch == u"1"; }
+    bool soundsOn() const { return soundsSwitch == u"1"; }
     void setVoice(bool on);
     void setSounds(bool on);
 
@@ -30,8 +30,8 @@ public:
     void setText(const QString& key, const QString& value);
     void remove(const QString& key);
 
-    QString kvVoiceGuide;
-    QString kvSounds;
+    QString voiceSwitch;
+    QString soundsSwitch;
 
 signals:
     void switchesChanged();

@@ -63,10 +63,10 @@ void RadioSession::chooseRadio(int index, const QString& title) {
             m_preferences->remove(QStringLiteral("defaultRadio"));
     }
     const radio::RadioChoice choice = radio::chooseRadio(index, index >= 0 ? title : QString());
-    kvRadio = choice.kvRadio;
-    kvIC = choice.kvIC;
-    print(kvRadio + u' ' + kvIC);
-    showRigctld(kvRadio == u"R");
+    familyCode = choice.familyCode;
+    civAddress = choice.civAddress;
+    print(familyCode + u' ' + civAddress);
+    showRigctld(familyCode == u"R");
 }
 
 bool RadioSession::showRadio(const QString& title) {
@@ -194,7 +194,7 @@ void RadioSession::setLink(std::unique_ptr<radio::RadioLink> link) {
     connect(link_, &radio::RadioLink::errorOccurred, this, &RadioSession::onError);
     connect(link_, &radio::RadioLink::dataReceived, this, [this](const QByteArray& data) {
         if (const auto value = m_replies.feed(data))
-            kvSignal = *value;
+            signalLevel = *value;
         m_checker.read(data);
     });
 }
@@ -237,7 +237,7 @@ void RadioSession::tune(core::ListKind list, const tuning::TuneCommands& command
         print(QStringLiteral("The chosen radio does not match the link; choose the radio again"));
         return emit tuneOutcome(list, tr("Choose the radio again"), TuneVerdict::Refused);
     }
-    m_checker.start(list, commands, kvIC, kvAorB);
+    m_checker.start(list, commands, civAddress, vfo);
 }
 
 void RadioSession::onTuneChecked(core::ListKind list, const radio::TuneCheck& check) {
@@ -257,7 +257,7 @@ void RadioSession::onOpened() {
     if (radio::SerialLink* serial = serialLink(); serial && m_preferences) {
         m_preferences->setText(QStringLiteral("defaultPort"), serial->description());
         m_preferences->setText(QStringLiteral("defaultBaud"),
-                               kvRadio == u"I" ? QStringLiteral("19200")
+                               familyCode == u"I" ? QStringLiteral("19200")
                                                : QString::number(serial->baudRate()));
     }
     play(QStringLiteral("Seatbelts"), true);

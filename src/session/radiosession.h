@@ -45,10 +45,10 @@ public:
     // Shows a remembered radio without choosing it; false when no item has that title.
     bool showRadio(const QString& title);
 
-    QString kvRadio;
-    QString kvIC = QStringLiteral("70");
-    QString kvAorB = QStringLiteral("A");
-    int kvSignal = 0;
+    QString familyCode;
+    QString civAddress = QStringLiteral("70");
+    QString vfo = QStringLiteral("A");
+    int signalLevel = 0;
 
     // Ports and rates the pop-ups offer, and what they show.
     QStringList portDescriptions() const;

@@ -13,8 +13,8 @@ using core::ListKind;
 
 Station::Station(const Platform& platform, QObject* parent)
     : QObject(parent)
-    , kvVersion(conditions::kVersion)
-    , kvNewestVersion(conditions::kVersion)
+    , runningVersion(conditions::kVersion)
+    , newestVersion(conditions::kVersion)
     , m_platform(platform)
     , m_preferences(platform.settings)
     , m_radio(platform.ports, &m_preferences, {platform.sounds, platform.notifier, platform.out})
@@ -62,7 +62,7 @@ Station::Station(const Platform& platform, QObject* parent)
             });
     connect(&m_conditions, &conditions::ConditionsFetcher::diagnostic, this, &Station::print);
     connect(&m_version, &conditions::VersionFetcher::finished, this, [this](const QString& newest) {
-        kvNewestVersion = newest;
+        newestVersion = newest;
         m_versionAnswered = true;
         maybeRunVersionCheck();
     });
@@ -90,8 +90,8 @@ void Station::playSwitchable(const QString& name) {
         m_platform.sounds->play(name);
 }
 
-void Station::awakeFromNib() {
-    if (kvPortChecked != 0)
+void Station::start() {
+    if (started)
         return;
     settingsRestore();
     fetchBandConditions();
@@ -117,7 +117,7 @@ void Station::settingsRestore() {
     if (!port.isEmpty())
         m_radio.showPort(port);
     m_preferences.restoreSwitches();
-    kvPortChecked = 1;
+    started = true;
     // The five loads run side by side; each shows its rows two seconds after its own start.
     for (ListKind list :
          {ListKind::Pota, ListKind::NetLogger, ListKind::Sota, ListKind::Nets, ListKind::MW})
@@ -193,9 +193,9 @@ void Station::tune(ListKind list, int row) {
     if (row < 0 || row >= model->rowCount())
         return;
     tuning::TuneInput input = model->tuneInput(row);
-    input.kvRadio = m_radio.kvRadio;
-    input.kvIC = m_radio.kvIC;
-    input.kvAorB = m_radio.kvAorB;
+    input.familyCode = m_radio.familyCode;
+    input.civAddress = m_radio.civAddress;
+    input.vfo = m_radio.vfo;
     const tuning::TuneCommands commands = tuning::composeTune(input);
     m_radio.tune(list, commands);
     if (!commands.refused)
@@ -254,7 +254,7 @@ void Station::maybeRunVersionCheck() {
     if (m_versionChecked || !m_versionAnswered || !m_restorePauseOver)
         return;
     m_versionChecked = true;
-    if (const auto alert = conditions::updateAlert(kvVersion, kvNewestVersion))
+    if (const auto alert = conditions::updateAlert(runningVersion, newestVersion))
         emit updateAvailable(*alert);
     emit versionChecked();
 }

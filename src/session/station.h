@@ -55,7 +55,7 @@ public:
     const Platform& platform() const { return m_platform; }
 
     // The start-up sequence: once per run, however often it is called.
-    void awakeFromNib();
+    void start();
     // Shows the remembered radio, rate and port, reads the switches and loads the five lists.
     void settingsRestore();
 
@@ -90,9 +90,9 @@ public:
     void setRefreshMinutes(int minutes);
     int refreshMinutes() const { return m_refreshMinutes; }
 
-    int kvPortChecked = 0;
-    QString kvVersion;
-    QString kvNewestVersion;
+    bool started = false;
+    QString runningVersion;
+    QString newestVersion;
     QString cmd; // the last composed command, as printed
 
 signals:

@@ -16,13 +16,13 @@ TuneChecker::TuneChecker(Writer write, QObject* parent)
 TuneChecker::~TuneChecker() = default;
 
 void TuneChecker::start(core::ListKind list, const tuning::TuneCommands& commands,
-                        const QString& kvIC, const QString& kvAorB) {
+                        const QString& civAddress, const QString& vfo) {
     // The daemon's conversation outlives a change of radio address: it has none of its own.
     const QString key = commands.family == tuning::Family::Rigctld
                             ? QStringLiteral("rigctld")
-                            : QString::number(int(commands.family)) + u'/' + kvIC + u'/' + kvAorB;
+                            : QString::number(int(commands.family)) + u'/' + civAddress + u'/' + vfo;
     if (!m_protocol || key != m_protocolKey) {
-        m_protocol = radio::makeTuneProtocol(commands.family, kvIC, kvAorB);
+        m_protocol = radio::makeTuneProtocol(commands.family, civAddress, vfo);
         m_protocolKey = key;
     } else if (m_waiting) {
         m_protocol->abandon();

@@ -23,8 +23,8 @@ public:
     // How long the radio may stay silent while a tune waits for it.
     void setTimeoutMs(int ms) { m_timeoutMs = ms; }
     // A tune still waiting is given up without a verdict; `checked` follows for this one.
-    void start(core::ListKind list, const tuning::TuneCommands& commands, const QString& kvIC,
-               const QString& kvAorB);
+    void start(core::ListKind list, const tuning::TuneCommands& commands, const QString& civAddress,
+               const QString& vfo);
     void read(const QByteArray& data);
     void reset();
 

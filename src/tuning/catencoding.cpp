@@ -17,9 +17,9 @@ constexpr qint64 kOneMegahertz = 1'000'000;
 constexpr char kController = char(0xE0);
 
 // CI-V frame: FE FE, the radio's address, our controller address E0, the body, FD.
-QByteArray frame(const QString& kvIC, QByteArrayView body) {
+QByteArray frame(const QString& civAddress, QByteArrayView body) {
     QByteArray bytes("\xFE\xFE", 2);
-    bytes += hexTextToBytes(kvIC).left(1);
+    bytes += hexTextToBytes(civAddress).left(1);
     bytes += kController;
     bytes += body;
     bytes += char(0xFD);
@@ -28,24 +28,24 @@ QByteArray frame(const QString& kvIC, QByteArrayView body) {
 
 // The eight decimal digits as packed decimal, least significant pair first; the fifth byte
 // (1 GHz and 100 MHz digits) is always 00 because the eight digits stop at 10 MHz.
-QByteArray frequencyFrame(const QString& kvIC, const QString& eightDigits) {
+QByteArray frequencyFrame(const QString& civAddress, const QString& eightDigits) {
     QByteArray body(1, char(0x05));
     for (qsizetype pair = 6; pair >= 0; pair -= 2)
         body += char((eightDigits[pair].unicode() - u'0') * 16 +
                      (eightDigits[pair + 1].unicode() - u'0'));
     body += char(0x00);
-    return frame(kvIC, body);
+    return frame(civAddress, body);
 }
 
-QByteArray modeFrame(const QString& kvIC, quint8 modeByte) {
+QByteArray modeFrame(const QString& civAddress, quint8 modeByte) {
     const char body[] = {0x06, char(modeByte)};
-    return frame(kvIC, QByteArrayView(body, 2));
+    return frame(civAddress, QByteArrayView(body, 2));
 }
 
-QByteArray dataModeFrame(const QString& kvIC, bool dataOn) {
+QByteArray dataModeFrame(const QString& civAddress, bool dataOn) {
     const char on = dataOn ? 0x01 : 0x00;
     const char body[] = {0x1A, 0x06, on, on};
-    return frame(kvIC, QByteArrayView(body, 4));
+    return frame(civAddress, QByteArrayView(body, 4));
 }
 
 bool isDecimal(const QString& digits) {
@@ -98,10 +98,10 @@ TuneCommands refusal(Family family, const QString& frequencyText) {
     return out;
 }
 
-void setIcomFrames(TuneCommands& out, const QString& kvIC, const QString& eightDigits,
+void setIcomFrames(TuneCommands& out, const QString& civAddress, const QString& eightDigits,
                    const ModeChoice& choice) {
-    out.writes = {frequencyFrame(kvIC, eightDigits), modeFrame(kvIC, choice.icomModeByte),
-                  dataModeFrame(kvIC, choice.dataMode)};
+    out.writes = {frequencyFrame(civAddress, eightDigits), modeFrame(civAddress, choice.icomModeByte),
+                  dataModeFrame(civAddress, choice.dataMode)};
     out.hertz = eightDigits.toLongLong();
 }
 
@@ -137,7 +137,7 @@ TuneCommands composeNetLogger(const TuneInput& in, Family family) {
             upper = rounded >= kTenMegahertz;
             eightDigits = (upper ? QString() : QStringLiteral("0")) + QString::number(rounded);
         }
-        setIcomFrames(out, in.kvIC, eightDigits,
+        setIcomFrames(out, in.civAddress, eightDigits,
                       chooseMode(ListKind::NetLogger, in.modeText, upper));
     } else {
         const bool upper = megahertz >= 10.0f;
@@ -145,8 +145,8 @@ TuneCommands composeNetLogger(const TuneInput& in, Family family) {
             shortestFloatText(megahertz).remove(u'.').leftJustified(upper ? 8 : 7, u'0', true);
         if (!representsMegahertz(digits, megahertz))
             digits = QString::number(rounded).rightJustified(upper ? 8 : 7, u'0');
-        const QString command = upper ? QStringLiteral("MD02;F") + in.kvAorB + u'0'
-                                      : QStringLiteral("MD01;F") + in.kvAorB + QStringLiteral("00");
+        const QString command = upper ? QStringLiteral("MD02;F") + in.vfo + u'0'
+                                      : QStringLiteral("MD01;F") + in.vfo + QStringLiteral("00");
         out.writes = {(command + digits + QStringLiteral(";SS0640000;SS0560000;")).toUtf8()};
         out.hertz = digits.toLongLong();
     }
@@ -164,7 +164,7 @@ TuneCommands composeMW(const TuneInput& in, Family family, qint64 hertz) {
             (hertz >= kOneMegahertz ? QStringLiteral("0") : QStringLiteral("00")) + decimal;
         if (eightDigits.size() != 8)
             return refusal(family, in.frequencyText);
-        out.writes = {frequencyFrame(in.kvIC, eightDigits), modeFrame(in.kvIC, 0x02)};
+        out.writes = {frequencyFrame(in.civAddress, eightDigits), modeFrame(in.civAddress, 0x02)};
         out.diagnostics << decimal;
     } else {
         const QString nineDigits =
@@ -172,7 +172,7 @@ TuneCommands composeMW(const TuneInput& in, Family family, qint64 hertz) {
         if (nineDigits.size() != 9)
             return refusal(family, in.frequencyText);
         out.writes = {
-            (QStringLiteral("MD05;F") + in.kvAorB + nineDigits + QStringLiteral(";SS0640000;"))
+            (QStringLiteral("MD05;F") + in.vfo + nineDigits + QStringLiteral(";SS0640000;"))
                 .toUtf8()};
         out.diagnostics << decimal << out.cmd();
     }
@@ -192,10 +192,10 @@ TuneInput inputOf(ListKind list, const QString& frequency, const QString& mode,
 
 } // namespace
 
-Family familyFor(const QString& kvRadio) {
-    if (kvRadio == u"R")
+Family familyFor(const QString& familyCode) {
+    if (familyCode == u"R")
         return Family::Rigctld;
-    return kvRadio == u"I" ? Family::Icom : Family::Yaesu;
+    return familyCode == u"I" ? Family::Icom : Family::Yaesu;
 }
 
 QByteArray hexTextToBytes(QStringView hex) {
@@ -266,7 +266,7 @@ QString TuneCommands::cmd() const {
 }
 
 TuneCommands composeTune(const TuneInput& in) {
-    const Family family = familyFor(in.kvRadio);
+    const Family family = familyFor(in.familyCode);
     if (family == Family::Rigctld)
         return composeRigctld(in);
     if (in.list == ListKind::NetLogger)
@@ -289,13 +289,13 @@ TuneCommands composeTune(const TuneInput& in) {
         const QString eightDigits = (upper ? QString() : QStringLiteral("0")) + decimal;
         if (eightDigits.size() != 8)
             return refusal(family, in.frequencyText);
-        setIcomFrames(out, in.kvIC, eightDigits, choice);
+        setIcomFrames(out, in.civAddress, eightDigits, choice);
     } else {
         const QString nineDigits = (upper ? QStringLiteral("0") : QStringLiteral("00")) + decimal;
         if (nineDigits.size() != 9)
             return refusal(family, in.frequencyText);
         out.writes = {
-            (choice.yaesuCommands + u'F' + in.kvAorB + nineDigits + QStringLiteral(";SS0640000;"))
+            (choice.yaesuCommands + u'F' + in.vfo + nineDigits + QStringLiteral(";SS0640000;"))
                 .toUtf8()};
         out.hertz = *hertz;
     }

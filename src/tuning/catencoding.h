@@ -23,7 +23,7 @@ enum class Family { Icom, Yaesu, Rigctld };
 
 // Exactly "I" selects Icom and exactly "R" a radio behind rigctld; everything else, including
 // the empty text before a radio was chosen, selects Yaesu.
-Family familyFor(const QString& kvRadio);
+Family familyFor(const QString& familyCode);
 
 // Two hexadecimal characters per byte, either case, no validation (other characters count as
 // whatever the lookup table holds, mostly 0). A trailing odd character is ignored.
@@ -43,9 +43,9 @@ struct TuneInput {
     QString frequencyText;
     QString modeText;
     QString spokenText;
-    QString kvRadio;
-    QString kvIC = QStringLiteral("70");
-    QString kvAorB = QStringLiteral("A");
+    QString familyCode;
+    QString civAddress = QStringLiteral("70");
+    QString vfo = QStringLiteral("A");
 };
 
 // What a Tune reads of each list's row: the frequency and mode columns and the text it speaks.

@@ -16,7 +16,7 @@ QString rigctldMode(ListKind list, const QString& modeText, qint64 hertz) {
 
 TuneCommands composeRigctld(const TuneInput& in) {
     TuneInput asIcom = in;
-    asIcom.kvRadio = QStringLiteral("I");
+    asIcom.familyCode = QStringLiteral("I");
     TuneCommands out = composeTune(asIcom);
     out.family = Family::Rigctld;
     if (out.refused)

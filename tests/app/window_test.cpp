@@ -1,7 +1,7 @@
 // The window bound to a station: the operator's choices reach the sessions, what the sessions
 // report reaches the controls, and a Tune press goes from a table button to the radio.
 #include "app/mainwindow.h"
-#include "app/serialportdemocontroller.h"
+#include "app/windowbinding.h"
 #include "ptypair.h"
 #include "session/listmodel.h"
 #include "stationrig.h"
@@ -28,7 +28,7 @@ protected:
     void remake() {
         binding.reset();
         makeStation();
-        binding = std::make_unique<app::SerialPortDemoController>(w(), *station, nullptr);
+        binding = std::make_unique<app::WindowBinding>(w(), *station, nullptr);
     }
     app::WindowControls w() const { return window.controls(); }
     void press(QTableView* view, int row, const char16_t* identifier) {
@@ -47,7 +47,7 @@ protected:
     }
 
     app::MainWindow window;
-    std::unique_ptr<app::SerialPortDemoController> binding;
+    std::unique_ptr<app::WindowBinding> binding;
 };
 
 TEST_F(WindowTest, TuneButtonsWriteTheRowsCommandsToTheRadioAndSpeak) {
@@ -57,7 +57,7 @@ TEST_F(WindowTest, TuneButtonsWriteTheRowsCommandsToTheRadioAndSpeak) {
     remake();
     serveEverything();
     station->setDeadlineMs(300);
-    station->awakeFromNib();
+    station->start();
     window.show();
     ASSERT_TRUE(allShown(3000));
     choose(w().PortPopUpButton, "pty");
@@ -112,7 +112,7 @@ TEST_F(WindowTest, ControlsFollowTheSessions) {
     remake();
     serveEverything();
     station->setDeadlineMs(200);
-    station->awakeFromNib();
+    station->start();
     EXPECT_EQ(w().RadioPopUpButton->currentText(), "Icom IC-7300");
     EXPECT_EQ(w().PortPopUpButton->currentText(), "ttyUSB1");
     EXPECT_FALSE(w().menuItemPreferencesVoice->isChecked());
@@ -155,7 +155,7 @@ TEST_F(WindowTest, ControlsFollowTheSessions) {
 TEST_F(WindowTest, ScreenReadersHearWhatControlsDoAndReloadsKeepTheSelection) {
     serveEverything();
     station->setDeadlineMs(200);
-    station->awakeFromNib();
+    station->start();
     window.show();
     ASSERT_TRUE(allShown(3000));
     QAccessibleInterface* table = QAccessible::queryAccessibleInterface(w().potaTable);

@@ -53,9 +53,9 @@ FUZZ_TARGET(bytes) {
     fuzzcheck::ByteReader input{bytes};
     tuning::TuneInput in;
     in.list = ListKind(input.byte() % 5);
-    in.kvRadio = kRadios[input.byte() % kRadios.size()];
+    in.familyCode = kRadios[input.byte() % kRadios.size()];
     const char address = char(input.byte());
-    in.kvIC = QString::fromLatin1(QByteArray(1, address).toHex().toUpper());
+    in.civAddress = QString::fromLatin1(QByteArray(1, address).toHex().toUpper());
     const uint8_t modeChoice = input.byte() % (kModes.size() + 1);
     const QString text = QString::fromUtf8(input.rest());
     const qsizetype newline = modeChoice < kModes.size() ? -1 : text.indexOf(u'\n');
@@ -64,10 +64,10 @@ FUZZ_TARGET(bytes) {
     in.spokenText = QStringLiteral("K1ABC");
 
     const tuning::TuneCommands out = tuning::composeTune(in);
-    const Family family = in.kvRadio == u"I" ? Family::Icom : Family::Yaesu;
+    const Family family = in.familyCode == u"I" ? Family::Icom : Family::Yaesu;
     const QString context = QStringLiteral("list %1, radio \"%2\", frequency \"%3\", mode \"%4\"")
                                 .arg(core::listIndex(in.list))
-                                .arg(in.kvRadio, in.frequencyText, in.modeText);
+                                .arg(in.familyCode, in.frequencyText, in.modeText);
     FUZZ_CHECK(out.family == family, context);
 
     // The hertz the text stands for: NetLogger texts above 70 are kilohertz, the others are

@@ -21,7 +21,7 @@ TEST(RadioModels, ChoiceFollowsPositionForFamilyAndTitleForAddress) {
     };
     for (const auto& [index, title, expected] : cases) {
         const RadioChoice choice = chooseRadio(index, QString::fromUtf8(title));
-        EXPECT_EQ(choice.kvRadio + choice.kvIC, expected) << title;
+        EXPECT_EQ(choice.familyCode + choice.civAddress, expected) << title;
     }
     // Every Icom of the pop-up, between the Yaesu radios and rigctld, has an address of its own.
     const QStringList titles = radioPopUpTitles();

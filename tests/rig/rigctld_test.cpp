@@ -26,7 +26,7 @@ TEST_F(RigctldTest, EveryListsTuneSetsTheRadioUntilTheDaemonDies) {
     SKIP_WITHOUT_RIGCTLD(daemon);
     serveEverything();
     station->setDeadlineMs(100);
-    station->awakeFromNib();
+    station->start();
     ASSERT_TRUE(allShown(2000));
     ASSERT_TRUE(connectTo(daemon.address()));
     EXPECT_EQ(settings->value("rigctldAddress").toString(), daemon.address());

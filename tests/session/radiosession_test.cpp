@@ -55,7 +55,7 @@ TEST_F(RadioTest, OpeningAndClosingShowTheLinkAndRememberThePort) {
     // A meter reply may come in pieces.
     emit link->dataReceived("RM11234");
     emit link->dataReceived("56;");
-    EXPECT_EQ(radio().kvSignal, 123456);
+    EXPECT_EQ(radio().signalLevel, 123456);
 
     radio().openOrClose();
     EXPECT_EQ(lastState(), LinkState::Closed);
@@ -86,7 +86,7 @@ TEST_F(RadioTest, SoundsOffSilenceOpeningButNotClosingOrErrors) {
 // closed colour.
 TEST_F(RadioTest, PortsComingAndGoing) {
     settings->setValue("defaultPort", "ttyACM1");
-    station->awakeFromNib();
+    station->start();
     ASSERT_TRUE(waitFor([&] { return server.count("/mw.php") == 1; }, 2000));
     ports.plugIn({{"ttyACM0", "/dev/ttyACM0", "ttyACM0"}, {"ttyACM1", "/dev/ttyACM1", "ttyACM1"}});
     EXPECT_EQ(

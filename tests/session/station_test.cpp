@@ -27,12 +27,12 @@ TEST_F(StationTest, StoredChoicesAreShownWithoutChoosingARadioAndOutliveARestart
     makeStation();
     QSignalSpy radio(&st().radio(), &session::RadioSession::radioShown);
     QSignalSpy baud(&st().radio(), &session::RadioSession::baudShown);
-    st().awakeFromNib();
+    st().start();
     EXPECT_EQ(radio.value(0).value(0).toString(), "Icom IC-7300");
     EXPECT_EQ(baud.value(0).value(0).toInt(), 38400);
     EXPECT_TRUE(out.contains("38400"));
-    EXPECT_EQ(st().radio().kvRadio, "");
-    EXPECT_EQ(st().radio().kvIC, "70");
+    EXPECT_EQ(st().radio().familyCode, "");
+    EXPECT_EQ(st().radio().civAddress, "70");
     EXPECT_FALSE(st().preferences().soundsOn());
     EXPECT_TRUE(st().preferences().voiceOn());
     // The shown port is the one Connect opens, at the shown rate.
@@ -48,7 +48,7 @@ TEST_F(StationTest, StoredChoicesAreShownWithoutChoosingARadioAndOutliveARestart
         EXPECT_EQ(out.last(), line);
     }
     makeStation();
-    st().awakeFromNib();
+    st().start();
     EXPECT_FALSE(st().preferences().voiceOn());
     EXPECT_TRUE(st().preferences().soundsOn());
     EXPECT_EQ(settings->value("defaultRadio").toString(), "Yaesu FT-710");
@@ -62,13 +62,13 @@ TEST_F(StationTest, FirstStartFetchesEverythingOnceAndRefreshesReloadTheirList) 
     server.route("/spot/activator", {200, "[]"});
     st().setDeadlineMs(300);
     QSignalSpy shown(&st().radio(), &session::RadioSession::radioShown);
-    st().awakeFromNib();
+    st().start();
     EXPECT_TRUE(st().preferences().voiceOn());
     EXPECT_TRUE(st().preferences().soundsOn());
     EXPECT_TRUE(shown.isEmpty());
     EXPECT_EQ(st().radio().link(), nullptr);
     ASSERT_TRUE(waitFor([&] { return server.requests().size() >= 7; }, 3000));
-    st().awakeFromNib();
+    st().start();
     settle(400);
     for (const char* path : {"/spot/activator", "/api/GetActiveNets.php", "/api/spots/-3/all",
                              "/nets.php", "/mw.php", "/solarxml.php", "/bandhopper/version.txt"})
@@ -98,7 +98,7 @@ TEST_F(StationTest, ListsFillSideBySideAndTuneReadsTheirRows) {
                                               "<City>x</City><Power>1</Power><URL></URL>\n"});
     QElapsedTimer clock;
     clock.start();
-    st().awakeFromNib();
+    st().start();
     ASSERT_TRUE(allShown(3000));
     EXPECT_LT(clock.elapsed(), 2800) << "the loads run side by side, not one after another";
 
@@ -125,7 +125,7 @@ TEST_F(StationTest, ConfirmationsAnnounceTheAnswerThenReloadTheDirectory) {
     serveEverything();
     server.route("/netconf.php", {200, "ok"});
     st().setDeadlineMs(300);
-    st().awakeFromNib();
+    st().start();
     ASSERT_TRUE(allShown(2000));
     // Before the key has been read nothing goes out: it would carry an empty key.
     EXPECT_FALSE(st().confirmationsReady());
@@ -167,7 +167,7 @@ TEST_F(StationTest, OnlyAnotherPublishedVersionRaisesTheNoticeOnce) {
     server.route("/bandhopper/version.txt", {200, "0.94\n"});
     QSignalSpy alerts(&st(), &session::Station::updateAvailable);
     QSignalSpy checked(&st(), &session::Station::versionChecked);
-    st().awakeFromNib();
+    st().start();
     ASSERT_TRUE(checked.wait(3000));
     settle(300);
     EXPECT_EQ(alerts.size(), 1);
@@ -187,7 +187,7 @@ TEST_F(StationTest, UnreachableAndUntrustedServicesLeaveTheirListsEmpty) {
     makeStation(hosts).setDeadlineMs(300);
     QSignalSpy shown(&st().lists(), &session::ListsSession::listShown);
     QSignalSpy panel(&st(), &session::Station::conditionsShown);
-    st().awakeFromNib();
+    st().start();
     ASSERT_TRUE(waitFor([&] { return shown.size() == 5 && panel.size() == 1; }, 4000));
     for (ListKind list : core::kAllLists)
         EXPECT_EQ(rowsOf(list), 0);

@@ -26,8 +26,8 @@ static TuneInput input(ListKind list, const QString& f, const QString& mode, con
     const TuneInput rows[] = {tuneInput(pota), tuneInput(sota), tuneInput(logged), tuneInput(net),
                               tuneInput(mw)};
     TuneInput in = rows[core::listIndex(list)];
-    in.kvRadio = QString::fromLatin1(radio);
-    in.kvIC = QStringLiteral("94");
+    in.familyCode = QString::fromLatin1(radio);
+    in.civAddress = QStringLiteral("94");
     return in;
 }
 

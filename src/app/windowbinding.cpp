@@ -1,4 +1,4 @@
-#include "app/serialportdemocontroller.h"
+#include "app/windowbinding.h"
 
 #include "app/spotsourcesdialog.h"
 #include "session/listfilter.h"
@@ -36,7 +36,7 @@ void selectTitle(QComboBox* popUp, const QString& title) {
 
 } // namespace
 
-SerialPortDemoController::SerialPortDemoController(const WindowControls& window,
+WindowBinding::WindowBinding(const WindowControls& window,
                                                    session::Station& station,
                                                    UpdatePrompter* prompter, QObject* parent)
     : QObject(parent)
@@ -68,14 +68,14 @@ SerialPortDemoController::SerialPortDemoController(const WindowControls& window,
         radio.choosePort(m_window.PortPopUpButton->itemText(index));
     });
     connect(&radio, &session::RadioSession::portsChanged, this,
-            &SerialPortDemoController::fillPortPopUp);
+            &WindowBinding::fillPortPopUp);
     connect(&radio, &session::RadioSession::portShown, this,
             [this](const QString& port) { selectTitle(m_window.PortPopUpButton, port); });
 
     connect(m_window.openCloseButton, &QPushButton::clicked, &radio,
             &session::RadioSession::openOrClose);
     connect(&radio, &session::RadioSession::linkStateChanged, this,
-            &SerialPortDemoController::showLinkState);
+            &WindowBinding::showLinkState);
     connect(&radio, &session::RadioSession::listsWanted, this,
             [this] { m_window.mainTab->setCurrentIndex(1); });
     connect(&radio, &session::RadioSession::radioWanted, this,
@@ -88,7 +88,7 @@ SerialPortDemoController::SerialPortDemoController(const WindowControls& window,
     connect(m_window.menuItemPreferencesSounds, &QAction::triggered, this,
             [this](bool on) { m_station.preferences().setSounds(on); });
     connect(&station.preferences(), &session::Preferences::switchesChanged, this,
-            &SerialPortDemoController::showSwitches);
+            &WindowBinding::showSwitches);
 
     // Refresh commands.
     const auto bindRefresh = [this](QObject* control, session::Refresh what) {
@@ -201,20 +201,20 @@ SerialPortDemoController::SerialPortDemoController(const WindowControls& window,
             });
     if (m_window.actionSpotSources)
         connect(m_window.actionSpotSources, &QAction::triggered, this,
-                &SerialPortDemoController::showSpotSources);
+                &WindowBinding::showSpotSources);
 
     connect(&station, &session::Station::conditionsShown, this,
-            &SerialPortDemoController::showConditions);
+            &WindowBinding::showConditions);
     connect(&station, &session::Station::updateAvailable, this,
-            &SerialPortDemoController::showUpdateAlert);
+            &WindowBinding::showUpdateAlert);
 }
 
-SerialPortDemoController::~SerialPortDemoController() {
+WindowBinding::~WindowBinding() {
     // The keys belong to the window, which may outlive its binding.
     qDeleteAll(m_keys);
 }
 
-std::optional<ListKind> SerialPortDemoController::shownList() const {
+std::optional<ListKind> WindowBinding::shownList() const {
     const QWidget* tab = m_window.mainTab->currentWidget();
     for (ListKind list : core::kAllLists)
         if (tab && m_binders[core::listIndex(list)] && tab->isAncestorOf(m_window.tableOf(list)))
@@ -222,7 +222,7 @@ std::optional<ListKind> SerialPortDemoController::shownList() const {
     return std::nullopt;
 }
 
-void SerialPortDemoController::nameControls() {
+void WindowBinding::nameControls() {
     // What a screen reader says of each control: what it is and what it does.
     m_window.RadioPopUpButton->setAccessibleName(tr("Radio model"));
     m_window.PortPopUpButton->setAccessibleName(tr("Serial port of the radio"));
@@ -235,7 +235,7 @@ void SerialPortDemoController::nameControls() {
     m_window.bandBox->setAccessibleName(tr("HF band conditions"));
 }
 
-void SerialPortDemoController::bindRefreshEvery() {
+void WindowBinding::bindRefreshEvery() {
     QMenu* every = m_window.menuPreferences->addMenu(tr("Refresh Every"));
     every->setObjectName(QStringLiteral("menuRefreshEvery"));
     auto* choices = new QActionGroup(every);
@@ -250,7 +250,7 @@ void SerialPortDemoController::bindRefreshEvery() {
     }
 }
 
-void SerialPortDemoController::tell(const QString& text) {
+void WindowBinding::tell(const QString& text) {
     if (!m_window.statusBar)
         return;
     m_window.statusBar->showMessage(text, 15000);
@@ -258,7 +258,7 @@ void SerialPortDemoController::tell(const QString& text) {
     QAccessible::updateAccessibility(&alert);
 }
 
-void SerialPortDemoController::bindKeys() {
+void WindowBinding::bindKeys() {
     QWidget* window = m_window.mainTab->window();
     // Ctrl+1 to Ctrl+7 bring the tabs to the front, in their order.
     for (int tab = 0; tab < m_window.mainTab->count() && tab < 9; ++tab) {
@@ -288,19 +288,19 @@ void SerialPortDemoController::bindKeys() {
     });
 }
 
-void SerialPortDemoController::print(const QString& line) const {
+void WindowBinding::print(const QString& line) const {
     core::writeDiagnostic(m_station.platform().out, line);
 }
 
-void SerialPortDemoController::tuneRequested(ListKind list, int row) {
+void WindowBinding::tuneRequested(ListKind list, int row) {
     m_station.tune(list, row);
 }
 
-void SerialPortDemoController::confirmRequested(int row, bool confirm) {
+void WindowBinding::confirmRequested(int row, bool confirm) {
     m_station.confirm(row, confirm);
 }
 
-void SerialPortDemoController::showLinkState(session::LinkState state) {
+void WindowBinding::showLinkState(session::LinkState state) {
     QPushButton* button = m_window.openCloseButton;
     button->setText(state == session::LinkState::Connected ? tr("Connected") : tr("Connect"));
     if (state == session::LinkState::Removed)
@@ -312,7 +312,7 @@ void SerialPortDemoController::showLinkState(session::LinkState state) {
             .arg(colour.name()));
 }
 
-void SerialPortDemoController::fillPortPopUp() {
+void WindowBinding::fillPortPopUp() {
     QComboBox* popUp = m_window.PortPopUpButton;
     const QString current = popUp->currentText();
     popUp->clear();
@@ -320,12 +320,12 @@ void SerialPortDemoController::fillPortPopUp() {
     popUp->setCurrentIndex(current.isEmpty() ? -1 : popUp->findText(current));
 }
 
-void SerialPortDemoController::showSwitches() {
+void WindowBinding::showSwitches() {
     m_window.menuItemPreferencesVoice->setChecked(m_station.preferences().voiceOn());
     m_window.menuItemPreferencesSounds->setChecked(m_station.preferences().soundsOn());
 }
 
-void SerialPortDemoController::showConditions(const conditions::PanelView& view) {
+void WindowBinding::showConditions(const conditions::PanelView& view) {
     if (!m_window.bandBox)
         return;
     m_window.bandBox->setTitle(view.title);
@@ -366,7 +366,7 @@ void SerialPortDemoController::showConditions(const conditions::PanelView& view)
     }
 }
 
-void SerialPortDemoController::showSpotSources() {
+void WindowBinding::showSpotSources() {
     if (m_spotSources)
         return m_spotSources->raise();
     auto* dialog = new SpotSourcesDialog(m_station.spotSources(), m_window.mainTab->window());
@@ -378,7 +378,7 @@ void SerialPortDemoController::showSpotSources() {
     dialog->open();
 }
 
-void SerialPortDemoController::showUpdateAlert(const conditions::UpdateAlert& alert) {
+void WindowBinding::showUpdateAlert(const conditions::UpdateAlert& alert) {
     if (!m_prompter)
         return;
     m_prompter->showUpdateAlert(alert, [this](bool download) {

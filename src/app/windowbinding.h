@@ -37,12 +37,12 @@ public:
 
 // Binds the window to the station: every control calls a typed slot, every signal of the
 // sessions updates the controls that show it. It keeps no state of its own.
-class SerialPortDemoController : public QObject {
+class WindowBinding : public QObject {
     Q_OBJECT
 public:
-    SerialPortDemoController(const WindowControls& window, session::Station& station,
+    WindowBinding(const WindowControls& window, session::Station& station,
                              UpdatePrompter* prompter, QObject* parent = nullptr);
-    ~SerialPortDemoController() override;
+    ~WindowBinding() override;
 
     session::Station& station() const { return m_station; }
     const WindowControls& window() const { return m_window; }
