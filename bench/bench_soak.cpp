@@ -179,7 +179,9 @@ void soak(benchmark::State& state) {
     }
     server.route("/spot/activator",
                  {200, fixture("pota-activator-spots.json"), "application/json"});
-    server.route("/api/spots/-3/all", {200, fixture("sota-spots.json"), "application/json"});
+    server.route("/api/spots/epoch", {200, "1"});
+    server.route("/api/spots/-3/all/all",
+                 {200, fixture("sota-api-spots.json"), "application/json"});
     server.route("/api/GetActiveNets.php", {200, fixture("netlogger-active-nets.xml")});
     server.route("/nets.php", {200, netsDirectory(kNetsEntries)});
     server.route("/mw.php", {200, mwStations(kStations)});

@@ -60,6 +60,7 @@ WindowControls MainWindow::controls() const {
     c.actionHelp = m_ui->actionHelp;
     c.actionWebPage = m_ui->actionWebPage;
     c.actionSpotSources = m_ui->actionSpotSources;
+    c.actionStation = m_ui->actionStation;
     c.potaStatus = m_ui->potaStatus;
     c.sotaStatus = m_ui->sotaStatus;
     c.netLoggerStatus = m_ui->netLoggerStatus;

@@ -1,6 +1,6 @@
 #include "app/windowbinding.h"
 
-#include "app/spotsourcesdialog.h"
+#include "app/preferencedialogs.h"
 #include "session/listfilter.h"
 #include "session/station.h"
 #include "ui/colours.h"
@@ -36,9 +36,8 @@ void selectTitle(QComboBox* popUp, const QString& title) {
 
 } // namespace
 
-WindowBinding::WindowBinding(const WindowControls& window,
-                                                   session::Station& station,
-                                                   UpdatePrompter* prompter, QObject* parent)
+WindowBinding::WindowBinding(const WindowControls& window, session::Station& station,
+                             UpdatePrompter* prompter, QObject* parent)
     : QObject(parent)
     , m_window(window)
     , m_station(station)
@@ -67,15 +66,13 @@ WindowBinding::WindowBinding(const WindowControls& window,
     connect(m_window.PortPopUpButton, &QComboBox::activated, this, [this, &radio](int index) {
         radio.choosePort(m_window.PortPopUpButton->itemText(index));
     });
-    connect(&radio, &session::RadioSession::portsChanged, this,
-            &WindowBinding::fillPortPopUp);
+    connect(&radio, &session::RadioSession::portsChanged, this, &WindowBinding::fillPortPopUp);
     connect(&radio, &session::RadioSession::portShown, this,
             [this](const QString& port) { selectTitle(m_window.PortPopUpButton, port); });
 
     connect(m_window.openCloseButton, &QPushButton::clicked, &radio,
             &session::RadioSession::openOrClose);
-    connect(&radio, &session::RadioSession::linkStateChanged, this,
-            &WindowBinding::showLinkState);
+    connect(&radio, &session::RadioSession::linkStateChanged, this, &WindowBinding::showLinkState);
     connect(&radio, &session::RadioSession::listsWanted, this,
             [this] { m_window.mainTab->setCurrentIndex(1); });
     connect(&radio, &session::RadioSession::radioWanted, this,
@@ -202,11 +199,12 @@ WindowBinding::WindowBinding(const WindowControls& window,
     if (m_window.actionSpotSources)
         connect(m_window.actionSpotSources, &QAction::triggered, this,
                 &WindowBinding::showSpotSources);
+    if (m_window.actionStation)
+        connect(m_window.actionStation, &QAction::triggered, this,
+                &WindowBinding::showStationDialog);
 
-    connect(&station, &session::Station::conditionsShown, this,
-            &WindowBinding::showConditions);
-    connect(&station, &session::Station::updateAvailable, this,
-            &WindowBinding::showUpdateAlert);
+    connect(&station, &session::Station::conditionsShown, this, &WindowBinding::showConditions);
+    connect(&station, &session::Station::updateAvailable, this, &WindowBinding::showUpdateAlert);
 }
 
 WindowBinding::~WindowBinding() {
@@ -375,6 +373,17 @@ void WindowBinding::showSpotSources() {
         dialog, &SpotSourcesDialog::chosen, this,
         [this](const feeds::SotaSourceSettings& sources) { m_station.setSpotSources(sources); });
     m_spotSources = dialog;
+    dialog->open();
+}
+
+void WindowBinding::showStationDialog() {
+    if (m_stationDialog)
+        return m_stationDialog->raise();
+    auto* dialog = new StationDialog(m_station.identity(), m_window.mainTab->window());
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dialog, &StationDialog::chosen, this,
+            [this](const session::StationIdentity& identity) { m_station.setIdentity(identity); });
+    m_stationDialog = dialog;
     dialog->open();
 }
 

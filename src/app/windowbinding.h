@@ -40,8 +40,8 @@ public:
 class WindowBinding : public QObject {
     Q_OBJECT
 public:
-    WindowBinding(const WindowControls& window, session::Station& station,
-                             UpdatePrompter* prompter, QObject* parent = nullptr);
+    WindowBinding(const WindowControls& window, session::Station& station, UpdatePrompter* prompter,
+                  QObject* parent = nullptr);
     ~WindowBinding() override;
 
     session::Station& station() const { return m_station; }
@@ -67,6 +67,7 @@ private:
     void showConditions(const conditions::PanelView& view);
     void showUpdateAlert(const conditions::UpdateAlert& alert);
     void showSpotSources();
+    void showStationDialog();
     void print(const QString& line) const;
 
     WindowControls m_window;
@@ -77,6 +78,7 @@ private:
     std::array<ui::FilterBar*, 5> m_filterBars{};
     QList<QObject*> m_keys;
     QPointer<QDialog> m_spotSources;
+    QPointer<QDialog> m_stationDialog;
 };
 
 } // namespace app

@@ -66,6 +66,7 @@ struct WindowControls {
     QAction* actionHelp = nullptr;
     QAction* actionWebPage = nullptr;
     QAction* actionSpotSources = nullptr;
+    QAction* actionStation = nullptr;
     // The status line under each table, in the order of the lists.
     QLabel* potaStatus = nullptr;
     QLabel* sotaStatus = nullptr;

@@ -47,7 +47,7 @@ const QCommandLineOption kServiceUrl =
 
 const QCommandLineOption kSotaSource =
     option(QStringLiteral("sota-source"),
-           QStringLiteral("Where SOTA spots come from (legacy when left out)."),
+           QStringLiteral("Where SOTA spots come from (api when left out)."),
            QStringLiteral("legacy|api|cluster"));
 const QCommandLineOption kCallsign =
     option(QStringLiteral("callsign"),

@@ -23,4 +23,18 @@ std::optional<QString> readCallsign(QStringView text) {
     return call;
 }
 
+std::optional<QString> readGridLocator(QStringView text) {
+    const QString grid = text.trimmed().toString().toUpper();
+    if (grid.size() != 4 && grid.size() != 6)
+        return std::nullopt;
+    for (qsizetype i = 0; i < grid.size(); ++i) {
+        const QChar c = grid[i];
+        const bool ok = i < 2 ? c >= u'A' && c <= u'R'
+                              : (i < 4 ? c >= u'0' && c <= u'9' : c >= u'A' && c <= u'X');
+        if (!ok)
+            return std::nullopt;
+    }
+    return grid.left(4) + grid.mid(4).toLower();
+}
+
 } // namespace core

@@ -13,4 +13,8 @@ namespace core {
 // log-in, so nothing else may pass.
 std::optional<QString> readCallsign(QStringView text);
 
+// A Maidenhead locator of 4 or 6 characters as typed, in its usual spelling ("FN31", "FN31pr");
+// nullopt for anything else: field letters A to R, square digits, subsquare letters A to X.
+std::optional<QString> readGridLocator(QStringView text);
+
 } // namespace core

@@ -7,9 +7,11 @@
 #include <QLatin1String>
 #include <QTimeZone>
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <limits>
 #include <string_view>
 #include <vector>
 
@@ -225,6 +227,11 @@ Parsed<core::SotaSpot> parseSotaApiSpots(const QByteArray& body, const QDateTime
                 return true;
         return false;
     };
+    // The API promises no order; the newest spot comes first, and one without a time last.
+    std::stable_sort(spots.begin(), spots.end(), [](const Spot& a, const Spot& b) {
+        return a.time.value_or(std::numeric_limits<qint64>::min()) >
+               b.time.value_or(std::numeric_limits<qint64>::min());
+    });
     for (Spot& spot : spots)
         if (!closed(spot))
             parsed.rows.append(std::move(spot.row));
@@ -249,7 +256,6 @@ void SotaApiLoader::start(const QUrl& base, const QDateTime& now) {
     m_now = now;
     m_askingForSpots = false;
     m_unchanged = false;
-    m_started.start();
     m_fetch.setDeadlineMs(m_deadlineMs);
     m_fetch.start(net::makeRequest(core::serviceUrl(base, sotaEpochPath()),
                                    net::CachePolicy::AlwaysNetwork, net::kFeedTimeoutMs));
@@ -268,8 +274,8 @@ void SotaApiLoader::onReplied(const net::FetchResult& result) {
                                                "for the whole list"));
     m_pendingEpoch = epoch.value_or(QString());
     m_askingForSpots = true;
-    // The spots share the deadline the load started with.
-    m_fetch.setDeadlineMs(int(std::max<qint64>(1, m_deadlineMs - m_started.elapsed())));
+    // The list gets a deadline of its own: a slow epoch must not leave it no time at all.
+    m_fetch.setDeadlineMs(m_deadlineMs);
     m_fetch.start(net::makeRequest(core::serviceUrl(m_base, sotaApiSpotsPath()),
                                    net::CachePolicy::AlwaysNetwork, net::kFeedTimeoutMs));
 }

@@ -5,7 +5,6 @@
 
 #include <QByteArray>
 #include <QDateTime>
-#include <QElapsedTimer>
 #include <QObject>
 #include <QUrl>
 
@@ -32,8 +31,8 @@ std::optional<QString> readSpotEpoch(const QByteArray& body);
 Parsed<core::SotaSpot> parseSotaApiSpots(const QByteArray& body, const QDateTime& now);
 
 // One load from the API: the epoch first, the spots only when the epoch changed since the last
-// list read (otherwise that list is shown again, its ages counted anew). Everything happens
-// within the one deadline of a list load.
+// list read (otherwise that list is shown again, its ages counted anew). The epoch and the list
+// each have the deadline of a list load.
 class SotaApiLoader : public QObject {
     Q_OBJECT
 public:
@@ -56,7 +55,6 @@ private:
     net::DeadlineFetch m_fetch;
     QUrl m_base;
     QDateTime m_now;
-    QElapsedTimer m_started;
     int m_deadlineMs = net::kDeadlineMs;
     bool m_askingForSpots = false;
     bool m_unchanged = false;

@@ -20,6 +20,10 @@ constexpr qint64 kAheadSlackMs = 10 * 60000;
 constexpr std::size_t kMaxSpots = 5000;
 // No cluster line comes near this; an unfinished one that does is dropped.
 constexpr qint64 kMaxLineBytes = 1024;
+// The cluster's welcome asks for keepalives no more often than every 15 minutes; "ping5" makes it
+// send a prompt every five, so twice that without a byte means the link is gone.
+constexpr int kPingMinutes = 5;
+constexpr int kSilenceLimitMs = 2 * kPingMinutes * 60000;
 
 struct Window {
     double from;
@@ -200,6 +204,9 @@ ClusterClient::ClusterClient(const ClusterAddress& address, const QString& calls
     , m_callsign(callsign.toLatin1()) {
     m_retry.setSingleShot(true);
     connect(&m_retry, &QTimer::timeout, this, &ClusterClient::start);
+    m_silence.setSingleShot(true);
+    m_silence.setInterval(kSilenceLimitMs);
+    connect(&m_silence, &QTimer::timeout, this, &ClusterClient::onSilent);
 }
 
 ClusterClient::~ClusterClient() {
@@ -245,6 +252,9 @@ void ClusterClient::start() {
 }
 
 void ClusterClient::onReadyRead() {
+    m_lastHeard = QDateTime::currentDateTimeUtc();
+    if (m_loggedIn)
+        m_silence.start();
     while (m_socket->canReadLine())
         onLine(m_socket->readLine(kMaxLineBytes));
     // The prompt comes without a line feed, so it is the unfinished tail.
@@ -276,13 +286,26 @@ void ClusterClient::onLine(const QByteArray& line) {
 
 void ClusterClient::logIn() {
     m_loggedIn = true;
-    m_socket->write(m_callsign + "\r\n");
+    m_silentSince = QDateTime();
+    m_socket->write(m_callsign + "\r\nping" + QByteArray::number(kPingMinutes) + "\r\n");
+    m_silence.start();
     emit diagnostic(QStringLiteral("SOTA cluster %1: logged in as %2")
                         .arg(m_address.text(), QString::fromLatin1(m_callsign)));
 }
 
+void ClusterClient::onSilent() {
+    if (!m_socket || !m_loggedIn)
+        return;
+    m_silentSince = m_lastHeard;
+    m_lastError =
+        QStringLiteral("silent since %1 UTC").arg(m_silentSince.toString(QStringLiteral("HH:mm")));
+    // Aborting reports the loss like any other, so the usual back-off applies.
+    m_socket->abort();
+}
+
 void ClusterClient::onLost() {
     m_loggedIn = false;
+    m_silence.stop();
     if (m_lastError.isEmpty())
         m_lastError = QStringLiteral("the connection closed");
     m_retryAt = QDateTime::currentDateTimeUtc().addMSecs(m_backoffMs);
@@ -296,6 +319,9 @@ void ClusterClient::onLost() {
 QString ClusterClient::stateText() const {
     if (m_loggedIn)
         return {};
+    if (m_retry.isActive() && m_silentSince.isValid())
+        return QStringLiteral("SOTA cluster silent since %1 UTC; reconnecting")
+            .arg(m_silentSince.toString(QStringLiteral("HH:mm")));
     if (m_retry.isActive())
         return QStringLiteral("SOTA cluster %1: %2; trying again at %3 UTC")
             .arg(m_address.text(), m_lastError, m_retryAt.toString(QStringLiteral("HH:mm:ss")));

@@ -72,6 +72,8 @@ private:
 
 // The connection to a cluster: log-in when prompted, spots collected as they come, and on any
 // loss a new attempt after a back-off of 5 s doubling up to 5 min. Nothing in it blocks.
+// After log-in it asks for a prompt every five minutes ("ping5"), so a connection that stays
+// silent for twice that is taken for dead: a router may have dropped it without a word.
 class ClusterClient : public QObject {
     Q_OBJECT
 public:
@@ -82,6 +84,8 @@ public:
 
     // The first back-off; the longest is 60 times as long. Tests shorten it.
     void setBackoffBaseMs(int ms);
+    // How long the cluster may stay silent before the connection is given up; tests shorten it.
+    void setSilenceLimitMs(int ms) { m_silence.setInterval(ms); }
     void start();
 
     const ClusterAddress& address() const { return m_address; }
@@ -101,11 +105,15 @@ private:
     void onLine(const QByteArray& line);
     void logIn();
     void onLost();
+    void onSilent();
 
     ClusterAddress m_address;
     QByteArray m_callsign;
     QTcpSocket* m_socket = nullptr;
     QTimer m_retry;
+    QTimer m_silence;
+    QDateTime m_lastHeard;
+    QDateTime m_silentSince; // valid while a retry follows a silent connection
     int m_backoffBaseMs = 5000;
     int m_backoffMs = 5000;
     bool m_loggedIn = false;

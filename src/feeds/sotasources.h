@@ -17,8 +17,8 @@ namespace feeds {
 
 class SotaApiLoader;
 
-// Where SOTA spots come from: the legacy address (which SOTA has deprecated), the current API,
-// or the spot cluster.
+// Where SOTA spots come from: the current API (the default), the legacy address (which SOTA has
+// retired), or the spot cluster.
 enum class SotaSource { Legacy, Api, Cluster };
 
 // "legacy", "api", "cluster": the names the settings and the command line use.
@@ -26,7 +26,7 @@ QString sotaSourceName(SotaSource source);
 std::optional<SotaSource> sotaSourceNamed(QStringView name);
 
 struct SotaSourceSettings {
-    SotaSource source = SotaSource::Legacy;
+    SotaSource source = SotaSource::Api;
     ClusterAddress cluster = kSotaCluster;
     QString callsign; // a valid callsign, or "" when the operator has set none
 

@@ -127,6 +127,12 @@ bool RequestPolicy::mayAskAutomatically(const QString& feed) const {
     return since < 0 || since >= kAutomaticSpacingMs;
 }
 
+QDateTime RequestPolicy::nextAutomatic(const QString& feed) const {
+    if (mayAskAutomatically(feed))
+        return now();
+    return m_lastAsked.value(feed).addMSecs(kAutomaticSpacingMs);
+}
+
 void RequestPolicy::noteAsked(const QString& feed) {
     m_lastAsked.insert(feed, now());
 }

@@ -51,6 +51,8 @@ public:
     // Whether something automatic may ask `feed` now: not within a minute of the previous request.
     bool mayAskAutomatically(const QString& feed) const;
     void noteAsked(const QString& feed);
+    // When the feed may next be asked by something automatic; now when it may already.
+    QDateTime nextAutomatic(const QString& feed) const;
 
 private:
     static QString hostKey(const QUrl& url);

@@ -1,6 +1,7 @@
 #include "session/listssession.h"
 
 #include "feeds/feedloader.h"
+#include "feeds/spotfeeds.h"
 #include "net/politeness.h"
 #include "nets/netconfirm.h"
 #include "session/bundled.h"
@@ -8,6 +9,20 @@
 namespace session {
 
 using core::ListKind;
+
+namespace {
+
+const QString kSotaSwitched =
+    QStringLiteral("SOTA's old address is retired; now reading the current SOTA API");
+const QString kSotaWantsCallsign =
+    QStringLiteral("SOTA asks programs to name their operator: set your callsign in Preferences, "
+                   "Station…");
+
+QString clockSeconds(const QDateTime& at) {
+    return at.toUTC().toString(QStringLiteral("HH:mm:ss")) + QStringLiteral(" UTC");
+}
+
+} // namespace
 
 ListsSession::ListsSession(QNetworkAccessManager* nam, const core::ServiceHosts& hosts,
                            core::DiagnosticSink out, QObject* parent)
@@ -64,6 +79,14 @@ bool ListsSession::hasDirectoryService() const {
 
 void ListsSession::load(ListKind list, const QDateTime& now, LoadReason reason) {
     if (const QString feed = feedKey(list); !feed.isEmpty()) {
+        // SOTA asks every client for one load a minute at most, so the operator's refresh keeps
+        // to it too; the rows stay and the line says when the next may go.
+        if (list == ListKind::Sota && !m_policy->mayAskAutomatically(feed)) {
+            ListStatus status = m_status[core::listIndex(list)];
+            status.pause = QStringLiteral("SOTA asks for one request a minute; next at %1")
+                               .arg(clockSeconds(m_policy->nextAutomatic(feed)));
+            return setStatus(list, status);
+        }
         if (reason == LoadReason::Automatic && !m_policy->mayAskAutomatically(feed)) {
             ListStatus status = m_status[core::listIndex(list)];
             status.heldBackAt = m_policy->now();
@@ -132,6 +155,8 @@ void ListsSession::setStatus(ListKind list, const ListStatus& status) {
 }
 
 void ListsSession::onLoaded(const feeds::LoadedList& loaded) {
+    if (switchedFromRetiredSota(loaded))
+        return;
     // Lists started together settle together; handed to their models one per turn of the event
     // loop, they never hold the window up for all of them at once.
     for (feeds::LoadedList& waiting : m_settled)
@@ -160,9 +185,36 @@ void ListsSession::showNext() {
     status.rows = int(feeds::rowCount(loaded.rows));
     status.loadedAt = m_policy->now();
     status.failure = loaded.failure;
-    status.notice = loaded.notice;
+    status.notice = loaded.list == ListKind::Sota ? sotaNotice(loaded.notice) : loaded.notice;
     setStatus(loaded.list, status);
     emit listShown(loaded.list, loaded.failure);
+}
+
+bool ListsSession::switchedFromRetiredSota(const feeds::LoadedList& loaded) {
+    if (loaded.list != ListKind::Sota || spotSources().source != feeds::SotaSource::Legacy)
+        return false;
+    if (loaded.failure.isEmpty() && loaded.notice != feeds::kSotaDeprecatedNotice)
+        return false;
+    feeds::SotaSourceSettings sources = spotSources();
+    sources.source = feeds::SotaSource::Api;
+    print(QStringLiteral("SOTA: ") + kSotaSwitched +
+          (loaded.failure.isEmpty() ? QString() : QStringLiteral(" (") + loaded.failure + u')'));
+    m_sotaSwitchNotice = kSotaSwitched;
+    setSpotSources(sources);
+    emit spotSourcesSwitched(sources);
+    load(ListKind::Sota, m_policy->now());
+    return true;
+}
+
+QString ListsSession::sotaNotice(const QString& notice) {
+    QStringList parts;
+    if (!m_sotaSwitchNotice.isEmpty())
+        parts << std::exchange(m_sotaSwitchNotice, QString());
+    if (!notice.isEmpty())
+        parts << notice;
+    if (spotSources().callsign.isEmpty() && spotSources().source != feeds::SotaSource::Cluster)
+        parts << kSotaWantsCallsign;
+    return parts.join(QStringLiteral(". "));
 }
 
 bool ListsSession::confirm(const QString& netId, const QString& netName, bool confirm,

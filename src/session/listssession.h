@@ -82,6 +82,9 @@ signals:
     void confirmAnswered(bool succeeded, const QString& announcement);
     // The line under the list's table changed.
     void statusChanged(core::ListKind list, const QString& text);
+    // The legacy SOTA address proved retired, so SOTA is now read from the current API; the
+    // operator's settings should keep that.
+    void spotSourcesSwitched(const feeds::SotaSourceSettings& sources);
 
 private:
     void onLoaded(const feeds::LoadedList& loaded);
@@ -91,6 +94,11 @@ private:
     // lists and the cluster, which are not asked over the web.
     QString feedKey(core::ListKind list) const;
     void setStatus(core::ListKind list, const ListStatus& status);
+    // Whether the list's reply says the legacy SOTA address is gone; if so, the switch to the
+    // current API is made and its first load started.
+    bool switchedFromRetiredSota(const feeds::LoadedList& loaded);
+    // What the SOTA status line adds: the switch just made, a missing callsign.
+    QString sotaNotice(const QString& notice);
 
     QNetworkAccessManager* m_nam;
     core::ServiceHosts m_hosts;
@@ -104,6 +112,7 @@ private:
     net::RequestPolicy* m_policy = nullptr;
     feeds::SotaSourceLoader* m_sota = nullptr;
     std::array<ListStatus, 5> m_status{};
+    QString m_sotaSwitchNotice;
 };
 
 } // namespace session

@@ -32,6 +32,8 @@ QString statusText(const ListStatus& status) {
     if (status.heldBackAt.isValid())
         text += QStringLiteral(". Not reloaded at %1: asked less than a minute before")
                     .arg(clock(status.heldBackAt));
+    if (!status.pause.isEmpty())
+        text += QStringLiteral(". ") + status.pause;
     if (!status.tuned.isEmpty())
         text += QStringLiteral(". ") + status.tuned;
     return text;

@@ -13,6 +13,8 @@ struct ListStatus {
     QString notice = {};     // what the operator must know about it although it was read
     // An automatic load was left out then, the feed having been asked within the minute.
     QDateTime heldBackAt = {};
+    // A load the service's own rule kept back, and when the next may go.
+    QString pause = {};
     int hidden = 0;     // rows the filter hides
     QString tuned = {}; // how the last Tune of a row of the list went
 };

@@ -77,6 +77,10 @@ Station::Station(const Platform& platform, QObject* parent)
         m_keyLoaded = true;
     }
     applySpotSources(readSpotSources(m_preferences));
+    connect(&m_lists, &ListsSession::spotSourcesSwitched, this,
+            [this](const feeds::SotaSourceSettings& sources) {
+                storeSpotSources(m_preferences, sources);
+            });
 }
 
 Station::~Station() = default;
@@ -240,8 +244,17 @@ void Station::setDeadlineMs(int ms) {
 
 void Station::setSpotSources(const feeds::SotaSourceSettings& sources) {
     storeSpotSources(m_preferences, sources);
-    applySpotSources(sources);
+    applySpotSources(readSpotSources(m_preferences));
     m_lists.load(ListKind::Sota);
+}
+
+void Station::setIdentity(const StationIdentity& identity) {
+    const bool callsignChanged = identity.callsign != spotSources().callsign;
+    storeStationIdentity(m_preferences, identity);
+    applySpotSources(readSpotSources(m_preferences));
+    // The cluster logs in with the callsign, so it is asked again under the new one.
+    if (callsignChanged && spotSources().source == feeds::SotaSource::Cluster)
+        m_lists.load(ListKind::Sota);
 }
 
 void Station::applySpotSources(const feeds::SotaSourceSettings& sources) {

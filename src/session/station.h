@@ -7,6 +7,7 @@
 #include "session/listssession.h"
 #include "session/preferences.h"
 #include "session/radiosession.h"
+#include "session/spotsources.h"
 #include "session/watchlist.h"
 
 #include <QObject>
@@ -70,9 +71,13 @@ public:
     void downloadInstaller();
     // Every list load and the band-conditions fetch wait this long before showing what arrived.
     void setDeadlineMs(int ms);
-    // The SOTA source, the cluster and the operator's callsign (also named in every request):
-    // stored, applied, and the SOTA list reloaded from the new source.
+    // The SOTA source and the cluster: stored, applied, and the SOTA list reloaded from the new
+    // source. The callsign in `sources` is ignored: it is the station's.
     void setSpotSources(const feeds::SotaSourceSettings& sources);
+    // The operator's callsign and grid: stored, named in every request from now on and used for
+    // the cluster's log-in.
+    void setIdentity(const StationIdentity& identity);
+    StationIdentity identity() const { return readStationIdentity(m_preferences); }
     const feeds::SotaSourceSettings& spotSources() const { return m_lists.spotSources(); }
     // A directory service is set and the operator key has been read, so a confirmation can go
     // out and carries the key.

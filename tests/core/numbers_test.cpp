@@ -1,3 +1,4 @@
+#include "core/callsign.h"
 #include "core/numbers.h"
 #include "core/servicehosts.h"
 #include "testing.h"
@@ -33,6 +34,14 @@ TEST(ParseWholeNumber, SignAndAsciiDigitsThatFit) {
     EXPECT_EQ(parseWholeNumber(u"-9223372036854775808"), std::numeric_limits<qint64>::min());
     for (const char* text : {"9223372036854775808", "", "-", "+-1", " 1", "1.0", "\u0663"})
         EXPECT_EQ(parseWholeNumber(QString::fromUtf8(text)), std::nullopt) << text;
+}
+
+TEST(GridLocator, FourOrSixCharactersInTheUsualSpelling) {
+    for (const auto& [typed, read] : std::vector<std::pair<const char*, const char*>>{
+             {"fn31", "FN31"}, {" FN31PR ", "FN31pr"}, {"rr99xx", "RR99xx"}, {"AA00aa", "AA00aa"}})
+        EXPECT_EQ(readGridLocator(QString::fromLatin1(typed)), QString(read)) << typed;
+    for (const char* typed : {"", "FN3", "FN31p", "FN31pr0", "SN31", "FN3A", "FN31py", "F N31"})
+        EXPECT_EQ(readGridLocator(QString::fromLatin1(typed)), std::nullopt) << typed;
 }
 
 TEST(ServiceUrl, ReplacesPathAndQuery) {

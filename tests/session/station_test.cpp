@@ -60,6 +60,7 @@ TEST_F(StationTest, StoredChoicesAreShownWithoutChoosingARadioAndOutliveARestart
 // each refresh reloads its list and plays Funk.
 TEST_F(StationTest, FirstStartFetchesEverythingOnceAndRefreshesReloadTheirList) {
     server.route("/spot/activator", {200, "[]"});
+    server.route("/api/spots/epoch", {200, "1"});
     st().setDeadlineMs(300);
     QSignalSpy shown(&st().radio(), &session::RadioSession::radioShown);
     st().start();
@@ -67,11 +68,13 @@ TEST_F(StationTest, FirstStartFetchesEverythingOnceAndRefreshesReloadTheirList) 
     EXPECT_TRUE(st().preferences().soundsOn());
     EXPECT_TRUE(shown.isEmpty());
     EXPECT_EQ(st().radio().link(), nullptr);
-    ASSERT_TRUE(waitFor([&] { return server.requests().size() >= 7; }, 3000));
+    ASSERT_TRUE(waitFor([&] { return server.requests().size() >= 8; }, 3000));
     st().start();
     settle(400);
-    for (const char* path : {"/spot/activator", "/api/GetActiveNets.php", "/api/spots/-3/all",
-                             "/nets.php", "/mw.php", "/solarxml.php", "/bandhopper/version.txt"})
+    // Fresh settings read SOTA from its current API.
+    for (const char* path :
+         {"/spot/activator", "/api/GetActiveNets.php", "/api/spots/epoch", "/api/spots/-3/all/all",
+          "/nets.php", "/mw.php", "/solarxml.php", "/bandhopper/version.txt"})
         EXPECT_EQ(server.count(path), 1) << path;
     EXPECT_TRUE(sounds.played.isEmpty());
     st().refresh(Refresh::Conditions);
@@ -193,7 +196,7 @@ TEST_F(StationTest, UnreachableAndUntrustedServicesLeaveTheirListsEmpty) {
         EXPECT_EQ(rowsOf(list), 0);
     EXPECT_EQ(panel[0][0].value<conditions::PanelView>().title, "Band Conditions - ");
     for (const char* path :
-         {"/api/spots/-3/all", "/api/GetActiveNets.php", "/nets.php", "/mw.php", "/solarxml.php"})
+         {"/api/spots/epoch", "/api/GetActiveNets.php", "/nets.php", "/mw.php", "/solarxml.php"})
         EXPECT_TRUE(out.contains("GET " + dead.toString() + path + " failed: Connection refused"))
             << path;
     EXPECT_EQ(out.filter("SSL").size(), 1) << out.join('\n').toStdString();

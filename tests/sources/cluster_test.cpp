@@ -26,7 +26,7 @@ TEST(ClusterClient, LogsInWhenPromptedCollectsSpotsAndComesBackAfterADrop) {
     feeds::ClusterClient client(cluster.at(), "N0CALL");
     client.setBackoffBaseMs(200);
     client.start();
-    ASSERT_TRUE(waitFor([&] { return cluster.heard == "N0CALL\r\n"; }, 2000));
+    ASSERT_TRUE(waitFor([&] { return cluster.heard == "N0CALL\r\nping5\r\n"; }, 2000));
     EXPECT_EQ(client.stateText(), "") << "logged in";
 
     // The first spot arrives in two reads, between garbage and the cluster's own prompt.
@@ -47,8 +47,20 @@ TEST(ClusterClient, LogsInWhenPromptedCollectsSpotsAndComesBackAfterADrop) {
     ASSERT_TRUE(waitFor([&] { return client.retryDelayMs() == 200; }, 1000))
         << "spots heard: the back-off starts afresh";
     EXPECT_TRUE(client.stateText().contains("trying again at")) << client.stateText().toStdString();
-    ASSERT_TRUE(waitFor([&] { return cluster.heard == "N0CALL\r\nN0CALL\r\n"; }, 2000));
+    ASSERT_TRUE(waitFor([&] { return cluster.heard.count("N0CALL") == 2; }, 2000));
     EXPECT_EQ(client.rows(QDateTime::currentDateTimeUtc()).size(), 2) << "the heard spots stay";
+}
+
+// A connection that stays silent past twice the prompt interval it asked for is given up.
+TEST(ClusterClient, ASilentConnectionIsTakenForDeadAndTriedAgain) {
+    FakeCluster cluster;
+    feeds::ClusterClient client(cluster.at(), "N0CALL");
+    client.setSilenceLimitMs(200);
+    client.start();
+    ASSERT_TRUE(waitFor([&] { return client.retryDelayMs() > 0; }, 2000));
+    const QString since = QDateTime::currentDateTimeUtc().toString("HH:mm");
+    EXPECT_EQ(client.stateText(), "SOTA cluster silent since " + since + " UTC; reconnecting");
+    EXPECT_EQ(cluster.sessions.size(), 1);
 }
 
 TEST(ClusterClient, BacksOffDoublingWhileTheClusterDropsEveryConnection) {

@@ -27,27 +27,74 @@ protected:
                                 [this](const QString& line) { out << line; }};
 };
 
-TEST_F(Lists, TheSotaApiListIsAskedForOnlyWhenItsEpochChanged) {
+// Two spots in the order the API happened to send them: the older first.
+static QByteArray twoApiSpots() {
+    QByteArray older = fixture("sota-api-element.json").trimmed();
+    QByteArray newer = QByteArray(older).replace("21:46:18", "21:50:00").replace("KK7ER", "W7NEW");
+    return older.chopped(1) + ',' + newer.mid(1);
+}
+
+TEST_F(Lists, TheSotaApiIsAskedOnceAMinuteEpochFirstAndListsTheNewestFirst) {
     server.route("/api/spots/epoch", {200, "1722895578\n"});
-    server.route("/api/spots/-3/all/all", {200, fixture("sota-api-element.json")});
-    lists.setSpotSources({feeds::SotaSource::Api, feeds::kSotaCluster, "N0CALL"});
+    server.route("/api/spots/-3/all/all", {200, twoApiSpots()});
     nam.policy().setCallsign(u"N0CALL");
-    for (int load = 0; load < 2; ++load) {
-        EXPECT_EQ(this->load(ListKind::Sota), "");
-        EXPECT_EQ(lists.rows<core::SotaSpot>().rows().value(0).summitName, "Sylvania, Mount");
-    }
-    EXPECT_EQ(server.count("/api/spots/epoch"), 2);
-    EXPECT_EQ(server.count("/api/spots/-3/all/all"), 1);
+    lists.setSpotSources({feeds::SotaSource::Api, feeds::kSotaCluster, "N0CALL"});
+    const auto calls = [this] {
+        QStringList calls;
+        for (const core::SotaSpot& row : lists.rows<core::SotaSpot>().rows())
+            calls << row.activatorCallsign;
+        return calls;
+    };
+    EXPECT_EQ(load(ListKind::Sota), "");
+    EXPECT_EQ(calls(), (QStringList{"W7NEW", "KK7ER"}));
+
+    // The operator's refresh within the minute keeps the rows and says when the next may go.
+    lists.load(ListKind::Sota, now);
+    EXPECT_TRUE(lists.statusText(ListKind::Sota)
+                    .endsWith("SOTA asks for one request a minute; next at 22:01:00 UTC"))
+        << lists.statusText(ListKind::Sota).toStdString();
+    EXPECT_EQ(calls().size(), 2);
+    EXPECT_EQ(server.count("/api/spots/epoch"), 1);
+
+    now = now.addSecs(60);
+    EXPECT_EQ(load(ListKind::Sota), "");
+    EXPECT_EQ(server.count("/api/spots/-3/all/all"), 1) << "the epoch did not change";
     server.route("/api/spots/epoch", {200, "1722895600"});
+    now = now.addSecs(60);
     EXPECT_EQ(load(ListKind::Sota), "");
     EXPECT_EQ(server.count("/api/spots/-3/all/all"), 2);
     for (const LoopbackServer::Request& request : server.requests())
         EXPECT_EQ(request.header("User-Agent"),
                   "Bandhopper/" + QByteArray(BANDHOPPER_VERSION) + " (N0CALL)");
 
-    server.route("/api/spots/epoch", {404, "gone"});
-    EXPECT_EQ(load(ListKind::Sota), "HTTP 404 from 127.0.0.1");
-    EXPECT_EQ(lists.model(ListKind::Sota)->rowCount(), 0);
+    // The epoch and the list each have the whole deadline (150 ms here).
+    server.route("/api/spots/epoch", {.status = 200, .body = "1722895700", .delayMs = 100});
+    server.route("/api/spots/-3/all/all",
+                 {.status = 200, .body = fixture("sota-api-element.json"), .delayMs = 100});
+    now = now.addSecs(60);
+    EXPECT_EQ(load(ListKind::Sota), "");
+    EXPECT_EQ(calls(), QStringList{"KK7ER"});
+}
+
+// Without a choice the current API is read; a stored legacy choice that meets the retired
+// address switches once, for good, and says so.
+TEST_F(Lists, TheRetiredLegacyAddressGivesWayToTheCurrentApi) {
+    EXPECT_EQ(lists.spotSources().source, feeds::SotaSource::Api);
+    server.route("/api/spots/-3/all", {200, R"([{"activatorCallsign":"DEPRECATED",)"
+                                            R"("associationCode":"DEPRECATED","frequency":""}])"});
+    server.route("/api/spots/epoch", {200, "1722895578"});
+    server.route("/api/spots/-3/all/all", {200, fixture("sota-api-element.json")});
+    lists.setSpotSources({feeds::SotaSource::Legacy, feeds::kSotaCluster, {}});
+    QSignalSpy switched(&lists, &session::ListsSession::spotSourcesSwitched);
+    EXPECT_EQ(load(ListKind::Sota), "");
+    ASSERT_EQ(switched.size(), 1);
+    EXPECT_EQ(switched[0][0].value<feeds::SotaSourceSettings>().source, feeds::SotaSource::Api);
+    EXPECT_EQ(lists.rows<core::SotaSpot>().rows().value(0).summitName, "Sylvania, Mount");
+    EXPECT_EQ(lists.statusText(ListKind::Sota),
+              "1 row, loaded 22:00 UTC. SOTA's old address is retired; now reading the current "
+              "SOTA API. SOTA asks programs to name their operator: set your callsign in "
+              "Preferences, Station…");
+    EXPECT_EQ(server.count("/api/spots/-3/all"), 1);
 }
 
 TEST_F(Lists, AHostThatAskedForAPauseIsNotAskedUntilItPasses) {

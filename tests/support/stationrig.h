@@ -18,6 +18,10 @@ inline const QByteArray kPota =
 inline const QByteArray kSota = R"([{"timeStamp":"2030-01-01T00:00:00","comments":null,
   "activatorCallsign":"W7XYZ","activatorName":"Jo","frequency":"7.032","mode":"DATA",
   "summitCode":"W7W/KG-001","summitDetails":"Mount Si, 1270m, 4 points"}])";
+// The same spot as the current SOTA API gives it.
+inline const QByteArray kSotaApi = R"([{"timeStamp":"2030-01-01T00:00:00.000000Z","comments":null,
+  "activatorCallsign":"W7XYZ","activatorName":"Jo","frequency":7.032,"mode":"data",
+  "summitCode":"W7W/KG-001","summitName":"Mount Si","AltM":1270,"points":4,"type":null}])";
 inline const QByteArray kNets =
     "<Nets>\n<NetName>Maritime Mobile</NetName>\n<Frequency>14.300 MHz</Frequency>\n"
     "<UTC>1600</UTC>\n<Mode>USB</Mode>\n<URL>https://mmsn.example/</URL>\n"
@@ -53,7 +57,8 @@ struct StationRig : Fakes {
 
     void serveEverything() {
         server.route("/spot/activator", {200, kPota, "application/json"});
-        server.route("/api/spots/-3/all", {200, kSota, "application/json"});
+        server.route("/api/spots/epoch", {200, "1893456000"});
+        server.route("/api/spots/-3/all/all", {200, kSotaApi, "application/json"});
         server.route("/api/GetActiveNets.php", {200, fixture("netlogger-active-nets.xml")});
         server.route("/nets.php", {200, kNets});
         server.route("/mw.php", {200, kStations});
