@@ -20,8 +20,8 @@ tuning::TuneInput typicalInput(int list, const char* familyCode) {
         {ListKind::MW, "1010", "", "WINS"},
     };
     const auto& row = rows[list];
-    return tuning::TuneInput{row.kind, row.frequency,        row.mode,           row.spoken,
-                             familyCode,  QStringLiteral("94"), QStringLiteral("A")};
+    return tuning::TuneInput{row.kind,   row.frequency,        row.mode,           row.spoken,
+                             familyCode, QStringLiteral("94"), QStringLiteral("A")};
 }
 
 void composeAndEncode(benchmark::State& state, const char* familyCode) {

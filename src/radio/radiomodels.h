@@ -18,7 +18,7 @@ QString civAddressForTitle(const QString& title);
 
 struct RadioChoice {
     QString familyCode; // "Y", "I", or "R" for rigctld
-    QString civAddress;    // two upper-case hex digits
+    QString civAddress; // two upper-case hex digits
 };
 
 // The family follows the item's position (index < 3, or no selection, is Yaesu) and the address

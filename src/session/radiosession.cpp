@@ -258,7 +258,7 @@ void RadioSession::onOpened() {
         m_preferences->setText(QStringLiteral("defaultPort"), serial->description());
         m_preferences->setText(QStringLiteral("defaultBaud"),
                                familyCode == u"I" ? QStringLiteral("19200")
-                                               : QString::number(serial->baudRate()));
+                                                  : QString::number(serial->baudRate()));
     }
     play(QStringLiteral("Seatbelts"), true);
     // Bring the lists to the front once the radio is on line.

@@ -18,9 +18,10 @@ TuneChecker::~TuneChecker() = default;
 void TuneChecker::start(core::ListKind list, const tuning::TuneCommands& commands,
                         const QString& civAddress, const QString& vfo) {
     // The daemon's conversation outlives a change of radio address: it has none of its own.
-    const QString key = commands.family == tuning::Family::Rigctld
-                            ? QStringLiteral("rigctld")
-                            : QString::number(int(commands.family)) + u'/' + civAddress + u'/' + vfo;
+    const QString key =
+        commands.family == tuning::Family::Rigctld
+            ? QStringLiteral("rigctld")
+            : QString::number(int(commands.family)) + u'/' + civAddress + u'/' + vfo;
     if (!m_protocol || key != m_protocolKey) {
         m_protocol = radio::makeTuneProtocol(commands.family, civAddress, vfo);
         m_protocolKey = key;

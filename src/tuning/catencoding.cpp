@@ -100,7 +100,8 @@ TuneCommands refusal(Family family, const QString& frequencyText) {
 
 void setIcomFrames(TuneCommands& out, const QString& civAddress, const QString& eightDigits,
                    const ModeChoice& choice) {
-    out.writes = {frequencyFrame(civAddress, eightDigits), modeFrame(civAddress, choice.icomModeByte),
+    out.writes = {frequencyFrame(civAddress, eightDigits),
+                  modeFrame(civAddress, choice.icomModeByte),
                   dataModeFrame(civAddress, choice.dataMode)};
     out.hertz = eightDigits.toLongLong();
 }
