@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what a fresh Debian 12 machine lacks, builds, and then either starts the application
-# (`app`) or runs every test (`test`). Run from the repository root as root or with sudo.
+# (`app`) or runs every test (`test`). Run it as root, or as a user who may use sudo: sudo is
+# then asked only to install the missing packages, and the build stays the user's.
 set -euo pipefail
 mode=${1:-}
 case "$mode" in app | test) ;; *) echo "usage: $0 app|test" >&2; exit 2 ;; esac
@@ -25,12 +26,18 @@ for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
 if ((${#missing[@]})); then
+    as_root=()
     if [ "$(id -u)" -ne 0 ]; then
-        echo "Missing Debian packages: ${missing[*]}; run this as root or with sudo." >&2
-        exit 1
+        if ! command -v sudo >/dev/null 2>&1; then
+            echo "$0: missing Debian packages: ${missing[*]}." \
+                "Install them as root with apt-get install, or install sudo, then run this again." >&2
+            exit 1
+        fi
+        as_root=(sudo)
     fi
-    apt-get update
-    DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "${missing[@]}"
+    "${as_root[@]}" apt-get update
+    "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive \
+        apt-get install -y --no-install-recommends "${missing[@]}"
 fi
 
 # Build and run as the invoking user when started through sudo, so the build tree and the

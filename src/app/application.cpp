@@ -137,7 +137,7 @@ void Application::askWatchList() {
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->setWindowTitle(QObject::tr("Watch List"));
     dialog->setLabelText(QObject::tr("Callsigns, park and summit references to watch for, one per "
-                                     "line; * stands for anything (K-*, W7O/*, N0CALL*):"));
+                                     "line; * stands for anything (US-*, W7O/*, N0CALL*):"));
     dialog->setOption(QInputDialog::UsePlainTextEditForTextInput);
     dialog->setTextValue(m_station->watchList().toText());
     QObject::connect(dialog, &QInputDialog::textValueSelected, m_window.get(),

@@ -162,19 +162,25 @@ bool Cli::readSources(const QCommandLineParser& parser, const QString& help,
         }
         sources.cluster = *cluster;
     }
-    if (parser.isSet(kCallsign)) {
-        const auto callsign = core::readCallsign(parser.value(kCallsign));
-        if (!callsign) {
-            usageError(QStringLiteral("--callsign takes a callsign such as N0CALL"), help);
-            return false;
-        }
-        sources.callsign = *callsign;
-    }
+    if (!readCallsign(parser, help, sources.callsign))
+        return false;
     if (sources.source == feeds::SotaSource::Cluster && sources.callsign.isEmpty()) {
         usageError(QStringLiteral("the cluster needs --callsign to log in"), help);
         return false;
     }
-    m_nam.policy().setCallsign(sources.callsign);
+    return true;
+}
+
+bool Cli::readCallsign(const QCommandLineParser& parser, const QString& help, QString& callsign) {
+    if (parser.isSet(kCallsign)) {
+        const auto read = core::readCallsign(parser.value(kCallsign));
+        if (!read) {
+            usageError(QStringLiteral("--callsign takes a callsign such as N0CALL"), help);
+            return false;
+        }
+        callsign = *read;
+    }
+    m_nam.policy().setCallsign(callsign);
     return true;
 }
 
@@ -422,16 +428,15 @@ void Cli::runRows() {
 
 void Cli::runConditions() {
     QCommandLineParser parser;
-    parser.addOptions({kBaseUrl, kSotaSource, kCallsign});
-    const QString syntax =
-        QStringLiteral("conditions [--base-url URL] [--sota-source SOURCE] [--callsign CALL]");
+    parser.addOptions({kBaseUrl, kCallsign});
+    const QString syntax = QStringLiteral("conditions [--base-url URL] [--callsign CALL]");
     if (!parse(parser, syntax))
         return;
     const QString help = QStringLiteral("usage: ") + kProgram + u' ' + syntax + u'\n';
     if (!parser.positionalArguments().isEmpty())
         return usageError(QStringLiteral("conditions takes no arguments"), help);
-    feeds::SotaSourceSettings sources;
-    if (!readSources(parser, help, sources))
+    QString callsign;
+    if (!readCallsign(parser, help, callsign))
         return;
     std::optional<QUrl> base = core::ServiceHosts{}.solar;
     if (parser.isSet(kBaseUrl))

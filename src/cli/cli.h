@@ -47,6 +47,9 @@ private:
     // false when it has already finished with a usage error.
     bool readSources(const QCommandLineParser& parser, const QString& help,
                      feeds::SotaSourceSettings& sources);
+    // Reads --callsign (and names it in every request); false after a usage error. A parser
+    // answers only for the options its command declared, so each command reads its own.
+    bool readCallsign(const QCommandLineParser& parser, const QString& help, QString& callsign);
     void runTune();
     void runRows();
     void runConditions();
