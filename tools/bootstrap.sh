@@ -19,7 +19,7 @@ packages=(
 # Only the tests need these: a throw-away database server, Hamlib's radio daemon and the
 # validators of the desktop entry and the metainfo.
 if [ "$mode" = test ]; then
-    packages+=(postgresql-15 libhamlib-utils desktop-file-utils appstream)
+    packages+=(postgresql-15 libhamlib-utils desktop-file-utils appstream lintian)
 fi
 missing=()
 for p in "${packages[@]}"; do
