@@ -17,7 +17,7 @@ packages=(
     libqt6sql6-sqlite libqt6sql6-psql
 )
 # Only the tests need these: a throw-away database server, Hamlib's radio daemon and the
-# validators of the desktop entry and the metainfo.
+# validators of the desktop entry, the metainfo and the packages.
 if [ "$mode" = test ]; then
     packages+=(postgresql-15 libhamlib-utils desktop-file-utils appstream lintian)
 fi
