@@ -62,10 +62,14 @@ void RadioSession::chooseRadio(int index, const QString& title) {
         else
             m_preferences->remove(QStringLiteral("defaultRadio"));
     }
+    applyRadio(index, title);
+    print(familyCode + u' ' + civAddress);
+}
+
+void RadioSession::applyRadio(int index, const QString& title) {
     const radio::RadioChoice choice = radio::chooseRadio(index, index >= 0 ? title : QString());
     familyCode = choice.familyCode;
     civAddress = choice.civAddress;
-    print(familyCode + u' ' + civAddress);
     showRigctld(familyCode == u"R");
 }
 
@@ -73,10 +77,9 @@ bool RadioSession::showRadio(const QString& title) {
     if (!radioTitles().contains(title))
         return false;
     emit radioShown(title);
-    // A serial radio shown is not yet chosen, but rigctld is: a Tune composed for a serial
-    // radio must never reach the daemon.
-    if (title == radio::rigctldTitle() && !m_rigctld)
-        chooseRadio(int(radioTitles().indexOf(title)), title);
+    // The pop-up shows this radio, so Tune must speak its family at its address: an Icom driven
+    // as a Yaesu ignores every byte.
+    applyRadio(int(radioTitles().indexOf(title)), title);
     return true;
 }
 
@@ -258,7 +261,7 @@ void RadioSession::onOpened() {
         m_preferences->setText(QStringLiteral("defaultPort"), serial->description());
         m_preferences->setText(QStringLiteral("defaultBaud"),
                                familyCode == u"I" ? QStringLiteral("19200")
-                                               : QString::number(serial->baudRate()));
+                                                  : QString::number(serial->baudRate()));
     }
     play(QStringLiteral("Seatbelts"), true);
     // Bring the lists to the front once the radio is on line.

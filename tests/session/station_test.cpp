@@ -19,7 +19,8 @@ protected:
     session::Station& st() { return *station; }
 };
 
-TEST_F(StationTest, StoredChoicesAreShownWithoutChoosingARadioAndOutliveARestart) {
+// The remembered radio is shown and driven in its own family at its own address.
+TEST_F(StationTest, StoredChoicesAreShownAppliedAndOutliveARestart) {
     settings->setValue("defaultRadio", "Icom IC-7300");
     settings->setValue("defaultPort", "ttyUSB1");
     settings->setValue("defaultBaud", "38400");
@@ -31,8 +32,7 @@ TEST_F(StationTest, StoredChoicesAreShownWithoutChoosingARadioAndOutliveARestart
     EXPECT_EQ(radio.value(0).value(0).toString(), "Icom IC-7300");
     EXPECT_EQ(baud.value(0).value(0).toInt(), 38400);
     EXPECT_TRUE(out.contains("38400"));
-    EXPECT_EQ(st().radio().familyCode, "");
-    EXPECT_EQ(st().radio().civAddress, "70");
+    EXPECT_EQ(st().radio().familyCode + ' ' + st().radio().civAddress, "I 94");
     EXPECT_FALSE(st().preferences().soundsOn());
     EXPECT_TRUE(st().preferences().voiceOn());
     // The shown port is the one Connect opens, at the shown rate.
