@@ -188,6 +188,8 @@ void RadioSession::setLink(std::unique_ptr<radio::RadioLink> link) {
     }
     m_link = std::move(link);
     m_checker.reset();
+    // A reply cut short on the old port must not be completed by the new port's bytes.
+    m_replies = radio::MeterReplyReader();
     if (!m_link)
         return;
     radio::RadioLink* link_ = m_link.get();

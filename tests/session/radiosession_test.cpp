@@ -61,10 +61,13 @@ TEST_F(RadioTest, OpeningAndClosingShowTheLinkAndRememberThePort) {
     EXPECT_EQ(lastState(), LinkState::Closed);
     EXPECT_EQ(sounds.played.last(), "Bottle");
     radio().openOrClose();
+    emit link->dataReceived("RM1999");
     FakeLink* other = choose("ttyUSB0"); // choosing another port closes the open one
     EXPECT_FALSE(link->isOpen());
     EXPECT_EQ(lastState(), LinkState::Closed);
     EXPECT_EQ(radio().link(), other);
+    emit other->dataReceived("99;");
+    EXPECT_EQ(radio().signalLevel, 123456) << "the old port's piece is no part of the new reply";
 }
 
 TEST_F(RadioTest, SoundsOffSilenceOpeningButNotClosingOrErrors) {
