@@ -84,6 +84,28 @@ TEST_F(RadioTest, SoundsOffSilenceOpeningButNotClosingOrErrors) {
     EXPECT_EQ(front.size(), 1);
 }
 
+// A radio that refuses a command of the tune has answered: one line, Frog and the status line,
+// while only a port error brings the radio controls to the front.
+TEST_F(RadioTest, ARefusalIsTheRadiosAnswerNotAPortError) {
+    radio().chooseRadio(10, "Icom IC-7300");
+    FakeLink* link = choose("ttyUSB0");
+    radio().openOrClose();
+    sounds.played.clear();
+    out.clear();
+    QSignalSpy front(&radio(), &session::RadioSession::radioWanted);
+    QSignalSpy outcomes(&radio(), &session::RadioSession::tuneOutcome);
+    radio().tune(core::ListKind::Pota,
+                 tuning::composeTune({core::ListKind::Pota, "14074", "FT8", "", "I", "94"}));
+    // OK to the frequency, NG to the mode, OK to the data mode, then where the radio is.
+    emit link->dataReceived(QByteArray::fromHex("FEFEE094FBFDFEFEE094FAFDFEFEE094FBFD"
+                                                "FEFEE094030040071400FD"));
+    ASSERT_EQ(outcomes.size(), 1);
+    EXPECT_EQ(outcomes[0][1].toString(), "Tuned. Radio refused FEFE94E00601FD");
+    EXPECT_EQ(out, QStringList{"SerialPort ttyUSB0: Radio refused FEFE94E00601FD"});
+    EXPECT_EQ(sounds.played, QStringList{"Frog"});
+    EXPECT_TRUE(front.isEmpty());
+}
+
 // Ports that appear are announced one by one and restore the settings once; a vanishing port
 // that is the open one takes the removal path, however its vanishing is noticed: no "Bottle", no
 // closed colour.
