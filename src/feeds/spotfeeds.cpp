@@ -334,6 +334,10 @@ Parsed<core::SotaSpot> parseSotaSpots(const QByteArray& body, const QDateTime& n
         QString mode = reader.required(Mode);
         QString summitCode = reader.required(SummitCode);
         const QString summitDetails = reader.required(SummitDetails);
+        // Not part of the record: an association of another type leaves the code as it is.
+        QString association = fields[AssociationCode].type == JsonType::String
+                                  ? std::move(fields[AssociationCode].text)
+                                  : QString();
         if (!reader.ok()) {
             parsed.diagnostics.append(skippedSpotLine(kFeed, index, reader.error()));
             continue;
@@ -355,7 +359,8 @@ Parsed<core::SotaSpot> parseSotaSpots(const QByteArray& body, const QDateTime& n
             std::move(activatorCallsign), std::move(activatorName), std::move(frequency),
             std::move(mode), comments.value_or(kBlank), std::move(summitCode),
             split ? details[0] : summitDetails, split ? details[1].trimmed() : kBlank,
-            split ? details[2].trimmed() : kBlank, ageText(time, nowMsecs)});
+            split ? details[2].trimmed() : kBlank, ageText(time, nowMsecs),
+            std::move(association)});
     }
     return parsed;
 }
