@@ -27,10 +27,12 @@ Station::Station(const Platform& platform, QObject* parent)
     m_platform.hosts.maker = m_lists.hosts().maker;
     connect(&m_radio, &RadioSession::portsAppeared, this, &Station::settingsRestore);
     connect(&m_radio, &RadioSession::tuneOutcome, &m_lists, &ListsSession::setTuneOutcome);
-    connect(&m_lists, &ListsSession::listShown, this, [this](ListKind list) {
+    connect(&m_lists, &ListsSession::listShown, this, [this](ListKind list, QString failure) {
         if (m_funkAfterLoad.remove(list))
             playSwitchable(QStringLiteral("Funk"));
-        if (list != ListKind::Pota && list != ListKind::Sota)
+        // Only a good load says what is on the air: after a failed one, every watched spot would
+        // be new again.
+        if ((list != ListKind::Pota && list != ListKind::Sota) || !failure.isEmpty())
             return;
         ListModel* model = m_lists.model(list);
         const QList<int> hits = m_tracker.newHits(list, *model, m_watch);
