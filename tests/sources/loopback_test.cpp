@@ -47,7 +47,32 @@ TEST_F(Lists, TheSotaApiListIsAskedForOnlyWhenItsEpochChanged) {
 
     server.route("/api/spots/epoch", {404, "gone"});
     EXPECT_EQ(load(ListKind::Sota), "HTTP 404 from 127.0.0.1");
-    EXPECT_EQ(lists.model(ListKind::Sota)->rowCount(), 0);
+    EXPECT_EQ(lists.model(ListKind::Sota)->rowCount(), 1) << "the last good rows stay";
+}
+
+// A reload that fails or comes late leaves the rows of the last good load, untouched, and the
+// status line says whence they are; a list that never loaded stays empty with the reason.
+TEST_F(Lists, AFailedOrLateReloadKeepsTheLastGoodRows) {
+    server.route("/spot/activator", {500, "down"});
+    EXPECT_EQ(load(ListKind::Pota), "HTTP 500 from 127.0.0.1");
+    EXPECT_EQ(lists.statusText(ListKind::Pota), "No rows (22:00 UTC): HTTP 500 from 127.0.0.1");
+    server.route("/spot/activator", {200, fixture("pota-activator-spots.json")});
+    EXPECT_EQ(load(ListKind::Pota), "");
+    const int rows = lists.model(ListKind::Pota)->rowCount();
+    ASSERT_GT(rows, 0);
+    QSignalSpy reset(lists.model(ListKind::Pota), &QAbstractItemModel::modelReset);
+    QSignalSpy status(&lists, &session::ListsSession::statusChanged);
+    for (const LoopbackServer::Response& reply :
+         {LoopbackServer::Response{503, "busy"}, {.body = "[]", .delayMs = 400}}) {
+        server.route("/spot/activator", reply);
+        now = now.addSecs(120);
+        EXPECT_NE(load(ListKind::Pota), "");
+    }
+    EXPECT_EQ(lists.model(ListKind::Pota)->rowCount(), rows);
+    EXPECT_TRUE(reset.isEmpty()) << "the operator's selection stays";
+    EXPECT_EQ(status.last()[1].toString(),
+              QString::number(rows) + " rows from the earlier load at 22:00 UTC; the load at "
+                                      "22:04 UTC failed: no reply from 127.0.0.1 within 0.15 s");
 }
 
 TEST_F(Lists, AHostThatAskedForAPauseIsNotAskedUntilItPasses) {
