@@ -52,6 +52,8 @@ public:
     void setDeadlineMs(int ms);
     // `now` is the reference instant of the spot ages, taken before the request goes out.
     void start(const QUrl& url, const QDateTime& now = QDateTime::currentDateTimeUtc());
+    // The load under way, if any, is dropped without being shown.
+    void cancel() { m_fetch.cancel(); }
 
 signals:
     // Once per load that is not superseded, 2.0 s after its start, in table order.

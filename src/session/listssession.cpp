@@ -56,6 +56,13 @@ ListModel* ListsSession::model(ListKind list) const {
 
 void ListsSession::setDirectoryService(const QUrl& url) {
     m_hosts.maker = url;
+    // Loads from the previous source, still under way or waiting to be shown, must not land in
+    // the lists of the new one, and that one has not loaded yet.
+    for (ListKind list : {ListKind::Nets, ListKind::MW}) {
+        m_loaders[core::listIndex(list)]->cancel();
+        m_settled.removeIf([list](const feeds::LoadedList& loaded) { return loaded.list == list; });
+        m_goodLoadAt[core::listIndex(list)] = {};
+    }
 }
 
 bool ListsSession::hasDirectoryService() const {

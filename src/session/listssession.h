@@ -42,7 +42,8 @@ public:
 
     const core::ServiceHosts& hosts() const { return m_hosts; }
     // The directory service (nets, stations, confirmations) at `url`; an empty or unusable
-    // address leaves the application with the lists bundled into it.
+    // address leaves the application with the lists bundled into it. Loads of the nets and
+    // stations from the previous source are dropped.
     void setDirectoryService(const QUrl& url);
     bool hasDirectoryService() const;
     ListModel* model(core::ListKind list) const;

@@ -106,3 +106,31 @@ TEST(Directory, WithoutAServiceTheBundledListsShow) {
     EXPECT_FALSE(station.confirmationsReady());
     EXPECT_TRUE(rig.server.requests().isEmpty());
 }
+
+// Clearing the service drops its loads under way, so the bundled lists stay.
+TEST(Directory, SwitchingServicesKeepsEachSourcesRowsApart) {
+    StationRig rig;
+    core::ServiceHosts hosts = core::ServiceHosts::allAt(rig.server.baseUrl());
+    hosts.maker = QUrl();
+    session::Station& station = rig.makeStation(hosts);
+    station.setDeadlineMs(300);
+    QSignalSpy shown(&station.lists(), &session::ListsSession::listShown);
+    station.lists().load(ListKind::Nets);
+    station.lists().load(ListKind::MW);
+    ASSERT_TRUE(waitFor([&] { return shown.size() == 2; }, 1000));
+    const int bundledNets = rig.rowsOf(ListKind::Nets), bundledStations = rig.rowsOf(ListKind::MW);
+    ASSERT_GT(bundledNets, 2);
+    ASSERT_GT(bundledStations, 2);
+
+    rig.server.route("/nets.php", {.body = kNets, .delayMs = 100});
+    rig.server.route("/mw.php", {.body = kStations, .delayMs = 100});
+    station.setServiceUrl(rig.server.baseUrl().toString());
+    ASSERT_TRUE(waitFor([&] { return rig.rowsOf(ListKind::Nets) == 2; }, 2000));
+
+    station.lists().load(ListKind::Nets);
+    station.lists().load(ListKind::MW);
+    station.setServiceUrl("");
+    settle(500);
+    EXPECT_EQ(rig.rowsOf(ListKind::Nets), bundledNets);
+    EXPECT_EQ(rig.rowsOf(ListKind::MW), bundledStations);
+}
