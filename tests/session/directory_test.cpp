@@ -107,7 +107,8 @@ TEST(Directory, WithoutAServiceTheBundledListsShow) {
     EXPECT_TRUE(rig.server.requests().isEmpty());
 }
 
-// Clearing the service drops its loads under way, so the bundled lists stay.
+// A new service's Confirm waits for that service's nets (a bundled net's id means nothing to it),
+// and clearing the service drops its loads under way, so the bundled lists stay.
 TEST(Directory, SwitchingServicesKeepsEachSourcesRowsApart) {
     StationRig rig;
     core::ServiceHosts hosts = core::ServiceHosts::allAt(rig.server.baseUrl());
@@ -125,11 +126,14 @@ TEST(Directory, SwitchingServicesKeepsEachSourcesRowsApart) {
     rig.server.route("/nets.php", {.body = kNets, .delayMs = 100});
     rig.server.route("/mw.php", {.body = kStations, .delayMs = 100});
     station.setServiceUrl(rig.server.baseUrl().toString());
-    ASSERT_TRUE(waitFor([&] { return rig.rowsOf(ListKind::Nets) == 2; }, 2000));
+    EXPECT_FALSE(station.confirmationsReady()) << "the table still holds the bundled nets";
+    ASSERT_TRUE(waitFor([&] { return station.confirmationsReady(); }, 2000));
+    EXPECT_EQ(rig.rowsOf(ListKind::Nets), 2);
 
     station.lists().load(ListKind::Nets);
     station.lists().load(ListKind::MW);
     station.setServiceUrl("");
+    EXPECT_FALSE(station.confirmationsReady());
     settle(500);
     EXPECT_EQ(rig.rowsOf(ListKind::Nets), bundledNets);
     EXPECT_EQ(rig.rowsOf(ListKind::MW), bundledStations);
