@@ -24,10 +24,11 @@ using ListRows =
 ListRows emptyRows(ListKind list);
 qsizetype rowCount(const ListRows& rows);
 
-// The rows of one reply body; the lines that explain skipped spots go to `diagnostics`, and what
-// the operator must read about the reply as a whole to `notice` when one is given.
+// The rows of one reply body; the lines that explain skipped spots go to `diagnostics`, what
+// the operator must read about the reply as a whole to `notice` when one is given, and whether
+// a spot feed's reply is no list of spots at all to `unreadable` when one is given.
 ListRows parseList(ListKind list, const QByteArray& body, const QDateTime& now,
-                   QStringList& diagnostics, QString* notice = nullptr);
+                   QStringList& diagnostics, QString* notice = nullptr, bool* unreadable = nullptr);
 
 // What one load of a list settled on.
 struct LoadedList {

@@ -289,6 +289,7 @@ Parsed<core::PotaSpot> parsePotaSpots(const QByteArray& body, const QDateTime& n
 
     Parsed<core::PotaSpot> parsed;
     std::optional<JsonRecords> records = readSpotRecords(body, kKeys, kFeed, parsed.diagnostics);
+    parsed.unreadable = !records;
     if (!records)
         return parsed;
 
@@ -376,6 +377,7 @@ Parsed<core::SotaSpot> parseSotaSpots(const QByteArray& body, const QDateTime& n
 
     Parsed<core::SotaSpot> parsed;
     std::optional<JsonRecords> records = readSpotRecords(body, kKeys, kFeed, parsed.diagnostics);
+    parsed.unreadable = !records;
     if (!records)
         return parsed;
 

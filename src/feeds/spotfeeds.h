@@ -19,6 +19,7 @@ template <class Row> struct Parsed {
     QList<Row> rows;
     QStringList diagnostics; // one line each, for standard output
     QString notice = {};     // what the operator must read about the reply as a whole; "" for none
+    bool unreadable = false; // the reply as a whole is not a list of spots
 };
 
 // What a SOTA service says in place of spots at an address it has retired.

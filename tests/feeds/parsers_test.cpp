@@ -146,13 +146,14 @@ TEST(PotaSpots, FreshestFirstUnreadableTimesLast) {
     EXPECT_EQ(parsed.diagnostics.size(), 1); // the element that is not an object
 }
 
-TEST(SpotFeeds, BodiesThatAreNotArraysGiveOneLineAndNoRows) {
+TEST(SpotFeeds, BodiesThatAreNotArraysAreUnreadableWithOneLineAndNoRows) {
     for (const QByteArray reply :
          {"", "{}", "<html><body>500</body></html>", "[{\"a\":1},", "[]"}) {
         const auto pota = parsePotaSpots(reply, kNow);
         const auto sota = parseSotaSpots(reply, kNow);
         const qsizetype lines = reply == "[]" ? 0 : 1;
         EXPECT_TRUE(pota.rows.isEmpty() && sota.rows.isEmpty()) << reply.toStdString();
+        EXPECT_EQ(pota.unreadable && sota.unreadable, lines == 1) << reply.toStdString();
         EXPECT_EQ(pota.diagnostics.size(), lines) << reply.toStdString();
         EXPECT_EQ(sota.diagnostics.size(), lines) << reply.toStdString();
     }
