@@ -167,13 +167,16 @@ WindowBinding::WindowBinding(const WindowControls& window, session::Station& sta
     ui::TableBinder* nets = m_binders[core::listIndex(ListKind::Nets)];
     nets->onButton(CellKind::ConfirmButton, [this](int row) { confirmRequested(row, true); });
     nets->onButton(CellKind::UnconfirmButton, [this](int row) { confirmRequested(row, false); });
-    // Confirmations need a directory service, and a press before the operator key has been
-    // read would send an empty key.
+    // Confirmations need a directory service and its own nets in the table (the bundled rows'
+    // ids mean nothing to it), and a press before the operator key has been read would send an
+    // empty key.
     const auto enableConfirmations = [this, nets](bool ready) {
-        const QString why = m_station.lists().hasDirectoryService()
+        const QString why = !m_station.lists().hasDirectoryService()
+                                ? tr("Confirming a check-in needs a directory service: "
+                                     "Preferences, Directory Service…")
+                            : m_station.serviceNetsShown()
                                 ? tr("Reading your operator key…")
-                                : tr("Confirming a check-in needs a directory service: "
-                                     "Preferences, Directory Service…");
+                                : tr("Waiting for the directory service's nets…");
         nets->setButtonsEnabled(CellKind::ConfirmButton, ready, why);
         nets->setButtonsEnabled(CellKind::UnconfirmButton, ready, why);
     };

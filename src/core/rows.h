@@ -37,6 +37,9 @@ struct SotaSpot {
     QString height;
     QString points;
     QString age;
+    // The association of a summit code that lacks it ("JA" to "GM-084"); "" when the code is
+    // whole. Not a column: the rows keep the code as the service sent it.
+    QString association = {};
 };
 
 struct NetLoggerNet {

@@ -14,10 +14,13 @@ net::CachePolicy cachePolicy(ListKind list) {
 }
 
 template <class Row>
-ListRows withDiagnostics(Parsed<Row>&& parsed, QStringList& diagnostics, QString* notice) {
+ListRows withDiagnostics(Parsed<Row>&& parsed, QStringList& diagnostics, QString* notice,
+                         bool* unreadable = nullptr) {
     diagnostics += parsed.diagnostics;
     if (notice)
         *notice = parsed.notice;
+    if (unreadable)
+        *unreadable = parsed.unreadable;
     return std::move(parsed.rows);
 }
 
@@ -44,12 +47,12 @@ qsizetype rowCount(const ListRows& rows) {
 }
 
 ListRows parseList(ListKind list, const QByteArray& body, const QDateTime& now,
-                   QStringList& diagnostics, QString* notice) {
+                   QStringList& diagnostics, QString* notice, bool* unreadable) {
     switch (list) {
     case ListKind::Pota:
-        return withDiagnostics(parsePotaSpots(body, now), diagnostics, notice);
+        return withDiagnostics(parsePotaSpots(body, now), diagnostics, notice, unreadable);
     case ListKind::Sota:
-        return withDiagnostics(parseSotaSpots(body, now), diagnostics, notice);
+        return withDiagnostics(parseSotaSpots(body, now), diagnostics, notice, unreadable);
     case ListKind::NetLogger:
         return parseNetLoggerNets(decodeFeedText(body));
     case ListKind::Nets:
@@ -101,9 +104,14 @@ FeedLoader::FeedLoader(ListKind list, QNetworkAccessManager* nam, QObject* paren
         // An error page is read like any reply: it simply yields no rows.
         if (result.arrived) {
             QStringList lines;
-            loaded.rows = parseList(m_list, result.body, m_now, lines, &loaded.notice);
+            bool unreadable = false;
+            loaded.rows = parseList(m_list, result.body, m_now, lines, &loaded.notice, &unreadable);
             for (const QString& line : lines)
                 emit diagnostic(line);
+            // An error page sent as a success is no empty list: it must not pass for one.
+            if (unreadable && loaded.failure.isEmpty())
+                loaded.failure =
+                    QStringLiteral("the reply from %1 is not a list of spots").arg(m_url.host());
         }
         emit shown(loaded);
     });

@@ -24,10 +24,11 @@ using ListRows =
 ListRows emptyRows(ListKind list);
 qsizetype rowCount(const ListRows& rows);
 
-// The rows of one reply body; the lines that explain skipped spots go to `diagnostics`, and what
-// the operator must read about the reply as a whole to `notice` when one is given.
+// The rows of one reply body; the lines that explain skipped spots go to `diagnostics`, what
+// the operator must read about the reply as a whole to `notice` when one is given, and whether
+// a spot feed's reply is no list of spots at all to `unreadable` when one is given.
 ListRows parseList(ListKind list, const QByteArray& body, const QDateTime& now,
-                   QStringList& diagnostics, QString* notice = nullptr);
+                   QStringList& diagnostics, QString* notice = nullptr, bool* unreadable = nullptr);
 
 // What one load of a list settled on.
 struct LoadedList {
@@ -52,6 +53,8 @@ public:
     void setDeadlineMs(int ms);
     // `now` is the reference instant of the spot ages, taken before the request goes out.
     void start(const QUrl& url, const QDateTime& now = QDateTime::currentDateTimeUtc());
+    // The load under way, if any, is dropped without being shown.
+    void cancel() { m_fetch.cancel(); }
 
 signals:
     // Once per load that is not superseded, 2.0 s after its start, in table order.

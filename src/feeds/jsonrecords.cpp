@@ -236,9 +236,11 @@ private:
             return skipArray(depth);
         case 't':
             field.type = JsonType::Bool;
+            field.number = "true";
             return readWord("true");
         case 'f':
             field.type = JsonType::Bool;
+            field.number = "false";
             return readWord("false");
         case 'n':
             field.type = JsonType::Null;

@@ -20,8 +20,9 @@ QString jsonTypeName(JsonType type);
 
 struct JsonField {
     JsonType type = JsonType::Missing;
-    QString text;            // the decoded text of a string
-    std::string_view number; // the JSON text of a number, pointing into the body
+    QString text; // the decoded text of a string
+    // The JSON text of a number, pointing into the body; "true" or "false" for a boolean.
+    std::string_view number;
 };
 
 struct JsonRecords {

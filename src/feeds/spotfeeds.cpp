@@ -78,6 +78,60 @@ QString ageText(std::optional<qint64> timeMsecs, qint64 nowMsecs) {
     return timeMsecs ? QString::number(ageMinutes(*timeMsecs, nowMsecs)) : QString();
 }
 
+// Amateur allocations of every region, from 2200 m up, in kilohertz.
+// clang-format off
+constexpr std::array<std::pair<qint64, qint64>, 30> kAmateurKilohertz = {{
+    {135, 138}, {472, 479}, {1800, 2000}, {3500, 4000}, {5250, 5450}, {7000, 7300},
+    {10100, 10150}, {14000, 14350}, {18068, 18168}, {21000, 21450}, {24890, 24990},
+    {28000, 29700}, {40660, 40700}, {50000, 54000}, {70000, 70500}, {144000, 148000},
+    {219000, 225000}, {420000, 450000}, {902000, 928000}, {1240000, 1300000},
+    {2300000, 2450000}, {3300000, 3500000}, {5650000, 5925000}, {10000000, 10500000},
+    {24000000, 24250000}, {47000000, 47200000}, {76000000, 81000000}, {122250000, 123000000},
+    {134000000, 141000000}, {241000000, 250000000},
+}};
+// clang-format on
+
+bool onAmateurBand(double kilohertz) {
+    return std::any_of(kAmateurKilohertz.begin(), kAmateurKilohertz.end(), [&](const auto& band) {
+        return kilohertz >= double(band.first) && kilohertz <= double(band.second);
+    });
+}
+
+// POTA spots carry kilohertz, but some clients send hertz ("21063000"): a whole number that lies
+// on no band as kilohertz but on one as hertz is written as the kilohertz it stands for.
+QString potaKilohertz(QString frequency) {
+    const std::optional<qint64> number = core::parseWholeNumber(frequency);
+    if (!number || *number <= 0 || onAmateurBand(double(*number)) ||
+        !onAmateurBand(double(*number) / 1000.0))
+        return frequency;
+    QString text = QString::number(*number / 1000);
+    if (const qint64 hertz = *number % 1000; hertz != 0) {
+        QString below = QStringLiteral("%1").arg(hertz, 3, 10, QLatin1Char('0'));
+        while (below.endsWith(u'0'))
+            below.chop(1);
+        text += u'.' + below;
+    }
+    return text;
+}
+
+// POTA marks a spot it has judged wrong with a member "invalid" that is neither null, false nor 0.
+bool markedInvalid(const JsonField& field) {
+    switch (field.type) {
+    case JsonType::Missing:
+    case JsonType::Null:
+        return false;
+    case JsonType::Bool:
+        return field.number == "true";
+    case JsonType::Number: {
+        double value = 0;
+        std::from_chars(field.number.data(), field.number.data() + field.number.size(), value);
+        return value != 0;
+    }
+    default:
+        return true;
+    }
+}
+
 // Reads the fields of one spot; the first broken rule leaves its description in `error`
 // and every later read returns a default.
 class RecordReader {
@@ -226,14 +280,16 @@ Parsed<core::PotaSpot> parsePotaSpots(const QByteArray& body, const QDateTime& n
         Longitude,
         LocationDesc,
         Reference,
+        Invalid,
         KeyCount
     };
     static constexpr std::array<std::string_view, KeyCount> kKeys = {
-        "activator", "frequency", "mode",      "comments",     "name",
-        "spotTime",  "latitude",  "longitude", "locationDesc", "reference"};
+        "activator", "frequency", "mode",         "comments",  "name",   "spotTime",
+        "latitude",  "longitude", "locationDesc", "reference", "invalid"};
 
     Parsed<core::PotaSpot> parsed;
     std::optional<JsonRecords> records = readSpotRecords(body, kKeys, kFeed, parsed.diagnostics);
+    parsed.unreadable = !records;
     if (!records)
         return parsed;
 
@@ -244,29 +300,39 @@ Parsed<core::PotaSpot> parsePotaSpots(const QByteArray& body, const QDateTime& n
     };
     std::vector<Keyed> keyed;
     keyed.reserve(records->elements.size());
+    int invalid = 0;
     for (std::size_t index = 0; index < records->elements.size(); ++index) {
         if (records->elements[index] != JsonType::Object) {
             parsed.diagnostics.append(notAnObjectLine(kFeed, index, records->elements[index]));
             continue;
         }
-        RecordReader reader(&records->field(index, 0, KeyCount), kKeys);
+        JsonField* fields = &records->field(index, 0, KeyCount);
+        if (markedInvalid(fields[Invalid])) {
+            ++invalid;
+            continue;
+        }
+        RecordReader reader(fields, kKeys);
+        // Only who and where make a spot; any other member the service left empty (null) is an
+        // empty cell.
         QString activator = reader.required(Activator);
-        QString frequency = reader.required(Frequency);
-        QString mode = reader.required(Mode);
-        // Many spots carry a null comment; that is an empty comment, not a broken spot.
+        QString frequency = potaKilohertz(reader.required(Frequency));
+        QString mode = reader.optionalText(Mode).value_or(QString());
         QString comments = reader.optionalText(Comments).value_or(QString());
-        QString name = reader.required(Name);
-        const QString spotTime = reader.required(SpotTime);
+        QString name = reader.optionalText(Name).value_or(QString());
+        const QString spotTime = reader.optionalText(SpotTime).value_or(QString());
         const float latitude = reader.optionalFloat(Latitude).value_or(0.0f);
         const float longitude = reader.optionalFloat(Longitude).value_or(0.0f);
-        QString locationDesc = reader.required(LocationDesc);
-        QString reference = reader.required(Reference);
+        QString locationDesc = reader.optionalText(LocationDesc).value_or(QString());
+        QString reference = reader.optionalText(Reference).value_or(QString());
         if (!reader.ok()) {
             parsed.diagnostics.append(skippedSpotLine(kFeed, index, reader.error()));
             continue;
         }
         if (comments.contains(QLatin1String("qrt"), Qt::CaseInsensitive))
             continue;
+        // Some clients write a missing comment as C's text for a null pointer.
+        if (comments.trimmed() == u"(null)")
+            comments.clear();
 
         const std::optional<qint64> time = spotTimeMsecs(spotTime);
         // A time that does not parse leaves the age empty, which sorts like a non-number.
@@ -278,6 +344,10 @@ Parsed<core::PotaSpot> parsePotaSpots(const QByteArray& body, const QDateTime& n
                                  std::move(locationDesc), std::move(reference)}});
     }
 
+    if (invalid > 0)
+        parsed.notice = invalid == 1
+                            ? QStringLiteral("1 spot marked invalid is hidden")
+                            : QStringLiteral("%1 spots marked invalid are hidden").arg(invalid);
     std::stable_sort(keyed.begin(), keyed.end(),
                      [](const Keyed& a, const Keyed& b) { return a.age < b.age; });
     parsed.rows.reserve(qsizetype(keyed.size()));
@@ -307,6 +377,7 @@ Parsed<core::SotaSpot> parseSotaSpots(const QByteArray& body, const QDateTime& n
 
     Parsed<core::SotaSpot> parsed;
     std::optional<JsonRecords> records = readSpotRecords(body, kKeys, kFeed, parsed.diagnostics);
+    parsed.unreadable = !records;
     if (!records)
         return parsed;
 
@@ -334,6 +405,10 @@ Parsed<core::SotaSpot> parseSotaSpots(const QByteArray& body, const QDateTime& n
         QString mode = reader.required(Mode);
         QString summitCode = reader.required(SummitCode);
         const QString summitDetails = reader.required(SummitDetails);
+        // Not part of the record: an association of another type leaves the code as it is.
+        QString association = fields[AssociationCode].type == JsonType::String
+                                  ? std::move(fields[AssociationCode].text)
+                                  : QString();
         if (!reader.ok()) {
             parsed.diagnostics.append(skippedSpotLine(kFeed, index, reader.error()));
             continue;
@@ -355,7 +430,8 @@ Parsed<core::SotaSpot> parseSotaSpots(const QByteArray& body, const QDateTime& n
             std::move(activatorCallsign), std::move(activatorName), std::move(frequency),
             std::move(mode), comments.value_or(kBlank), std::move(summitCode),
             split ? details[0] : summitDetails, split ? details[1].trimmed() : kBlank,
-            split ? details[2].trimmed() : kBlank, ageText(time, nowMsecs)});
+            split ? details[2].trimmed() : kBlank, ageText(time, nowMsecs),
+            std::move(association)});
     }
     return parsed;
 }

@@ -19,6 +19,7 @@ template <class Row> struct Parsed {
     QList<Row> rows;
     QStringList diagnostics; // one line each, for standard output
     QString notice = {};     // what the operator must read about the reply as a whole; "" for none
+    bool unreadable = false; // the reply as a whole is not a list of spots
 };
 
 // What a SOTA service says in place of spots at an address it has retired.
@@ -41,8 +42,11 @@ bool onSotaBands(const QString& megahertz);
 bool isDeprecationStub(const JsonField& activator, const JsonField& association,
                        const JsonField& summit);
 
-// POTA activator spots: one row per spot whose comments do not mention QRT, freshest first.
-// A spot that breaks the record is skipped alone with a diagnostic line; the others stay.
+// POTA activator spots: one row per spot whose comments do not mention QRT and that the service
+// has not marked invalid, freshest first; the notice counts the invalid ones. Only a missing
+// activator or frequency, or a member of the wrong type, breaks the record: such a spot is
+// skipped alone with a diagnostic line, the others stay. A frequency sent in hertz is written
+// in kilohertz.
 Parsed<core::PotaSpot> parsePotaSpots(const QByteArray& body, const QDateTime& now);
 
 // SOTA spots from 2 MHz up to (not including) 70 MHz, in reply order. The element a retired

@@ -80,6 +80,11 @@ void DeadlineFetch::start(const QNetworkRequest& request) {
     m_deadline.start(m_deadlineMs);
 }
 
+void DeadlineFetch::cancel() {
+    abandon();
+    m_result = FetchResult{};
+}
+
 void DeadlineFetch::abandon() {
     m_deadline.stop();
     if (QNetworkReply* reply = m_reply.data()) {

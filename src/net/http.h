@@ -53,6 +53,8 @@ public:
 
     void setDeadlineMs(int ms) { m_deadlineMs = ms; }
     void start(const QNetworkRequest& request);
+    // Drops the fetch under way, if any: neither its reply nor its deadline is heard of.
+    void cancel();
     bool isRunning() const { return m_deadline.isActive(); }
 
 signals:

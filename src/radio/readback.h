@@ -30,8 +30,9 @@ enum class TuneVerdict { Tuned, NotFollowed, NoAnswer, Refused, NotConnected };
 
 struct TuneCheck {
     TuneVerdict verdict = TuneVerdict::NoAnswer;
-    QString status; // for the list's status line
-    QString report; // for the radio controls; "" without a read-back
+    QString status;            // for the list's status line
+    QString report;            // for the radio controls; "" without a read-back
+    QStringList refusals = {}; // one line per command the radio refused during the tune
 };
 
 // Tuned when the radio reports exactly the requested hertz, NotFollowed for any other

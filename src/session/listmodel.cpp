@@ -116,7 +116,11 @@ RowFacts factsOf(const core::PotaSpot& row) {
 }
 
 RowFacts factsOf(const core::SotaSpot& row) {
-    return spotFacts(row, row.mode.toUpper(), row.activatorCallsign, row.summitCode, row.summitName,
+    // A summit is known by its whole reference, "JA/GM-084", whichever source spotted it.
+    const QString reference = row.association.isEmpty() || row.summitCode.contains(u'/')
+                                  ? row.summitCode
+                                  : row.association + u'/' + row.summitCode;
+    return spotFacts(row, row.mode.toUpper(), row.activatorCallsign, reference, row.summitName,
                      row.age);
 }
 

@@ -71,6 +71,13 @@ ListModel* ListsSession::model(ListKind list) const {
 
 void ListsSession::setDirectoryService(const QUrl& url) {
     m_hosts.maker = url;
+    // Loads from the previous source, still under way or waiting to be shown, must not land in
+    // the lists of the new one, and that one has not loaded yet.
+    for (ListKind list : {ListKind::Nets, ListKind::MW}) {
+        m_loaders[core::listIndex(list)]->cancel();
+        m_settled.removeIf([list](const feeds::LoadedList& loaded) { return loaded.list == list; });
+        m_goodLoadAt[core::listIndex(list)] = {};
+    }
 }
 
 bool ListsSession::hasDirectoryService() const {
@@ -171,21 +178,30 @@ void ListsSession::showNext() {
     if (m_settled.isEmpty())
         return;
     const feeds::LoadedList loaded = m_settled.takeFirst();
-    std::visit(
-        [this](const auto& rows) {
-            using Row = typename std::decay_t<decltype(rows)>::value_type;
-            this->rows<Row>().setRows(rows);
-        },
-        loaded.rows);
+    const int i = core::listIndex(loaded.list);
+    // A load that failed or came too late leaves the rows of the last good one, so that a
+    // network blip never takes away the row the operator was about to tune.
+    const bool keep = !loaded.failure.isEmpty() && m_goodLoadAt[i].isValid();
+    if (!keep)
+        std::visit(
+            [this](const auto& rows) {
+                using Row = typename std::decay_t<decltype(rows)>::value_type;
+                this->rows<Row>().setRows(rows);
+            },
+            loaded.rows);
     if (!m_settled.isEmpty())
         m_handOver.start();
     ListStatus status;
     // A new load is new news: the hidden count follows from the filter, the Tune was of old rows.
-    status.hidden = m_status[core::listIndex(loaded.list)].hidden;
-    status.rows = int(feeds::rowCount(loaded.rows));
+    status.hidden = m_status[i].hidden;
+    status.rows = m_models[i]->rowCount();
     status.loadedAt = m_policy->now();
     status.failure = loaded.failure;
     status.notice = loaded.list == ListKind::Sota ? sotaNotice(loaded.notice) : loaded.notice;
+    if (keep)
+        status.keptFrom = m_goodLoadAt[i];
+    else if (loaded.failure.isEmpty())
+        m_goodLoadAt[i] = status.loadedAt;
     setStatus(loaded.list, status);
     emit listShown(loaded.list, loaded.failure);
 }

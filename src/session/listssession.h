@@ -42,7 +42,8 @@ public:
 
     const core::ServiceHosts& hosts() const { return m_hosts; }
     // The directory service (nets, stations, confirmations) at `url`; an empty or unusable
-    // address leaves the application with the lists bundled into it.
+    // address leaves the application with the lists bundled into it. Loads of the nets and
+    // stations from the previous source are dropped.
     void setDirectoryService(const QUrl& url);
     bool hasDirectoryService() const;
     ListModel* model(core::ListKind list) const;
@@ -51,7 +52,7 @@ public:
     }
 
     // Starts a load; its rows are shown 2.0 s later. A newer load of the same list supersedes
-    // one still waiting.
+    // one still waiting. A load that fails keeps the rows of the last one that did not.
     // `now` is the instant the spot ages count to.
     // An automatic load of a feed asked within the last minute keeps the rows shown and says so.
     void load(core::ListKind list, const QDateTime& now = QDateTime::currentDateTimeUtc(),
@@ -75,8 +76,9 @@ public:
     bool confirm(const QString& netId, const QString& netName, bool confirm, const QString& key);
 
 signals:
-    // The list's model holds the rows of a load that settled; `failure` says why nothing usable
-    // came back ("" when the reply was read).
+    // A load settled: the list's model holds its rows, or, when it failed after an earlier load
+    // that did not, still those of that load; `failure` says why nothing usable came back ("" when
+    // the reply was read).
     void listShown(core::ListKind list, const QString& failure);
     // The service answered a confirmation (or failed to).
     void confirmAnswered(bool succeeded, const QString& announcement);
@@ -113,6 +115,8 @@ private:
     feeds::SotaSourceLoader* m_sota = nullptr;
     std::array<ListStatus, 5> m_status{};
     QString m_sotaSwitchNotice;
+    // When each list last loaded without failing; invalid while it never has.
+    std::array<QDateTime, 5> m_goodLoadAt{};
 };
 
 } // namespace session

@@ -20,6 +20,10 @@ QString statusText(const ListStatus& status) {
     QString text;
     if (!status.loadedAt.isValid())
         text = QStringLiteral("Not loaded yet");
+    else if (!status.failure.isEmpty() && status.keptFrom.isValid())
+        text = QStringLiteral("%1 from the earlier load at %2; the load at %3 failed: %4")
+                   .arg(rowsText(status.rows), clock(status.keptFrom), clock(status.loadedAt),
+                        status.failure);
     else if (!status.failure.isEmpty())
         text = QStringLiteral("%1 (%2): %3")
                    .arg(rowsText(status.rows), clock(status.loadedAt), status.failure);

@@ -17,11 +17,15 @@ struct ListStatus {
     QString pause = {};
     int hidden = 0;     // rows the filter hides
     QString tuned = {}; // how the last Tune of a row of the list went
+    // When the rows shown were loaded, the last load having failed; invalid when they are the
+    // last load's own.
+    QDateTime keptFrom = {};
 };
 
-// "12 rows, loaded 14:05 UTC", "No rows (14:05 UTC): no reply from api.pota.app within 2 s", each
-// followed by the rows the filter hides, the notice, a load left out and the last Tune's outcome,
-// when there are any.
+// "12 rows, loaded 14:05 UTC", "No rows (14:05 UTC): no reply from api.pota.app within 2 s",
+// "12 rows from the earlier load at 14:05 UTC; the load at 14:07 UTC failed: ...", each followed
+// by the rows the filter hides, the notice, a load left out and the last Tune's outcome, when
+// there are any.
 QString statusText(const ListStatus& status);
 
 } // namespace session

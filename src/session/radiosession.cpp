@@ -26,7 +26,6 @@ RadioSession::RadioSession(radio::PortManager* ports, Preferences* preferences, 
     , m_preferences(preferences)
     , m_cues(std::move(cues))
     , m_checker([this](const QByteArray& bytes) { send({bytes}); }) {
-    connect(&m_checker, &TuneChecker::refused, this, &RadioSession::onError);
     connect(&m_checker, &TuneChecker::checked, this, &RadioSession::onTuneChecked);
     if (m_ports) {
         connect(m_ports, &radio::PortManager::portsConnected, this,
@@ -62,10 +61,14 @@ void RadioSession::chooseRadio(int index, const QString& title) {
         else
             m_preferences->remove(QStringLiteral("defaultRadio"));
     }
+    applyRadio(index, title);
+    print(familyCode + u' ' + civAddress);
+}
+
+void RadioSession::applyRadio(int index, const QString& title) {
     const radio::RadioChoice choice = radio::chooseRadio(index, index >= 0 ? title : QString());
     familyCode = choice.familyCode;
     civAddress = choice.civAddress;
-    print(familyCode + u' ' + civAddress);
     showRigctld(familyCode == u"R");
 }
 
@@ -73,10 +76,9 @@ bool RadioSession::showRadio(const QString& title) {
     if (!radioTitles().contains(title))
         return false;
     emit radioShown(title);
-    // A serial radio shown is not yet chosen, but rigctld is: a Tune composed for a serial
-    // radio must never reach the daemon.
-    if (title == radio::rigctldTitle() && !m_rigctld)
-        chooseRadio(int(radioTitles().indexOf(title)), title);
+    // The pop-up shows this radio, so Tune must speak its family at its address: an Icom driven
+    // as a Yaesu ignores every byte.
+    applyRadio(int(radioTitles().indexOf(title)), title);
     return true;
 }
 
@@ -185,6 +187,8 @@ void RadioSession::setLink(std::unique_ptr<radio::RadioLink> link) {
     }
     m_link = std::move(link);
     m_checker.reset();
+    // A reply cut short on the old port must not be completed by the new port's bytes.
+    m_replies = radio::MeterReplyReader();
     if (!m_link)
         return;
     radio::RadioLink* link_ = m_link.get();
@@ -241,15 +245,22 @@ void RadioSession::tune(core::ListKind list, const tuning::TuneCommands& command
 }
 
 void RadioSession::onTuneChecked(core::ListKind list, const radio::TuneCheck& check) {
+    using radio::TuneVerdict;
     // An empty report clears the last one: it would pass for this tune's.
     emit radioReported(check.report);
-    if (check.verdict == radio::TuneVerdict::NotFollowed) {
+    // A refusal is the radio's answer, not a fault of the port: the lists stay in front.
+    const QString link = m_link ? m_link->kind() + u' ' + m_link->description() : QString();
+    for (const QString& line : check.refusals)
+        print(link + QStringLiteral(": ") + line);
+    if (check.verdict == TuneVerdict::NotFollowed || check.verdict == TuneVerdict::NoAnswer)
         print(check.status);
+    if (check.verdict == TuneVerdict::NotFollowed || !check.refusals.isEmpty())
         play(QStringLiteral("Frog"), false);
-    } else if (check.verdict == radio::TuneVerdict::NoAnswer) {
-        print(check.status);
-    }
-    emit tuneOutcome(list, check.status, check.verdict);
+    QString status = check.status;
+    // A failed tune names its refusal already; one that went on says what the radio refused.
+    if (check.verdict != TuneVerdict::Refused && !check.refusals.isEmpty())
+        status += QStringLiteral(". ") + check.refusals.join(QStringLiteral("; "));
+    emit tuneOutcome(list, status, check.verdict);
 }
 
 void RadioSession::onOpened() {

@@ -42,7 +42,8 @@ public:
     // Radio choice: the family follows the item's position, the address its title.
     static QStringList radioTitles();
     void chooseRadio(int index, const QString& title);
-    // Shows a remembered radio without choosing it; false when no item has that title.
+    // Shows a remembered radio and applies its family and address without storing them again;
+    // false when no item has that title.
     bool showRadio(const QString& title);
 
     QString familyCode;
@@ -117,6 +118,8 @@ private:
     void detach();
     radio::SerialLink* serialLink() const;
     void showRigctld(bool shown);
+    // The family and address of the pop-up's item, without storing the choice.
+    void applyRadio(int index, const QString& title);
     void onTuneChecked(core::ListKind list, const radio::TuneCheck& check);
 
     QPointer<radio::PortManager> m_ports;

@@ -27,10 +27,16 @@ Station::Station(const Platform& platform, QObject* parent)
     m_platform.hosts.maker = m_lists.hosts().maker;
     connect(&m_radio, &RadioSession::portsAppeared, this, &Station::settingsRestore);
     connect(&m_radio, &RadioSession::tuneOutcome, &m_lists, &ListsSession::setTuneOutcome);
-    connect(&m_lists, &ListsSession::listShown, this, [this](ListKind list) {
+    connect(&m_lists, &ListsSession::listShown, this, [this](ListKind list, QString failure) {
         if (m_funkAfterLoad.remove(list))
             playSwitchable(QStringLiteral("Funk"));
-        if (list != ListKind::Pota && list != ListKind::Sota)
+        // A confirmation names a net of the service's own list, never one of the bundled rows.
+        if (list == ListKind::Nets && failure.isEmpty() && m_lists.hasDirectoryService() &&
+            !std::exchange(m_serviceNetsShown, true))
+            emit confirmationsReadyChanged(confirmationsReady());
+        // Only a good load says what is on the air: after a failed one, every watched spot would
+        // be new again.
+        if ((list != ListKind::Pota && list != ListKind::Sota) || !failure.isEmpty())
             return;
         ListModel* model = m_lists.model(list);
         const QList<int> hits = m_tracker.newHits(list, *model, m_watch);
@@ -179,12 +185,13 @@ void Station::applyRefreshMinutes(int minutes) {
 }
 
 bool Station::confirmationsReady() const {
-    return m_keyLoaded && m_lists.hasDirectoryService();
+    return m_keyLoaded && m_lists.hasDirectoryService() && m_serviceNetsShown;
 }
 
 void Station::setServiceUrl(const QString& url) {
     m_preferences.setText(QStringLiteral("serviceUrl"), url.trimmed());
     m_lists.setDirectoryService(QUrl(url.trimmed()));
+    m_serviceNetsShown = false;
     m_platform.hosts.maker = m_lists.hosts().maker;
     emit confirmationsReadyChanged(confirmationsReady());
     m_lists.load(ListKind::Nets);
@@ -224,6 +231,12 @@ void Station::confirm(int row, bool confirm) {
                          ? QStringLiteral("no directory service is set")
                          : u'"' + address + QStringLiteral("\" is not a web address")));
     }
+    if (!m_serviceNetsShown)
+        return print(
+            QStringLiteral("net %1 not sent for %2: the directory service's nets have "
+                           "not arrived yet")
+                .arg(confirm ? QStringLiteral("confirmation") : QStringLiteral("retraction"),
+                     nets[row].name));
     const QString key = m_platform.keys ? m_platform.keys->ensureKey() : QString();
     m_lists.confirm(nets[row].netId, nets[row].name, confirm, key);
 }

@@ -79,9 +79,11 @@ public:
     void setIdentity(const StationIdentity& identity);
     StationIdentity identity() const { return readStationIdentity(m_preferences); }
     const feeds::SotaSourceSettings& spotSources() const { return m_lists.spotSources(); }
-    // A directory service is set and the operator key has been read, so a confirmation can go
-    // out and carries the key.
+    // A directory service is set, its nets are shown and the operator key has been read, so a
+    // confirmation can go out, names one of the service's nets and carries the key.
     bool confirmationsReady() const;
+    // The nets shown are the directory service's own.
+    bool serviceNetsShown() const { return m_serviceNetsShown; }
     // The directory service's address ("serviceUrl" in the settings); empty for none, which
     // leaves the Nets and MW tabs with the lists bundled into the application.
     void setServiceUrl(const QString& url);
@@ -128,6 +130,7 @@ private:
     bool m_restorePauseOver = false;
     bool m_versionChecked = false;
     bool m_keyLoaded = false;
+    bool m_serviceNetsShown = false;
     WatchList m_watch;
     WatchTracker m_tracker;
     QTimer m_autoRefresh;

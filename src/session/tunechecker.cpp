@@ -31,6 +31,7 @@ void TuneChecker::start(core::ListKind list, const tuning::TuneCommands& command
     m_list = list;
     m_requested = commands.hertz;
     m_waiting = true;
+    m_refusals.clear();
     m_silence.start(m_timeoutMs);
     for (const QByteArray& bytes : m_protocol->start(commands))
         m_write(bytes);
@@ -44,8 +45,8 @@ void TuneChecker::read(const QByteArray& data) {
         m_silence.start(m_timeoutMs);
     for (const QByteArray& bytes : progress.writes)
         m_write(bytes);
-    for (const QString& line : progress.refusals)
-        emit refused(line);
+    if (m_waiting)
+        m_refusals += progress.refusals;
     if (progress.readBack)
         finish(radio::judgeReadBack(m_requested, progress.readBack));
     else if (progress.ended)
@@ -57,12 +58,14 @@ void TuneChecker::reset() {
     m_protocol.reset();
     m_silence.stop();
     m_waiting = false;
+    m_refusals.clear();
 }
 
-void TuneChecker::finish(const radio::TuneCheck& check) {
+void TuneChecker::finish(radio::TuneCheck check) {
     if (!std::exchange(m_waiting, false))
         return;
     m_silence.stop();
+    check.refusals = std::exchange(m_refusals, {});
     emit checked(m_list, check);
 }
 

@@ -29,12 +29,11 @@ public:
     void reset();
 
 signals:
-    // One line per command the radio refused or answered with something else.
-    void refused(const QString& line);
+    // The tune is over; the check carries every command the radio refused on the way.
     void checked(core::ListKind list, const radio::TuneCheck& check);
 
 private:
-    void finish(const radio::TuneCheck& check);
+    void finish(radio::TuneCheck check);
 
     Writer m_write;
     std::unique_ptr<radio::TuneProtocol> m_protocol;
@@ -42,6 +41,7 @@ private:
     QTimer m_silence;
     int m_timeoutMs = 1000;
     bool m_waiting = false;
+    QStringList m_refusals;
     core::ListKind m_list = core::ListKind::Pota;
     qint64 m_requested = 0;
 };

@@ -61,11 +61,23 @@ struct ModeChoice {
     QString yaesuCommands;
 };
 
-// The mode texts are compared whole and case-sensitively; anything unrecognised falls back to
-// the sideband of the frequency on Icom and to no mode command on Yaesu.
+// Icom's mode bytes and Yaesu's mode commands for FM and AM.
+quint8 icomModeByte(AnalogMode mode) {
+    return mode == AnalogMode::FM ? 0x05 : 0x02;
+}
+QString yaesuModeCommand(AnalogMode mode) {
+    return mode == AnalogMode::FM ? QStringLiteral("MD04;") : QStringLiteral("MD05;");
+}
+
+// The mode texts are compared whole and case-sensitively, but for FM and AM; anything
+// unrecognised falls back to the sideband of the frequency on Icom and to no mode command on
+// Yaesu.
 ModeChoice chooseMode(ListKind list, const QString& mode, bool upper) {
     ModeChoice choice{quint8(upper ? 0x01 : 0x00), false, QString()};
-    if (mode == u"CW") {
+    if (const std::optional<AnalogMode> analog = analogMode(mode)) {
+        choice.icomModeByte = icomModeByte(*analog);
+        choice.yaesuCommands = yaesuModeCommand(*analog);
+    } else if (mode == u"CW") {
         choice.icomModeByte = 0x03;
         choice.yaesuCommands = upper ? QStringLiteral("MD03;SF1H;") : QStringLiteral("MD07;SF1H;");
     } else if (mode == u"FT8" || mode == u"FT4") {
@@ -146,8 +158,12 @@ TuneCommands composeNetLogger(const TuneInput& in, Family family) {
             shortestFloatText(megahertz).remove(u'.').leftJustified(upper ? 8 : 7, u'0', true);
         if (!representsMegahertz(digits, megahertz))
             digits = QString::number(rounded).rightJustified(upper ? 8 : 7, u'0');
-        const QString command = upper ? QStringLiteral("MD02;F") + in.vfo + u'0'
-                                      : QStringLiteral("MD01;F") + in.vfo + QStringLiteral("00");
+        const std::optional<AnalogMode> analog = analogMode(in.modeText);
+        const QString mode = analog  ? yaesuModeCommand(*analog)
+                             : upper ? QStringLiteral("MD02;")
+                                     : QStringLiteral("MD01;");
+        const QString command =
+            mode + u'F' + in.vfo + (upper ? QStringLiteral("0") : QStringLiteral("00"));
         out.writes = {(command + digits + QStringLiteral(";SS0640000;SS0560000;")).toUtf8()};
         out.hertz = digits.toLongLong();
     }
@@ -192,6 +208,15 @@ TuneInput inputOf(ListKind list, const QString& frequency, const QString& mode,
 }
 
 } // namespace
+
+std::optional<AnalogMode> analogMode(QStringView modeText) {
+    const QStringView mode = modeText.trimmed();
+    if (mode.compare(u"FM", Qt::CaseInsensitive) == 0)
+        return AnalogMode::FM;
+    if (mode.compare(u"AM", Qt::CaseInsensitive) == 0)
+        return AnalogMode::AM;
+    return std::nullopt;
+}
 
 Family familyFor(const QString& familyCode) {
     if (familyCode == u"R")

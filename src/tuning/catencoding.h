@@ -38,6 +38,11 @@ QString spellOut(const QString& text);
 // product is not finite or does not fit in 64 bits.
 std::optional<qint64> textToHertz(QStringView text, float scale);
 
+// FM and AM, named so by any list in any case: such a row tunes in that mode, never in a
+// sideband, on every family.
+enum class AnalogMode { FM, AM };
+std::optional<AnalogMode> analogMode(QStringView modeText);
+
 struct TuneInput {
     ListKind list = ListKind::Pota;
     QString frequencyText;

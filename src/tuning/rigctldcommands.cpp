@@ -3,9 +3,11 @@
 namespace tuning {
 
 QString rigctldMode(ListKind list, const QString& modeText, qint64 hertz) {
-    if (list == ListKind::MW || modeText == u"AM")
+    if (list == ListKind::MW)
         return QStringLiteral("AM");
-    if (modeText == u"CW" || modeText == u"FM")
+    if (const std::optional<AnalogMode> analog = analogMode(modeText))
+        return *analog == AnalogMode::FM ? QStringLiteral("FM") : QStringLiteral("AM");
+    if (modeText == u"CW")
         return modeText;
     if (modeText == u"FT8" || modeText == u"FT4" || modeText == u"DATA")
         return QStringLiteral("PKTUSB");

@@ -6,9 +6,9 @@
 // written as rigctld's text commands.
 namespace tuning {
 
-// Hamlib's mode token for a row: CW, PKTUSB for the digital modes, AM and FM as named, AM for
-// every MW station, the nets directory's LSB and USB as written, and for SSB or any other text
-// the sideband of the frequency (USB from 10 MHz up, LSB below).
+// Hamlib's mode token for a row: CW, PKTUSB for the digital modes, FM and AM (see analogMode),
+// AM for every MW station, the nets directory's LSB and USB as written, and for SSB or any other
+// text the sideband of the frequency (USB from 10 MHz up, LSB below).
 QString rigctldMode(ListKind list, const QString& modeText, qint64 hertz);
 
 // "F <hertz>\n" then "M <mode> 0\n" (passband 0: the radio's default for the mode). The hertz

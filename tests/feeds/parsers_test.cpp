@@ -15,7 +15,7 @@ const QDateTime kNow(QDate(2024, 12, 1), QTime(0, 0, 0, 999), QTimeZone::utc());
 const QByteArray kPota =
     R"({"activator":"CALL","frequency":"14074","mode":"FT8","comments":"cq","name":"Some Park",)"
     R"("spotTime":"2024-12-01T00:00:00","latitude":40.25,"longitude":-71,"locationDesc":"US-MA",)"
-    R"("reference":"US-0001","parkName":null})";
+    R"("reference":"US-0001","invalid":null,"parkName":null})";
 const QByteArray kSota =
     R"({"activatorCallsign":"CALL","timeStamp":"2024-12-01T00:00:00","comments":"cq",)"
     R"("activatorName":"Kaz","frequency":"14.062","mode":"CW","summitCode":"GM-084",)"
@@ -105,8 +105,33 @@ TEST(PotaSpots, EachMemberReadOrSkippedAlone) {
                         {"longitude", "1e39", kSkipped, "longitude"},
                         {"latitude", R"("40.1")", kSkipped, "latitude"},
                         {"activator", "null", kSkipped, "activator"},
-                        {"mode", nullptr, kSkipped, "mode"},
+                        {"frequency", nullptr, kSkipped, "frequency"},
+                        // Any other member left empty is an empty cell.
+                        {"mode", nullptr, 2, ""},
+                        {"mode", "null", 2, ""},
+                        {"name", "null", 4, ""},
+                        {"spotTime", "null", 5, ""},
+                        {"locationDesc", "null", 8, ""},
+                        {"reference", "null", 9, ""},
+                        {"comments", R"x(" (null)")x", 3, ""},
+                        // Hertz where no band has those kilohertz; kilohertz wherever one has.
+                        {"frequency", R"("21063000")", 1, "21063"},
+                        {"frequency", R"("7074500")", 1, "7074.5"},
+                        {"frequency", R"("146535")", 1, "146535"},
+                        {"frequency", R"("1294940")", 1, "1294940"},
+                        {"frequency", R"("10136000")", 1, "10136000"},
+                        {"invalid", "false", 0, "X"},
+                        {"invalid", "0", 0, "X"},
+                        {"invalid", nullptr, 0, "X"},
+                        {"invalid", "true", kDropped, ""},
+                        {"invalid", "1", kDropped, ""},
+                        {"invalid", R"("flagged")", kDropped, ""},
                     });
+    const QByteArray invalid = spot(kPota, "A", "invalid", "true");
+    EXPECT_EQ(parsePotaSpots('[' + invalid + ',' + spot(kPota, "B") + ']', kNow).notice,
+              "1 spot marked invalid is hidden");
+    EXPECT_EQ(parsePotaSpots('[' + invalid + ',' + invalid + ']', kNow).notice,
+              "2 spots marked invalid are hidden");
 }
 
 TEST(PotaSpots, FreshestFirstUnreadableTimesLast) {
@@ -121,13 +146,14 @@ TEST(PotaSpots, FreshestFirstUnreadableTimesLast) {
     EXPECT_EQ(parsed.diagnostics.size(), 1); // the element that is not an object
 }
 
-TEST(SpotFeeds, BodiesThatAreNotArraysGiveOneLineAndNoRows) {
+TEST(SpotFeeds, BodiesThatAreNotArraysAreUnreadableWithOneLineAndNoRows) {
     for (const QByteArray reply :
          {"", "{}", "<html><body>500</body></html>", "[{\"a\":1},", "[]"}) {
         const auto pota = parsePotaSpots(reply, kNow);
         const auto sota = parseSotaSpots(reply, kNow);
         const qsizetype lines = reply == "[]" ? 0 : 1;
         EXPECT_TRUE(pota.rows.isEmpty() && sota.rows.isEmpty()) << reply.toStdString();
+        EXPECT_EQ(pota.unreadable && sota.unreadable, lines == 1) << reply.toStdString();
         EXPECT_EQ(pota.diagnostics.size(), lines) << reply.toStdString();
         EXPECT_EQ(sota.diagnostics.size(), lines) << reply.toStdString();
     }

@@ -1,5 +1,5 @@
 // The station driving Hamlib's rigctld: every list's Tune on the dummy radio, read back with
-// Hamlib's own client; a refused connection, a failing daemon and a killed one.
+// Hamlib's own client; a refused connection, a refusing daemon and a killed one.
 #include "loopbackpeers.h"
 #include "radio/radiomodels.h"
 #include "stationrig.h"
@@ -53,19 +53,21 @@ TEST_F(RigctldTest, EveryListsTuneSetsTheRadioUntilTheDaemonDies) {
     EXPECT_EQ(outcomes.last()[1].toString(), "Not connected to a radio");
 }
 
-TEST_F(RigctldTest, ARefusedConnectionOrAFailingDaemonTakesTheErrorPath) {
+TEST_F(RigctldTest, ARefusedConnectionIsAnErrorARefusedCommandOnlyALine) {
     const QString nobody = "127.0.0.1:" + QString::number(freePort());
     EXPECT_FALSE(connectTo(nobody));
     EXPECT_EQ(out.last(), "rigctld " + nobody + " encountered an error: Connection refused");
 
     FakePeer failing({"RPRT -1\n"});
     ASSERT_TRUE(connectTo(failing.address()));
+    QSignalSpy front(&radio(), &session::RadioSession::radioWanted);
     radio().tune(ListKind::Pota, tuning::composeTune({ListKind::Pota, "14074", "FT8", "", "R"}));
     ASSERT_TRUE(outcomes.wait(2000));
     EXPECT_EQ(outcomes[0][1].toString(), "Tune failed: F 14074000: RPRT -1 (invalid parameter)");
-    EXPECT_EQ(out.last(), "rigctld " + failing.address() +
-                              " encountered an error: F 14074000: RPRT -1 (invalid parameter)");
+    EXPECT_EQ(out.last(),
+              "rigctld " + failing.address() + ": F 14074000: RPRT -1 (invalid parameter)");
     EXPECT_EQ(sounds.played, (QStringList{"Frog", "Frog"})) << "one for each";
+    EXPECT_TRUE(front.isEmpty()) << "a refusal is no port error";
     EXPECT_EQ(failing.asked, 1) << "nothing more goes to a daemon that refused";
 
     // The radio's report is shown, and one elsewhere is trouble: said with a cue and printed.

@@ -89,20 +89,38 @@ TEST(Directory, AConfirmationThroughTheServiceShowsInTheReloadedDirectory) {
     EXPECT_EQ(rig.speech.spoken.last(), "thank you for confirming " + net.name);
 }
 
-// Where no service is set, the tabs show the bundled lists and nothing is confirmed.
-TEST(Directory, WithoutAServiceTheBundledListsShow) {
+// Where no service is set, the tabs show the bundled lists and nothing is confirmed. A new
+// service's Confirm waits for that service's nets (a bundled net's id means nothing to it), and
+// clearing the service drops its loads under way, so the bundled lists stay.
+TEST(Directory, WithoutAServiceTheBundledListsShowAndEachSourcesRowsStayApart) {
     StationRig rig;
     core::ServiceHosts hosts = core::ServiceHosts::allAt(rig.server.baseUrl());
     hosts.maker = QUrl();
     session::Station& station = rig.makeStation(hosts);
+    station.setDeadlineMs(300);
     QSignalSpy shown(&station.lists(), &session::ListsSession::listShown);
     station.lists().load(ListKind::Nets);
     station.lists().load(ListKind::MW);
     ASSERT_TRUE(waitFor([&] { return shown.size() == 2; }, 1000));
-    EXPECT_EQ(rig.rowsOf(ListKind::MW),
+    const int bundledNets = rig.rowsOf(ListKind::Nets), bundledStations = rig.rowsOf(ListKind::MW);
+    EXPECT_EQ(bundledStations,
               directory::readStationsCsv(directory::bundledStationsCsv()).rows.size());
-    ASSERT_GT(rig.rowsOf(ListKind::Nets), 0);
+    ASSERT_GT(bundledNets, 2);
     EXPECT_EQ(station.lists().rows<core::DirectoryNet>().rows().first().confirmed, "");
     EXPECT_FALSE(station.confirmationsReady());
     EXPECT_TRUE(rig.server.requests().isEmpty());
+
+    rig.server.route("/nets.php", {.body = kNets, .delayMs = 100});
+    rig.server.route("/mw.php", {.body = kStations, .delayMs = 100});
+    station.setServiceUrl(rig.server.baseUrl().toString());
+    EXPECT_FALSE(station.confirmationsReady()) << "the table still holds the bundled nets";
+    ASSERT_TRUE(waitFor([&] { return station.confirmationsReady(); }, 2000));
+    EXPECT_EQ(rig.rowsOf(ListKind::Nets), 2);
+    station.lists().load(ListKind::Nets);
+    station.lists().load(ListKind::MW);
+    station.setServiceUrl("");
+    EXPECT_FALSE(station.confirmationsReady());
+    settle(500);
+    EXPECT_EQ(rig.rowsOf(ListKind::Nets), bundledNets);
+    EXPECT_EQ(rig.rowsOf(ListKind::MW), bundledStations);
 }

@@ -84,3 +84,14 @@ TEST(WatchList, MatchesCallsignsAndReferencesWithWildcards) {
     EXPECT_EQ(WatchList::fromText("k-*, w7o/*\n  N0CALL*").patterns(),
               (QStringList{"K-*", "W7O/*", "N0CALL*"}));
 }
+
+// The legacy SOTA feed sends a summit's association apart from its code; the watch list matches
+// the whole reference, as it does for the other sources, and the row keeps the code as sent.
+TEST(WatchList, MatchesTheWholeSummitReferenceOfLegacySotaRows) {
+    const QList<core::SotaSpot> rows = feeds::parseSotaSpots(fixture("sota-spots.json"), kNow).rows;
+    ASSERT_FALSE(rows.isEmpty());
+    EXPECT_EQ(core::columns(rows[0]).value(5), "GM-084");
+    for (const auto& [pattern, match] :
+         {std::pair{"JA/*", true}, {"ja/gm-084", true}, {"GM-084", false}, {"W7O/*", false}})
+        EXPECT_EQ(WatchList({pattern}).matches(factsOf(rows[0])), match) << pattern;
+}

@@ -61,10 +61,13 @@ TEST_F(RadioTest, OpeningAndClosingShowTheLinkAndRememberThePort) {
     EXPECT_EQ(lastState(), LinkState::Closed);
     EXPECT_EQ(sounds.played.last(), "Bottle");
     radio().openOrClose();
+    emit link->dataReceived("RM1999");
     FakeLink* other = choose("ttyUSB0"); // choosing another port closes the open one
     EXPECT_FALSE(link->isOpen());
     EXPECT_EQ(lastState(), LinkState::Closed);
     EXPECT_EQ(radio().link(), other);
+    emit other->dataReceived("99;");
+    EXPECT_EQ(radio().signalLevel, 123456) << "the old port's piece is no part of the new reply";
 }
 
 TEST_F(RadioTest, SoundsOffSilenceOpeningButNotClosingOrErrors) {
@@ -79,6 +82,28 @@ TEST_F(RadioTest, SoundsOffSilenceOpeningButNotClosingOrErrors) {
     EXPECT_EQ(sounds.played, (QStringList{"Bottle", "Frog"}));
     EXPECT_EQ(out.last(), "SerialPort ttyUSB0 encountered an error: Permission denied");
     EXPECT_EQ(front.size(), 1);
+}
+
+// A radio that refuses a command of the tune has answered: one line, Frog and the status line,
+// while only a port error brings the radio controls to the front.
+TEST_F(RadioTest, ARefusalIsTheRadiosAnswerNotAPortError) {
+    radio().chooseRadio(10, "Icom IC-7300");
+    FakeLink* link = choose("ttyUSB0");
+    radio().openOrClose();
+    sounds.played.clear();
+    out.clear();
+    QSignalSpy front(&radio(), &session::RadioSession::radioWanted);
+    QSignalSpy outcomes(&radio(), &session::RadioSession::tuneOutcome);
+    radio().tune(core::ListKind::Pota,
+                 tuning::composeTune({core::ListKind::Pota, "14074", "FT8", "", "I", "94"}));
+    // OK to the frequency, NG to the mode, OK to the data mode, then where the radio is.
+    emit link->dataReceived(QByteArray::fromHex("FEFEE094FBFDFEFEE094FAFDFEFEE094FBFD"
+                                                "FEFEE094030040071400FD"));
+    ASSERT_EQ(outcomes.size(), 1);
+    EXPECT_EQ(outcomes[0][1].toString(), "Tuned. Radio refused FEFE94E00601FD");
+    EXPECT_EQ(out, QStringList{"SerialPort ttyUSB0: Radio refused FEFE94E00601FD"});
+    EXPECT_EQ(sounds.played, QStringList{"Frog"});
+    EXPECT_TRUE(front.isEmpty());
 }
 
 // Ports that appear are announced one by one and restore the settings once; a vanishing port

@@ -19,7 +19,8 @@ protected:
     session::Station& st() { return *station; }
 };
 
-TEST_F(StationTest, StoredChoicesAreShownWithoutChoosingARadioAndOutliveARestart) {
+// The remembered radio is shown and driven in its own family at its own address.
+TEST_F(StationTest, StoredChoicesAreShownAppliedAndOutliveARestart) {
     settings->setValue("defaultRadio", "Icom IC-7300");
     settings->setValue("defaultPort", "ttyUSB1");
     settings->setValue("defaultBaud", "38400");
@@ -31,8 +32,7 @@ TEST_F(StationTest, StoredChoicesAreShownWithoutChoosingARadioAndOutliveARestart
     EXPECT_EQ(radio.value(0).value(0).toString(), "Icom IC-7300");
     EXPECT_EQ(baud.value(0).value(0).toInt(), 38400);
     EXPECT_TRUE(out.contains("38400"));
-    EXPECT_EQ(st().radio().familyCode, "");
-    EXPECT_EQ(st().radio().civAddress, "70");
+    EXPECT_EQ(st().radio().familyCode + ' ' + st().radio().civAddress, "I 94");
     EXPECT_FALSE(st().preferences().soundsOn());
     EXPECT_TRUE(st().preferences().voiceOn());
     // The shown port is the one Connect opens, at the shown rate.
@@ -207,7 +207,7 @@ TEST_F(StationTest, UnreachableAndUntrustedServicesLeaveTheirListsEmpty) {
 }
 
 // A watched callsign or reference is marked, said and notified in the load where it appears, and
-// not again while it stays.
+// not again while it stays, failed loads between good ones included.
 TEST_F(StationTest, AWatchedSpotIsAnnouncedOnceWhenItAppears) {
     st().preferences().restoreSwitches();
     st().setDeadlineMs(200);
@@ -218,8 +218,8 @@ TEST_F(StationTest, AWatchedSpotIsAnnouncedOnceWhenItAppears) {
         "}]", R"(}, {"activator":"K2XYZ","frequency":"7074","mode":"FT8","comments":"",
         "name":"Old Park","spotTime":"2030-01-01T00:00:00","latitude":1,"longitude":2,
         "locationDesc":"US-NY","reference":"US-0002"}])");
-    for (const QByteArray& reply : {kPota, watched, watched}) {
-        server.route("/spot/activator", {200, reply, "application/json"});
+    for (const QByteArray& reply : {kPota, watched, QByteArray(), watched}) {
+        server.route("/spot/activator", {reply.isEmpty() ? 500 : 200, reply, "application/json"});
         st().lists().load(ListKind::Pota);
         ASSERT_TRUE(shown.wait(2000));
     }

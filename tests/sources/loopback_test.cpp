@@ -74,6 +74,11 @@ TEST_F(Lists, TheSotaApiIsAskedOnceAMinuteEpochFirstAndListsTheNewestFirst) {
     now = now.addSecs(60);
     EXPECT_EQ(load(ListKind::Sota), "");
     EXPECT_EQ(calls(), QStringList{"KK7ER"});
+
+    server.route("/api/spots/epoch", {404, "gone"});
+    now = now.addSecs(60);
+    EXPECT_EQ(load(ListKind::Sota), "HTTP 404 from 127.0.0.1");
+    EXPECT_EQ(calls(), QStringList{"KK7ER"}) << "the last good rows stay";
 }
 
 // Without a choice the current API is read; a stored legacy choice that meets the retired
@@ -95,6 +100,32 @@ TEST_F(Lists, TheRetiredLegacyAddressGivesWayToTheCurrentApi) {
               "SOTA API. SOTA asks programs to name their operator: set your callsign in "
               "Preferences, Station…");
     EXPECT_EQ(server.count("/api/spots/-3/all"), 1);
+}
+
+// A reload that fails or comes late leaves the rows of the last good load, untouched, and the
+// status line says whence they are; a list that never loaded stays empty with the reason.
+TEST_F(Lists, AFailedOrLateReloadKeepsTheLastGoodRows) {
+    server.route("/spot/activator", {500, "down"});
+    EXPECT_EQ(load(ListKind::Pota), "HTTP 500 from 127.0.0.1");
+    EXPECT_EQ(lists.statusText(ListKind::Pota), "No rows (22:00 UTC): HTTP 500 from 127.0.0.1");
+    server.route("/spot/activator", {200, fixture("pota-activator-spots.json")});
+    EXPECT_EQ(load(ListKind::Pota), "");
+    const int rows = lists.model(ListKind::Pota)->rowCount();
+    ASSERT_GT(rows, 0);
+    QSignalSpy reset(lists.model(ListKind::Pota), &QAbstractItemModel::modelReset);
+    QSignalSpy status(&lists, &session::ListsSession::statusChanged);
+    for (const LoopbackServer::Response& reply : {LoopbackServer::Response{503, "busy"},
+                                                  {200, "<html>Sorry</html>"},
+                                                  {.body = "[]", .delayMs = 400}}) {
+        server.route("/spot/activator", reply);
+        now = now.addSecs(120);
+        EXPECT_NE(load(ListKind::Pota), "") << reply.body.data();
+    }
+    EXPECT_EQ(lists.model(ListKind::Pota)->rowCount(), rows);
+    EXPECT_TRUE(reset.isEmpty()) << "the operator's selection stays";
+    EXPECT_EQ(status.last()[1].toString(),
+              QString::number(rows) + " rows from the earlier load at 22:00 UTC; the load at "
+                                      "22:06 UTC failed: no reply from 127.0.0.1 within 0.15 s");
 }
 
 TEST_F(Lists, AHostThatAskedForAPauseIsNotAskedUntilItPasses) {

@@ -40,7 +40,6 @@ TEST(ComposeTune, ExamplesInBothFamilies) {
         {ListKind::Pota, "14074", "FT8", {"FEFE94E0050040071400FD", kUsb, kDataOn}, "MD02;SF1E;FA014074000;SS0640000;"},
         {ListKind::Pota, "7185.5", "SSB", {"FEFE94E0050055180700FD", kLsb, kDataOff}, "MD01;SF1E;FA007185500;SS0640000;"},
         {ListKind::Pota, "7030", "CW", {"FEFE94E0050000030700FD", kCw, kDataOff}, "MD07;SF1H;FA007030000;SS0640000;"},
-        {ListKind::Pota, "14285", "AM", {"FEFE94E0050050281400FD", kUsb, kDataOff}, "FA014285000;SS0640000;"},
         {ListKind::Pota, "9999.999", "SSB", {"FEFE94E0059999990900FD", kLsb, kDataOff}, "MD01;SF1E;FA009999999;SS0640000;"},
         {ListKind::Pota, "10000", "SSB", {"FEFE94E0050000001000FD", kUsb, kDataOff}, "MD02;SF1E;FA010000000;SS0640000;"},
         {ListKind::Pota, "14074", "ssb", {"FEFE94E0050040071400FD", kUsb, kDataOff}, "FA014074000;SS0640000;"},
@@ -50,7 +49,6 @@ TEST(ComposeTune, ExamplesInBothFamilies) {
         {ListKind::Sota, "14.062", "CW", {"FEFE94E0050020061400FD", kCw, kDataOff}, "MD03;SF1H;FA014062000;SS0640000;"},
         {ListKind::Sota, "7.032", "DATA", {"FEFE94E0050020030700FD", kUsb, kDataOn}, "FA007032000;SS0640000;"},
         {ListKind::Sota, "10.1185", "SSB", {"FEFE94E0050085111000FD", kUsb, kDataOff}, "MD02;SF1E;FA010118500;SS0640000;"},
-        {ListKind::Sota, "7.1885", "FM", {"FEFE94E0050085180700FD", kLsb, kDataOff}, "FA007188500;SS0640000;"},
         {ListKind::Sota, "2.0001", "SSB", {"FEFE94E0059900000200FD", kLsb, kDataOff}, "MD01;SF1E;FA002000099;SS0640000;"},
         // NetLogger: free-form megahertz or kilohertz, Yaesu ignores the mode. Where the digits
         // of the text do not fit the frame or stand for another frequency, the hertz do.
@@ -113,6 +111,32 @@ TEST(ComposeTune, ExamplesInBothFamilies) {
     // Exactly "I" is Icom; anything else, even before a radio was chosen, is Yaesu.
     for (const char* radio : {"", "i", "I ", "IC"})
         EXPECT_EQ(familyFor(radio), Family::Yaesu) << radio;
+}
+
+// FM and AM, in any case, tune in FM and AM on every list with a mode and in every family.
+TEST(ComposeTune, FmAndAmNeverGoToASideband) {
+    const QString kFm = QStringLiteral("FEFE94E00605FD");
+    const std::tuple<ListKind, QString, QString, QString, QString, QString, QByteArray> cases[] = {
+        // clang-format off
+        {ListKind::Pota, "14285", "AM", "FEFE94E0050050281400FD", kAm, "MD05;FA014285000;SS0640000;", "M AM 0\n"},
+        {ListKind::Pota, "29600", "FM", "FEFE94E0050000602900FD", kFm, "MD04;FA029600000;SS0640000;", "M FM 0\n"},
+        {ListKind::Sota, "7.1885", "fm", "FEFE94E0050085180700FD", kFm, "MD04;FA007188500;SS0640000;", "M FM 0\n"},
+        {ListKind::NetLogger, "29.600", "FM", "FEFE94E0050000602900FD", kFm, "MD04;FA029600000;SS0640000;SS0560000;", "M FM 0\n"},
+        {ListKind::NetLogger, "3.885", "Am", "FEFE94E0050050880300FD", kAm, "MD05;FA003885000;SS0640000;SS0560000;", "M AM 0\n"},
+        {ListKind::Nets, "3.885", "AM", "FEFE94E0050050880300FD", kAm, "MD05;FA003885000;SS0640000;", "M AM 0\n"},
+        // clang-format on
+    };
+    for (const auto& [list, frequency, mode, frequencyFrame, modeFrame, yaesu, rigctld] : cases) {
+        SCOPED_TRACE((QString::number(core::listIndex(list)) + ' ' + frequency).toStdString());
+        const TuneCommands icom = composeTune(input(list, frequency, mode, "I"));
+        QStringList printed;
+        for (qsizetype i = 0; i < icom.writes.size(); ++i)
+            printed << icom.printed(i);
+        EXPECT_EQ(printed, (QStringList{frequencyFrame, modeFrame, kDataOff}));
+        EXPECT_EQ(composeTune(input(list, frequency, mode, "Y")).writes,
+                  QList<QByteArray>{yaesu.toLatin1()});
+        EXPECT_EQ(composeTune(input(list, frequency, mode, "R")).writes.value(1), rigctld);
+    }
 }
 
 // A frequency that would not fill the frame or command exactly is refused rather than sent as a
