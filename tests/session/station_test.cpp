@@ -67,11 +67,12 @@ TEST_F(StationTest, FirstStartFetchesEverythingOnceAndRefreshesReloadTheirList) 
     EXPECT_TRUE(st().preferences().soundsOn());
     EXPECT_TRUE(shown.isEmpty());
     EXPECT_EQ(st().radio().link(), nullptr);
-    ASSERT_TRUE(waitFor([&] { return server.requests().size() >= 7; }, 3000));
+    ASSERT_TRUE(waitFor([&] { return server.requests().size() >= 8; }, 3000));
     st().start();
     settle(400);
-    for (const char* path : {"/spot/activator", "/api/GetActiveNets.php", "/api/spots/-3/all",
-                             "/nets.php", "/mw.php", "/solarxml.php", "/bandhopper/version.txt"})
+    for (const char* path :
+         {"/spot/activator", "/api/GetActiveNets.php", "/api/spots/-3/all", "/static/spots.json",
+          "/nets.php", "/mw.php", "/solarxml.php", "/bandhopper/version.txt"})
         EXPECT_EQ(server.count(path), 1) << path;
     EXPECT_TRUE(sounds.played.isEmpty());
     st().refresh(Refresh::Conditions);
@@ -188,12 +189,12 @@ TEST_F(StationTest, UnreachableAndUntrustedServicesLeaveTheirListsEmpty) {
     QSignalSpy shown(&st().lists(), &session::ListsSession::listShown);
     QSignalSpy panel(&st(), &session::Station::conditionsShown);
     st().start();
-    ASSERT_TRUE(waitFor([&] { return shown.size() == 5 && panel.size() == 1; }, 4000));
+    ASSERT_TRUE(waitFor([&] { return shown.size() == 6 && panel.size() == 1; }, 4000));
     for (ListKind list : core::kAllLists)
         EXPECT_EQ(rowsOf(list), 0);
     EXPECT_EQ(panel[0][0].value<conditions::PanelView>().title, "Band Conditions - ");
-    for (const char* path :
-         {"/api/spots/-3/all", "/api/GetActiveNets.php", "/nets.php", "/mw.php", "/solarxml.php"})
+    for (const char* path : {"/api/spots/-3/all", "/static/spots.json", "/api/GetActiveNets.php",
+                             "/nets.php", "/mw.php", "/solarxml.php"})
         EXPECT_TRUE(out.contains("GET " + dead.toString() + path + " failed: Connection refused"))
             << path;
     EXPECT_EQ(out.filter("SSL").size(), 1) << out.join('\n').toStdString();
@@ -208,7 +209,7 @@ TEST_F(StationTest, UnreachableAndUntrustedServicesLeaveTheirListsEmpty) {
 TEST_F(StationTest, AWatchedSpotIsAnnouncedOnceWhenItAppears) {
     st().preferences().restoreSwitches();
     st().setDeadlineMs(200);
-    st().setWatchList("k2* US-9999");
+    st().setWatchList("k2* US-9999 F4ILK*");
     QSignalSpy shown(&st().lists(), &session::ListsSession::listShown);
     QSignalSpy spotted(&st(), &session::Station::watchedSpotted);
     const QByteArray watched = QByteArray(kPota).replace(
@@ -227,5 +228,9 @@ TEST_F(StationTest, AWatchedSpotIsAnnouncedOnceWhenItAppears) {
     EXPECT_FALSE(
         st().lists().model(ListKind::Pota)->index(1, 0).data(session::HighlightRole).toBool())
         << "marked in its first load only";
-    EXPECT_EQ(settings->value("watchList").toString(), "K2*\nUS-9999");
+    EXPECT_EQ(settings->value("watchList").toString(), "K2*\nUS-9999\nF4ILK*");
+    server.route("/static/spots.json", {200, kWwff, "application/json"});
+    st().lists().load(ListKind::Wwff);
+    ASSERT_TRUE(spotted.wait(2000));
+    EXPECT_EQ(spotted[1][1].toString(), "F4ILK/P at FFF-3970 Le Buisson, 7.006 CW");
 }
