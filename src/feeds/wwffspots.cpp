@@ -40,6 +40,17 @@ QLatin1String keyName(std::size_t key) {
     return QLatin1String(kKeys[key].data(), qsizetype(kKeys[key].size()));
 }
 
+// A text from the reply as a diagnostic quotes it: short, and on the one line of its diagnostic.
+QString quoted(const QString& text) {
+    constexpr qsizetype kMaxChars = 40;
+    QString shown = text.left(kMaxChars);
+    for (QChar& c : shown)
+        if (c.category() == QChar::Other_Control || c.category() == QChar::Separator_Line ||
+            c.category() == QChar::Separator_Paragraph)
+            c = u' ';
+    return u'"' + shown + (text.size() > kMaxChars ? QStringLiteral("…\"") : QStringLiteral("\""));
+}
+
 // Reads the members of one spot; the first broken expectation is kept in error() and the spot is
 // then skipped whole.
 class SpotReader {
@@ -81,7 +92,7 @@ public:
         const std::optional<float> value = core::parseFloat32(text);
         if (!value || !std::isfinite(*value) || *value <= 0.0f) {
             fail(QStringLiteral("key \"frequency_khz\": no frequency but %1")
-                     .arg(field.type == JsonType::String   ? u'"' + field.text + u'"'
+                     .arg(field.type == JsonType::String   ? quoted(field.text)
                           : field.type == JsonType::Number ? text
                                                            : jsonTypeName(field.type)));
             return {};

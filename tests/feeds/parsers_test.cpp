@@ -264,7 +264,8 @@ TEST(WwffSpots, EachMemberReadOrSkippedAlone) {
                         {"frequency_khz", R"(" 14244.5 ")", 1, "14244.5"},
                         {"frequency_khz", "null", kSkipped, "frequency_khz"},
                         {"frequency_khz", nullptr, kSkipped, "frequency_khz"},
-                        {"frequency_khz", R"("QRV soon")", kSkipped, "QRV soon"},
+                        // The line quotes the text on one line.
+                        {"frequency_khz", R"("QRV\nsoon")", kSkipped, "\"QRV soon\""},
                         {"frequency_khz", R"("")", kSkipped, "frequency_khz"},
                         {"frequency_khz", "0", kSkipped, "frequency_khz"},
                         {"frequency_khz", "1e39", kSkipped, "1e39"},
