@@ -15,6 +15,9 @@
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QNetworkAccessManager>
 #include <QSettings>
 #include <QTabWidget>
@@ -45,6 +48,7 @@ constexpr int kTunesPerList = 100;
 constexpr int kDeadlineMs = 150;
 constexpr int kNetsEntries = 300;
 constexpr int kStations = 400;
+constexpr int kWwffSpots = 120;
 
 constexpr auto kLists = core::kAllLists;
 
@@ -61,6 +65,20 @@ QByteArray netsDirectory(int count) {
                 QByteArray::number(1000 + i) + "</NetID>\n</Net>\n";
     }
     return body + "</Nets>\n";
+}
+
+// WWFF spots of a busy afternoon, built from the captured ones.
+QByteArray wwffSpots(int count) {
+    const QJsonArray captured =
+        QJsonDocument::fromJson(fixture("wwff-spots-elements.json")).array();
+    QJsonArray spots;
+    for (int i = 0; i < count && !captured.isEmpty(); ++i) {
+        QJsonObject spot = captured.at(i % captured.size()).toObject();
+        spot["activator"] = QStringLiteral("F%1SOAK").arg(i);
+        spot["spot_time"] = spot["spot_time"].toInteger() - (i * 7919) % 3600;
+        spots.append(spot);
+    }
+    return QJsonDocument(spots).toJson(QJsonDocument::Compact);
 }
 
 QByteArray mwStations(int count) {
@@ -183,6 +201,7 @@ void soak(benchmark::State& state) {
     server.route("/api/spots/epoch", {200, "1"});
     server.route("/api/spots/-3/all/all",
                  {200, fixture("sota-api-spots.json"), "application/json"});
+    server.route("/static/spots.json", {200, wwffSpots(kWwffSpots), "application/json"});
     server.route("/api/GetActiveNets.php", {200, fixture("netlogger-active-nets.xml")});
     server.route("/nets.php", {200, netsDirectory(kNetsEntries)});
     server.route("/mw.php", {200, mwStations(kStations)});
@@ -211,10 +230,10 @@ void soak(benchmark::State& state) {
         return station.lists().model(list)->rowCount();
     };
 
-    std::array<int, 5> shownCount{};
+    std::array<int, kLists.size()> shownCount{};
     int panels = 0;
     int shortLoads = 0;
-    std::array<int, 5> fullSize{};
+    std::array<int, kLists.size()> fullSize{};
     QObject::connect(&station.lists(), &session::ListsSession::listShown, [&](ListKind list) {
         ++shownCount[int(list)];
         shortLoads += rowsOf(list) < fullSize[int(list)];
@@ -222,8 +241,8 @@ void soak(benchmark::State& state) {
     QObject::connect(&station, &session::Station::conditionsShown, [&] { ++panels; });
     // How long each table takes to take in a new load (model reset, row buttons, column widths):
     // the table binder's own reset handler runs before the one connected here.
-    std::array<QElapsedTimer, 5> resetClock;
-    std::array<double, 5> longestResetMs{};
+    std::array<QElapsedTimer, kLists.size()> resetClock;
+    std::array<double, kLists.size()> longestResetMs{};
     for (ListKind list : kLists) {
         session::ListModel* model = station.lists().model(list);
         const int i = int(list);
@@ -263,7 +282,7 @@ void soak(benchmark::State& state) {
         clock = clock.addSecs(61);
         for (session::Refresh what :
              {session::Refresh::Pota, session::Refresh::NetLogger, session::Refresh::Sota,
-              session::Refresh::Nets, session::Refresh::Conditions})
+              session::Refresh::Wwff, session::Refresh::Nets, session::Refresh::Conditions})
             station.refresh(what);
         station.lists().load(ListKind::MW);
         const bool settled = waitFor([&] { return allShown(round); }, 5000);
@@ -324,9 +343,9 @@ void soak(benchmark::State& state) {
     state.counters["max_stall_refresh_ms"] = stalls.longestMs();
     state.counters["max_stall_tune_ms"] = tuneStalls.longestMs();
     state.counters["stalls_over_16ms"] = stalls.over16() + tuneStalls.over16();
-    const std::array<const char*, 5> names{"pota", "sota", "netlogger", "nets", "mw"};
     for (ListKind list : kLists)
-        state.counters[std::string("reset_ms_") + names[int(list)]] = longestResetMs[int(list)];
+        state.counters["reset_ms_" + core::listName(list).toStdString()] =
+            longestResetMs[int(list)];
 }
 
 BENCHMARK(soak)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();

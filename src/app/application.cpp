@@ -136,8 +136,9 @@ void Application::askWatchList() {
     auto* dialog = new QInputDialog(m_window.get());
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->setWindowTitle(QObject::tr("Watch List"));
-    dialog->setLabelText(QObject::tr("Callsigns, park and summit references to watch for, one per "
-                                     "line; * stands for anything (US-*, W7O/*, N0CALL*):"));
+    dialog->setLabelText(QObject::tr("Callsigns, park, summit and WWFF references to watch for, "
+                                     "one per line; * stands for anything (US-*, W7O/*, KFF-*, "
+                                     "N0CALL*):"));
     dialog->setOption(QInputDialog::UsePlainTextEditForTextInput);
     dialog->setTextValue(m_station->watchList().toText());
     QObject::connect(dialog, &QInputDialog::textValueSelected, m_window.get(),

@@ -21,9 +21,9 @@ bool answersWithoutWindow(int argc, char** argv) {
 void describe(QCoreApplication& app) {
     app.setApplicationName(QStringLiteral("bandhopper"));
     QCommandLineParser parser;
-    parser.setApplicationDescription(
-        QStringLiteral("Tunes a transceiver to POTA and SOTA spots, active nets and broadcast "
-                       "stations.\nPress Tune in a row (or Enter on it) to set the radio."));
+    parser.setApplicationDescription(QStringLiteral(
+        "Tunes a transceiver to POTA, SOTA and WWFF spots, active nets and broadcast "
+        "stations.\nPress Tune in a row (or Enter on it) to set the radio."));
     parser.addHelpOption();
     parser.addVersionOption();
     parser.process(app); // prints and exits

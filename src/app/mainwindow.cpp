@@ -27,6 +27,7 @@ WindowControls MainWindow::controls() const {
     c.statusBar = m_ui->statusBar;
     c.potaTable = m_ui->potaTable;
     c.sotaTable = m_ui->sotaTable;
+    c.wwffTable = m_ui->wwffTable;
     c.netLoggerTable = m_ui->netLoggerTable;
     c.netsTable = m_ui->netsTable;
     c.mwTable = m_ui->mwTable;
@@ -51,10 +52,12 @@ WindowControls MainWindow::controls() const {
     c.actionRefreshPota = m_ui->actionRefreshPota;
     c.actionRefreshNetLogger = m_ui->actionRefreshNetLogger;
     c.actionRefreshSota = m_ui->actionRefreshSota;
+    c.actionRefreshWwff = m_ui->actionRefreshWwff;
     c.actionRefreshNets = m_ui->actionRefreshNets;
     c.bandRefresh = m_ui->bandRefresh;
     c.potaTabRefresh = m_ui->potaTabRefresh;
     c.sotaTabRefresh = m_ui->sotaTabRefresh;
+    c.wwffTabRefresh = m_ui->wwffTabRefresh;
     c.netLoggerTabRefresh = m_ui->netLoggerTabRefresh;
     c.netsTabRefresh = m_ui->netsTabRefresh;
     c.actionHelp = m_ui->actionHelp;
@@ -63,6 +66,7 @@ WindowControls MainWindow::controls() const {
     c.actionStation = m_ui->actionStation;
     c.potaStatus = m_ui->potaStatus;
     c.sotaStatus = m_ui->sotaStatus;
+    c.wwffStatus = m_ui->wwffStatus;
     c.netLoggerStatus = m_ui->netLoggerStatus;
     c.netsStatus = m_ui->netsStatus;
     c.mwStatus = m_ui->mwStatus;

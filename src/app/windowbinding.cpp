@@ -102,6 +102,8 @@ WindowBinding::WindowBinding(const WindowControls& window, session::Station& sta
     bindRefresh(m_window.netLoggerTabRefresh, session::Refresh::NetLogger);
     bindRefresh(m_window.actionRefreshSota, session::Refresh::Sota);
     bindRefresh(m_window.sotaTabRefresh, session::Refresh::Sota);
+    bindRefresh(m_window.actionRefreshWwff, session::Refresh::Wwff);
+    bindRefresh(m_window.wwffTabRefresh, session::Refresh::Wwff);
     bindRefresh(m_window.actionRefreshNets, session::Refresh::Nets);
     bindRefresh(m_window.netsTabRefresh, session::Refresh::Nets);
     for (QAction* page : {m_window.actionHelp, m_window.actionWebPage})
@@ -113,9 +115,9 @@ WindowBinding::WindowBinding(const WindowControls& window, session::Station& sta
     });
 
     // The tables.
-    const std::array<QTableView*, 5> views{m_window.potaTable, m_window.sotaTable,
-                                           m_window.netLoggerTable, m_window.netsTable,
-                                           m_window.mwTable};
+    const std::array<QTableView*, core::kAllLists.size()> views{
+        m_window.potaTable,      m_window.sotaTable, m_window.wwffTable,
+        m_window.netLoggerTable, m_window.netsTable, m_window.mwTable};
     for (ListKind list : core::kAllLists) {
         const int i = core::listIndex(list);
         session::ListModel* model = station.lists().model(list);
@@ -188,9 +190,9 @@ WindowBinding::WindowBinding(const WindowControls& window, session::Station& sta
     bindRefreshEvery();
     connect(&station, &session::Station::watchedSpotted, this,
             [this](ListKind, const QString& said) { tell(said); });
-    const std::array<QLabel*, 5> statusLines{m_window.potaStatus, m_window.sotaStatus,
-                                             m_window.netLoggerStatus, m_window.netsStatus,
-                                             m_window.mwStatus};
+    const std::array<QLabel*, core::kAllLists.size()> statusLines{
+        m_window.potaStatus,      m_window.sotaStatus, m_window.wwffStatus,
+        m_window.netLoggerStatus, m_window.netsStatus, m_window.mwStatus};
     for (ListKind list : core::kAllLists)
         if (QLabel* line = statusLines[core::listIndex(list)])
             line->setText(station.lists().statusText(list));
@@ -229,7 +231,8 @@ void WindowBinding::nameControls() {
     m_window.PortPopUpButton->setAccessibleName(tr("Serial port of the radio"));
     m_window.BaudPopUpButton->setAccessibleName(tr("Baud rate of the serial port"));
     m_window.openCloseButton->setAccessibleName(tr("Connect to the radio, or disconnect"));
-    for (ListKind list : {ListKind::Pota, ListKind::Sota, ListKind::NetLogger, ListKind::Nets})
+    for (ListKind list :
+         {ListKind::Pota, ListKind::Sota, ListKind::Wwff, ListKind::NetLogger, ListKind::Nets})
         if (QPushButton* refresh = m_window.refreshButtonOf(list))
             refresh->setAccessibleName(tr("Refresh the %1 list").arg(core::listTitle(list)));
     m_window.bandRefresh->setAccessibleName(tr("Refresh the band conditions"));
@@ -261,7 +264,7 @@ void WindowBinding::tell(const QString& text) {
 
 void WindowBinding::bindKeys() {
     QWidget* window = m_window.mainTab->window();
-    // Ctrl+1 to Ctrl+7 bring the tabs to the front, in their order.
+    // Ctrl+1 to Ctrl+8 bring the tabs to the front, in their order.
     for (int tab = 0; tab < m_window.mainTab->count() && tab < 9; ++tab) {
         auto* key = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key(Qt::Key_1 + tab)), window);
         m_keys << key;
@@ -275,9 +278,9 @@ void WindowBinding::bindKeys() {
     auto* refresh = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_R), window);
     m_keys << refresh;
     connect(refresh, &QShortcut::activated, this, [this] {
-        static const std::array<std::optional<session::Refresh>, 5> kRefresh{
-            session::Refresh::Pota, session::Refresh::Sota, session::Refresh::NetLogger,
-            session::Refresh::Nets, std::nullopt};
+        static const std::array<std::optional<session::Refresh>, core::kAllLists.size()> kRefresh{
+            session::Refresh::Pota,      session::Refresh::Sota, session::Refresh::Wwff,
+            session::Refresh::NetLogger, session::Refresh::Nets, std::nullopt};
         if (const auto list = shownList(); list && kRefresh[core::listIndex(*list)])
             m_station.refresh(*kRefresh[core::listIndex(*list)]);
     });

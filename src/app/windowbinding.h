@@ -73,9 +73,9 @@ private:
     WindowControls m_window;
     session::Station& m_station;
     UpdatePrompter* m_prompter;
-    std::array<ui::TableBinder*, 5> m_binders{};
-    std::array<session::ListFilter*, 5> m_filters{};
-    std::array<ui::FilterBar*, 5> m_filterBars{};
+    std::array<ui::TableBinder*, core::kAllLists.size()> m_binders{};
+    std::array<session::ListFilter*, core::kAllLists.size()> m_filters{};
+    std::array<ui::FilterBar*, core::kAllLists.size()> m_filterBars{};
     QList<QObject*> m_keys;
     QPointer<QDialog> m_spotSources;
     QPointer<QDialog> m_stationDialog;

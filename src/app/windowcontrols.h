@@ -32,6 +32,7 @@ struct WindowControls {
     QStatusBar* statusBar = nullptr;
     QTableView* potaTable = nullptr;
     QTableView* sotaTable = nullptr;
+    QTableView* wwffTable = nullptr;
     QTableView* netLoggerTable = nullptr;
     QTableView* netsTable = nullptr;
     QTableView* mwTable = nullptr;
@@ -57,10 +58,12 @@ struct WindowControls {
     QAction* actionRefreshPota = nullptr;
     QAction* actionRefreshNetLogger = nullptr;
     QAction* actionRefreshSota = nullptr;
+    QAction* actionRefreshWwff = nullptr;
     QAction* actionRefreshNets = nullptr;
     QPushButton* bandRefresh = nullptr;
     QPushButton* potaTabRefresh = nullptr;
     QPushButton* sotaTabRefresh = nullptr;
+    QPushButton* wwffTabRefresh = nullptr;
     QPushButton* netLoggerTabRefresh = nullptr;
     QPushButton* netsTabRefresh = nullptr;
     QAction* actionHelp = nullptr;
@@ -70,6 +73,7 @@ struct WindowControls {
     // The status line under each table, in the order of the lists.
     QLabel* potaStatus = nullptr;
     QLabel* sotaStatus = nullptr;
+    QLabel* wwffStatus = nullptr;
     QLabel* netLoggerStatus = nullptr;
     QLabel* netsStatus = nullptr;
     QLabel* mwStatus = nullptr;
@@ -81,6 +85,8 @@ struct WindowControls {
             return potaTabRefresh;
         case core::ListKind::Sota:
             return sotaTabRefresh;
+        case core::ListKind::Wwff:
+            return wwffTabRefresh;
         case core::ListKind::NetLogger:
             return netLoggerTabRefresh;
         case core::ListKind::Nets:
@@ -97,6 +103,8 @@ struct WindowControls {
             return potaTable;
         case core::ListKind::Sota:
             return sotaTable;
+        case core::ListKind::Wwff:
+            return wwffTable;
         case core::ListKind::NetLogger:
             return netLoggerTable;
         case core::ListKind::Nets:

@@ -100,11 +100,11 @@ Cli::~Cli() = default;
 QString Cli::usage() {
     return QStringLiteral(
         "usage:\n"
-        "  bandhopper-cli tune --list pota|sota|netlogger|nets|mw [--radio TITLE] [--name TEXT]\n"
-        "                      [--port PATH [--baud RATE] | --rigctld HOST:PORT] [--] FREQUENCY "
-        "[MODE]\n"
-        "  bandhopper-cli rows pota|sota|netlogger|nets|mw [--base-url URL] [--service-url URL]\n"
-        "                      [--now YYYY-MM-DDTHH:MM:SS]\n"
+        "  bandhopper-cli tune --list pota|sota|wwff|netlogger|nets|mw [--radio TITLE]\n"
+        "                      [--name TEXT] [--port PATH [--baud RATE] | --rigctld HOST:PORT]\n"
+        "                      [--] FREQUENCY [MODE]\n"
+        "  bandhopper-cli rows pota|sota|wwff|netlogger|nets|mw [--base-url URL]\n"
+        "                      [--service-url URL] [--now YYYY-MM-DDTHH:MM:SS]\n"
         "                      [--sota-source legacy|api|cluster] [--callsign CALL]\n"
         "                      [--cluster HOST:PORT] [--listen-seconds N]\n"
         "  bandhopper-cli conditions [--base-url URL] [--callsign CALL]\n"
@@ -210,7 +210,7 @@ void Cli::runTune() {
     QCommandLineParser parser;
     const QCommandLineOption list(QStringLiteral("list"),
                                   QStringLiteral("The list whose Tune to run."),
-                                  QStringLiteral("pota|sota|netlogger|nets|mw"));
+                                  QStringLiteral("pota|sota|wwff|netlogger|nets|mw"));
     const QCommandLineOption radioTitle(QStringLiteral("radio"),
                                         QStringLiteral("The radio model, as the window lists "
                                                        "it (a Yaesu when left out)."),
@@ -242,7 +242,8 @@ void Cli::runTune() {
     const QString help = QStringLiteral("usage: ") + kProgram + u' ' + syntax + u'\n';
     const auto kind = core::listNamed(parser.value(list));
     if (!kind)
-        return usageError(QStringLiteral("--list must be pota, sota, netlogger, nets or mw"), help);
+        return usageError(QStringLiteral("--list must be pota, sota, wwff, netlogger, nets or mw"),
+                          help);
     const QStringList positional = parser.positionalArguments();
     if (positional.isEmpty() || positional.size() > 2)
         return usageError(QStringLiteral("give FREQUENCY and optionally MODE"), help);
@@ -367,9 +368,9 @@ void Cli::runRows() {
     parser.addOptions(
         {kBaseUrl, kServiceUrl, now, kSotaSource, kCallsign, kCluster, kListenSeconds});
     parser.addPositionalArgument(QStringLiteral("LIST"),
-                                 QStringLiteral("pota, sota, netlogger, nets or mw."));
+                                 QStringLiteral("pota, sota, wwff, netlogger, nets or mw."));
     const QString syntax =
-        QStringLiteral("rows pota|sota|netlogger|nets|mw [--base-url URL] [--service-url URL] "
+        QStringLiteral("rows pota|sota|wwff|netlogger|nets|mw [--base-url URL] [--service-url URL] "
                        "[--now TIME] [--sota-source SOURCE] [--callsign CALL] "
                        "[--cluster HOST:PORT] [--listen-seconds N]");
     if (!parse(parser, syntax))

@@ -8,6 +8,8 @@ QString listName(ListKind list) {
         return QStringLiteral("pota");
     case ListKind::Sota:
         return QStringLiteral("sota");
+    case ListKind::Wwff:
+        return QStringLiteral("wwff");
     case ListKind::NetLogger:
         return QStringLiteral("netlogger");
     case ListKind::Nets:
@@ -31,6 +33,8 @@ QString listTitle(ListKind list) {
         return QStringLiteral("POTA");
     case ListKind::Sota:
         return QStringLiteral("SOTA");
+    case ListKind::Wwff:
+        return QStringLiteral("WWFF");
     case ListKind::NetLogger:
         return QStringLiteral("NetLogger");
     case ListKind::Nets:
@@ -49,6 +53,10 @@ QStringList columns(const PotaSpot& r) {
 QStringList columns(const SotaSpot& r) {
     return {r.activatorCallsign, r.activatorName, r.frequency, r.mode,   r.comments,
             r.summitCode,        r.summitName,    r.height,    r.points, r.age};
+}
+
+QStringList columns(const WwffSpot& r) {
+    return {r.activator, r.frequency, r.mode, r.reference, r.referenceName, r.age, r.remarks};
 }
 
 QStringList columns(const NetLoggerNet& r) {

@@ -42,6 +42,17 @@ struct SotaSpot {
     QString association = {};
 };
 
+struct WwffSpot {
+    static constexpr ListKind kind = ListKind::Wwff;
+    QString activator;
+    QString frequency; // kilohertz
+    QString mode;
+    QString reference; // "KFF-2482"
+    QString referenceName;
+    QString age; // whole minutes; "" when the spot time did not read
+    QString remarks;
+};
+
 struct NetLoggerNet {
     static constexpr ListKind kind = ListKind::NetLogger;
     QString name;
@@ -72,6 +83,7 @@ struct MwStation {
 
 QStringList columns(const PotaSpot& row);
 QStringList columns(const SotaSpot& row);
+QStringList columns(const WwffSpot& row);
 QStringList columns(const NetLoggerNet& row);
 QStringList columns(const DirectoryNet& row);
 QStringList columns(const MwStation& row);

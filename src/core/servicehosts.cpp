@@ -4,8 +4,8 @@ namespace core {
 
 ServiceHosts ServiceHosts::allAt(const QUrl& base) {
     ServiceHosts hosts;
-    for (QUrl* url : {&hosts.pota, &hosts.sota, &hosts.sotaApi, &hosts.netLogger, &hosts.solar,
-                      &hosts.potaWeb, &hosts.maps, &hosts.maker})
+    for (QUrl* url : {&hosts.pota, &hosts.sota, &hosts.sotaApi, &hosts.wwff, &hosts.netLogger,
+                      &hosts.solar, &hosts.potaWeb, &hosts.wwffWeb, &hosts.maps, &hosts.maker})
         *url = base;
     return hosts;
 }

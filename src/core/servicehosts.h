@@ -11,9 +11,12 @@ struct ServiceHosts {
     QUrl sota{QStringLiteral("https://api2.sota.org.uk")};
     // The current SOTA spot API; the address above is its deprecated predecessor.
     QUrl sotaApi{QStringLiteral("https://api-db2.sota.org.uk")};
+    QUrl wwff{QStringLiteral("https://spots.wwff.co")};
     QUrl netLogger{QStringLiteral("https://www.netlogger.org")};
     QUrl solar{QStringLiteral("https://www.hamqsl.com")};
     QUrl potaWeb{QStringLiteral("https://pota.app")};
+    // The WWFF directory, where each reference has its page.
+    QUrl wwffWeb{QStringLiteral("https://wwff.co")};
     QUrl maps{QStringLiteral("https://maps.google.com")};
     QUrl maker{QStringLiteral(BANDHOPPER_MAKER_URL)};
 

@@ -2,6 +2,7 @@
 
 #include "feeds/spotfeeds.h"
 #include "feeds/textfeed.h"
+#include "feeds/wwffspots.h"
 
 namespace feeds {
 
@@ -32,6 +33,8 @@ ListRows emptyRows(ListKind list) {
         return QList<core::PotaSpot>();
     case ListKind::Sota:
         return QList<core::SotaSpot>();
+    case ListKind::Wwff:
+        return QList<core::WwffSpot>();
     case ListKind::NetLogger:
         return QList<core::NetLoggerNet>();
     case ListKind::Nets:
@@ -53,6 +56,8 @@ ListRows parseList(ListKind list, const QByteArray& body, const QDateTime& now,
         return withDiagnostics(parsePotaSpots(body, now), diagnostics, notice, unreadable);
     case ListKind::Sota:
         return withDiagnostics(parseSotaSpots(body, now), diagnostics, notice, unreadable);
+    case ListKind::Wwff:
+        return withDiagnostics(parseWwffSpots(body, now), diagnostics, notice, unreadable);
     case ListKind::NetLogger:
         return parseNetLoggerNets(decodeFeedText(body));
     case ListKind::Nets:
@@ -69,6 +74,8 @@ QString feedPath(ListKind list) {
         return QStringLiteral("/spot/activator");
     case ListKind::Sota:
         return QStringLiteral("/api/spots/-3/all");
+    case ListKind::Wwff:
+        return QStringLiteral("/static/spots.json");
     case ListKind::NetLogger:
         return QStringLiteral("/api/GetActiveNets.php");
     case ListKind::Nets:
@@ -85,6 +92,8 @@ QUrl feedUrl(ListKind list, const core::ServiceHosts& hosts) {
         return core::serviceUrl(hosts.pota, feedPath(list));
     case ListKind::Sota:
         return core::serviceUrl(hosts.sota, feedPath(list));
+    case ListKind::Wwff:
+        return core::serviceUrl(hosts.wwff, feedPath(list));
     case ListKind::NetLogger:
         return core::serviceUrl(hosts.netLogger, feedPath(list));
     case ListKind::Nets:

@@ -17,8 +17,8 @@ using core::ListKind;
 
 // The rows of one list; the alternative's index is the list's ListKind.
 using ListRows =
-    std::variant<QList<core::PotaSpot>, QList<core::SotaSpot>, QList<core::NetLoggerNet>,
-                 QList<core::DirectoryNet>, QList<core::MwStation>>;
+    std::variant<QList<core::PotaSpot>, QList<core::SotaSpot>, QList<core::WwffSpot>,
+                 QList<core::NetLoggerNet>, QList<core::DirectoryNet>, QList<core::MwStation>>;
 
 // No rows of the given list.
 ListRows emptyRows(ListKind list);

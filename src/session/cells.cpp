@@ -70,6 +70,14 @@ QUrl parkUrl(const QString& reference, const ServiceHosts& hosts) {
     return url;
 }
 
+QUrl wwffReferenceUrl(const QString& reference, const ServiceHosts& hosts) {
+    // The directory shows one reference's page when asked for it by name; percent-encoded so
+    // that a stray '&' or '#' cannot reshape the query.
+    return core::serviceUrl(hosts.wwffWeb,
+                            QStringLiteral("/directory/?showRef=") +
+                                QString::fromLatin1(QUrl::toPercentEncoding(reference)));
+}
+
 Cell addressCell(const QString& text, const QString& address, Qt::Alignment alignment) {
     if (address.isEmpty())
         return plain(text, alignment);
@@ -130,6 +138,26 @@ Cell cellFor(const core::SotaSpot& row, QStringView id, const ServiceHosts&) {
         return plain(row.height);
     if (id == u"reference2")
         return plain(row.points);
+    return noView();
+}
+
+Cell cellFor(const core::WwffSpot& row, QStringView id, const ServiceHosts& hosts) {
+    if (id == u"tune")
+        return Cell{};
+    if (id == u"activator")
+        return plain(row.activator);
+    if (id == u"frequency")
+        return plain(oneDecimal(numberOf(row.frequency)));
+    if (id == u"mode")
+        return plain(row.mode);
+    if (id == u"reference")
+        return linkedCell(row.reference, wwffReferenceUrl(row.reference, hosts));
+    if (id == u"name")
+        return plain(row.referenceName);
+    if (id == u"last")
+        return plain(minutesText(row.age));
+    if (id == u"comment")
+        return plain(row.remarks);
     return noView();
 }
 
@@ -214,6 +242,15 @@ QList<ColumnSpec> columnsFor(ListKind list) {
                 text(u"reference2", u"Points"),
                 text(u"last2", u"Age"),
                 text(u"comment2", u"Comment")};
+    case ListKind::Wwff:
+        return {button(u"tune", CellKind::TuneButton),
+                text(u"activator", u"Activator"),
+                text(u"frequency", u"kHz"),
+                text(u"mode", u"Mode"),
+                link(u"reference", u"Reference"),
+                text(u"name", u"Name"),
+                text(u"last", u"Age"),
+                text(u"comment", u"Remarks")};
     case ListKind::NetLogger:
         return {button(u"tune", CellKind::TuneButton), text(u"netName", u"Net"),
                 text(u"freq", u"kHz"), text(u"mode2", u"Mode"), text(u"checkIns", u"Check-ins")};

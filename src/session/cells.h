@@ -35,6 +35,7 @@ struct Cell {
 // an identifier the list does not know gives a cell without a view.
 Cell cellFor(const core::PotaSpot& row, QStringView identifier, const core::ServiceHosts& hosts);
 Cell cellFor(const core::SotaSpot& row, QStringView identifier, const core::ServiceHosts& hosts);
+Cell cellFor(const core::WwffSpot& row, QStringView identifier, const core::ServiceHosts& hosts);
 Cell cellFor(const core::NetLoggerNet& row, QStringView identifier,
              const core::ServiceHosts& hosts);
 Cell cellFor(const core::DirectoryNet& row, QStringView identifier,

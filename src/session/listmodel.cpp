@@ -124,6 +124,10 @@ RowFacts factsOf(const core::SotaSpot& row) {
                      row.age);
 }
 
+RowFacts factsOf(const core::WwffSpot& row) {
+    return spotFacts(row, row.mode, row.activator, row.reference, row.referenceName, row.age);
+}
+
 RowFacts factsOf(const core::NetLoggerNet& row) {
     RowFacts facts = common(row);
     facts.mode = row.mode;

@@ -28,8 +28,8 @@ struct RowFacts {
     qint64 hertz = 0;  // 0 when the frequency is not one a radio could be tuned to
     QString mode;      // as the list writes it
     QString activator; // the callsign (or the net's or station's name)
-    QString reference; // park or summit reference; "" for the other lists
-    QString place;     // park or summit name
+    QString reference; // park, summit or WWFF reference; "" for the other lists
+    QString place;     // park, summit or reference name
     qint64 ageMinutes = 0;
     QString text; // every text the row shows, for searching
 };
@@ -41,6 +41,7 @@ QString frequencyWords(qint64 hertz);
 
 RowFacts factsOf(const core::PotaSpot& row);
 RowFacts factsOf(const core::SotaSpot& row);
+RowFacts factsOf(const core::WwffSpot& row);
 RowFacts factsOf(const core::NetLoggerNet& row);
 RowFacts factsOf(const core::DirectoryNet& row);
 RowFacts factsOf(const core::MwStation& row);

@@ -32,6 +32,7 @@ ListsSession::ListsSession(QNetworkAccessManager* nam, const core::ServiceHosts&
     , m_out(std::move(out)) {
     m_models = {new TypedListModel<core::PotaSpot>(hosts, this),
                 new TypedListModel<core::SotaSpot>(hosts, this),
+                new TypedListModel<core::WwffSpot>(hosts, this),
                 new TypedListModel<core::NetLoggerNet>(hosts, this),
                 new TypedListModel<core::DirectoryNet>(hosts, this),
                 new TypedListModel<core::MwStation>(hosts, this)};
@@ -125,6 +126,7 @@ const feeds::SotaSourceSettings& ListsSession::spotSources() const {
 QString ListsSession::feedKey(ListKind list) const {
     switch (list) {
     case ListKind::Pota:
+    case ListKind::Wwff:
     case ListKind::NetLogger:
         return core::listName(list);
     case ListKind::Sota:

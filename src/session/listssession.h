@@ -31,7 +31,7 @@ namespace session {
 // minute of its previous request; those the operator asks for always go out.
 enum class LoadReason { Operator, Automatic };
 
-// The five lists: their loads, the models that own their rows, and the confirmations of the
+// The six lists: their loads, the models that own their rows, and the confirmations of the
 // nets directory.
 class ListsSession : public QObject {
     Q_OBJECT
@@ -105,18 +105,18 @@ private:
     QNetworkAccessManager* m_nam;
     core::ServiceHosts m_hosts;
     core::DiagnosticSink m_out;
-    std::array<ListModel*, 5> m_models{};
-    std::array<feeds::FeedLoader*, 5> m_loaders{};
+    std::array<ListModel*, core::kAllLists.size()> m_models{};
+    std::array<feeds::FeedLoader*, core::kAllLists.size()> m_loaders{};
     nets::NetConfirmer* m_confirmer = nullptr;
     QList<feeds::LoadedList> m_settled;
     QTimer m_handOver;
     std::unique_ptr<net::RequestPolicy> m_ownPolicy;
     net::RequestPolicy* m_policy = nullptr;
     feeds::SotaSourceLoader* m_sota = nullptr;
-    std::array<ListStatus, 5> m_status{};
+    std::array<ListStatus, core::kAllLists.size()> m_status{};
     QString m_sotaSwitchNotice;
     // When each list last loaded without failing; invalid while it never has.
-    std::array<QDateTime, 5> m_goodLoadAt{};
+    std::array<QDateTime, core::kAllLists.size()> m_goodLoadAt{};
 };
 
 } // namespace session

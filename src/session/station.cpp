@@ -36,7 +36,8 @@ Station::Station(const Platform& platform, QObject* parent)
             emit confirmationsReadyChanged(confirmationsReady());
         // Only a good load says what is on the air: after a failed one, every watched spot would
         // be new again.
-        if ((list != ListKind::Pota && list != ListKind::Sota) || !failure.isEmpty())
+        if ((list != ListKind::Pota && list != ListKind::Sota && list != ListKind::Wwff) ||
+            !failure.isEmpty())
             return;
         ListModel* model = m_lists.model(list);
         const QList<int> hits = m_tracker.newHits(list, *model, m_watch);
@@ -52,7 +53,7 @@ Station::Station(const Platform& platform, QObject* parent)
     m_watch = WatchList::fromText(m_preferences.text(QStringLiteral("watchList")));
     connect(&m_autoRefresh, &QTimer::timeout, this, [this] {
         // Automatic, so the feeds are asked no more than once a minute whatever the setting.
-        for (ListKind list : {ListKind::Pota, ListKind::Sota, ListKind::NetLogger})
+        for (ListKind list : {ListKind::Pota, ListKind::Sota, ListKind::Wwff, ListKind::NetLogger})
             m_lists.load(list, QDateTime::currentDateTimeUtc(), LoadReason::Automatic);
     });
     applyRefreshMinutes(m_preferences.text(QStringLiteral("refreshMinutes")).toInt());
@@ -128,9 +129,9 @@ void Station::settingsRestore() {
         m_radio.showPort(port);
     m_preferences.restoreSwitches();
     started = true;
-    // The five loads run side by side; each shows its rows two seconds after its own start.
-    for (ListKind list :
-         {ListKind::Pota, ListKind::NetLogger, ListKind::Sota, ListKind::Nets, ListKind::MW})
+    // The six loads run side by side; each shows its rows two seconds after its own start.
+    for (ListKind list : {ListKind::Pota, ListKind::NetLogger, ListKind::Sota, ListKind::Wwff,
+                          ListKind::Nets, ListKind::MW})
         m_lists.load(list, QDateTime::currentDateTimeUtc(), LoadReason::Automatic);
 }
 
@@ -151,6 +152,10 @@ void Station::refresh(Refresh what) {
     case Refresh::Sota:
         m_funkAfterLoad.insert(ListKind::Sota);
         m_lists.load(ListKind::Sota);
+        return;
+    case Refresh::Wwff:
+        m_funkAfterLoad.insert(ListKind::Wwff);
+        m_lists.load(ListKind::Wwff);
         return;
     case Refresh::Nets:
         m_funkAfterLoad.insert(ListKind::Nets);

@@ -39,7 +39,7 @@ struct Platform {
 };
 
 // What a refresh command reloads.
-enum class Refresh { Conditions, Pota, NetLogger, Sota, Nets };
+enum class Refresh { Conditions, Pota, NetLogger, Sota, Wwff, Nets };
 
 // The application without its window: the three sessions, start-up, refreshes, Tune, net
 // confirmations, announcements, the band conditions and the update check. The window binds its
@@ -57,7 +57,7 @@ public:
 
     // The start-up sequence: once per run, however often it is called.
     void start();
-    // Shows the remembered radio, rate and port, reads the switches and loads the five lists.
+    // Shows the remembered radio, rate and port, reads the switches and loads the six lists.
     void settingsRestore();
 
     void refresh(session::Refresh what);
@@ -92,8 +92,8 @@ public:
     // spot of one is marked, announced and notified once.
     void setWatchList(const QString& text);
     const WatchList& watchList() const { return m_watch; }
-    // POTA, SOTA and NetLogger reload by themselves every `minutes` ("refreshMinutes"); 0 is
-    // never.
+    // POTA, SOTA, WWFF and NetLogger reload by themselves every `minutes` ("refreshMinutes"); 0
+    // is never.
     void setRefreshMinutes(int minutes);
     int refreshMinutes() const { return m_refreshMinutes; }
 

@@ -10,8 +10,8 @@
 
 namespace session {
 
-// Callsigns, park references and summit references the operator waits for; '*' stands for any
-// run of characters ("K-*", "W7O/*", "N0CALL*"). Matching ignores case and covers the whole text.
+// Callsigns, park, summit and WWFF references the operator waits for; '*' stands for any run of
+// characters ("K-*", "W7O/*", "KFF-*", "N0CALL*"). Matching ignores case and covers the whole text.
 class WatchList {
 public:
     WatchList() = default;
@@ -40,7 +40,7 @@ public:
     QList<int> newHits(core::ListKind list, const ListModel& model, const WatchList& watch);
 
 private:
-    std::array<QSet<QString>, 5> m_previous;
+    std::array<QSet<QString>, core::kAllLists.size()> m_previous;
 };
 
 } // namespace session

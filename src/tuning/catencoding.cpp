@@ -84,7 +84,7 @@ ModeChoice chooseMode(ListKind list, const QString& mode, bool upper) {
         choice.icomModeByte = 0x01;
         choice.dataMode = true;
         choice.yaesuCommands = QStringLiteral("MD02;SF1E;");
-    } else if (mode == u"DATA" && list != ListKind::Pota) {
+    } else if (mode == u"DATA" && list != ListKind::Pota && list != ListKind::Wwff) {
         // Icom only: a Yaesu radio gets no mode command for DATA rows.
         choice.icomModeByte = 0x01;
         choice.dataMode = true;
@@ -269,6 +269,9 @@ TuneInput tuneInput(const core::PotaSpot& row) {
 }
 TuneInput tuneInput(const core::SotaSpot& row) {
     return inputOf(ListKind::Sota, row.frequency, row.mode, row.summitName);
+}
+TuneInput tuneInput(const core::WwffSpot& row) {
+    return inputOf(ListKind::Wwff, row.frequency, row.mode, row.referenceName);
 }
 TuneInput tuneInput(const core::NetLoggerNet& row) {
     return inputOf(ListKind::NetLogger, row.frequency, row.mode, row.name);

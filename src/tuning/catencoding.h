@@ -57,6 +57,7 @@ struct TuneInput {
 // The radio fields are left at their defaults for the caller to fill in.
 TuneInput tuneInput(const core::PotaSpot& row);
 TuneInput tuneInput(const core::SotaSpot& row);
+TuneInput tuneInput(const core::WwffSpot& row);
 TuneInput tuneInput(const core::NetLoggerNet& row);
 TuneInput tuneInput(const core::DirectoryNet& row);
 TuneInput tuneInput(const core::MwStation& row);

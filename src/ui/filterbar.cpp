@@ -39,7 +39,8 @@ FilterBar::FilterBar(core::ListKind list, QWidget* parent)
     layout->addWidget(modeLabel);
     layout->addWidget(m_mode);
     layout->addWidget(m_search, 1);
-    if (list == core::ListKind::Pota || list == core::ListKind::Sota) {
+    if (list == core::ListKind::Pota || list == core::ListKind::Sota ||
+        list == core::ListKind::Wwff) {
         m_onePerActivator = new QCheckBox(tr("One row per &activator"), this);
         m_onePerActivator->setAccessibleName(
             tr("Show only the newest spot of each activator and reference"));

@@ -76,6 +76,10 @@ TEST_F(WindowTest, TuneButtonsWriteTheRowsCommandsToTheRadioAndSpeak) {
          QByteArray::fromHex("FEFE94E0050020030700FDFEFE94E00601FDFEFE94E01A060101FD"
                              "FEFE94E003FD"),
          "Mount Si"},
+        {w().wwffTable, 0, u"tune",
+         QByteArray::fromHex("FEFE94E0050060000700FDFEFE94E00603FDFEFE94E01A060000FD"
+                             "FEFE94E003FD"),
+         "Le Buisson"},
         {w().mwTable, 0, u"tune3",
          QByteArray::fromHex("FEFE94E0050000530100FDFEFE94E00602FDFEFE94E003FD"), "K F B K"},
         {w().netsTable, 0, u"tune3", "MD02;FA014300000;SS0640000;FA;", "Maritime Mobile"},
@@ -139,9 +143,9 @@ TEST_F(WindowTest, ControlsFollowTheSessions) {
     EXPECT_EQ(w().rigctldAddressField->text(), "shack:4534");
     EXPECT_EQ(settings->value("rigctldAddress"), "shack:4534");
 
-    w().mainTab->setCurrentIndex(2);
-    w().mainTab->setCurrentIndex(0);
-    EXPECT_EQ(out.mid(out.size() - 2), (QStringList{"sotaTab", "radioTab"}));
+    for (int tab : {2, 3, 0})
+        w().mainTab->setCurrentIndex(tab);
+    EXPECT_EQ(out.mid(out.size() - 3), (QStringList{"sotaTab", "wwffTab", "radioTab"}));
 
     ASSERT_TRUE(waitFor([&] { return w().bandBox->title() != "Band Conditions - "; }, 2000));
     EXPECT_EQ(w().bandBox->title(), "Band Conditions -  22 Feb 2020 1034 GMT");

@@ -36,6 +36,7 @@ TEST(Cli, ExitCodesAndOutput) {
     LoopbackServer server;
     server.route("/spot/activator",
                  {200, fixture("pota-activator-spots.json"), "application/json"});
+    server.route("/static/spots.json", {200, fixture("wwff-spots-elements.json")});
     server.route("/solarxml.php", {200, fixture("solarxml.xml")});
     server.route("/netconf.php", {200, "ok"});
     const std::tuple<QStringList, int, QString> cases[] = {
@@ -48,6 +49,12 @@ TEST(Cli, ExitCodesAndOutput) {
         {{"rows", "pota", "--base-url", "BASE", "--now", "2024-12-01T00:00:00"},
          0,
          "[\"JQ2DUX/2\",\"7006.5\""},
+        {{"tune", "--list", "wwff", "--radio", "Icom IC-7300", "7046.0", "CW"},
+         0,
+         "FEFE94E0050060040700FD\nFEFE94E00603FD\nFEFE94E01A060000FD\nsay: \n"},
+        {{"rows", "wwff", "--base-url", "BASE", "--now", "2026-06-05T08:00:00"},
+         0,
+         "[\"F4ILK/P\",\"7006\",\"CW\",\"FFF-3970\",\"CAVITES SOUTERRAINES LE BUISSON\",\"7\","},
         // Without a directory service: the bundled stations, and no confirmations.
         {{"rows", "mw"}, 0, "[\"KFI\",\"640\""},
         {{"confirm", "1"}, 1, "bandhopper-cli: no directory service is set"},

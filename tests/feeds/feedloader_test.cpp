@@ -22,6 +22,8 @@ TEST(FeedLoader, EachListFromItsPathIntoRows) {
         {ListKind::Sota, "api2.sota.org.uk", "sota-spots.json", 17,
          "7N1FRE/1|KAZ|21.062|CW|[RBNHole] at JK1QLQ 22 WPM 20 dB "
          "SNR|GM-084|Higashimikaboyama|1246m|8 points|4"},
+        {ListKind::Wwff, "spots.wwff.co", "wwff-spots-elements.json", 2,
+         "F4ILK/P|7006|CW|FFF-3970|CAVITES SOUTERRAINES LE BUISSON|-793912|Auto-spotted via RBN"},
         {ListKind::NetLogger, "www.netlogger.org", "netlogger-active-nets.xml", 7,
          "NATA 40m Net|7.187|SSB|39"},
         {ListKind::Nets, serviceHost, "nets-directory.txt", 4,

@@ -1,6 +1,7 @@
 #include "feeds/jsonrecords.h"
 #include "feeds/spotfeeds.h"
 #include "feeds/textfeed.h"
+#include "feeds/wwffspots.h"
 #include "testing.h"
 
 #include <QRegularExpression>
@@ -274,4 +275,59 @@ TEST(NetLoggerNets, FiltersPairsAndSorts) {
     };
     for (const auto& [reply, rows] : cases)
         EXPECT_EQ(texts(parseNetLoggerNets(reply)), rows) << reply.toStdString();
+}
+
+// The spot time is 00:00:00 and its formatted twin, read when the time is not, 23:58:00.
+const QByteArray kWwff =
+    R"({"id":1,"activator":"CALL","frequency_khz":7046.0,"mode":"CW","reference":"KFF-2482",)"
+    R"("reference_name":"Fort Snelling","remarks":"cq","spotter":"WE9V","spot_time":1733011200,)"
+    R"("spot_time_formatted":"2024-11-30 23:58:00","latitude":44.86})";
+
+TEST(WwffSpots, EachMemberReadOrSkippedAlone) {
+    checkFieldCases(parseWwffSpots, kWwff,
+                    {
+                        {"frequency_khz", "7006", 1, "7006|CW"},
+                        {"frequency_khz", R"(" 14244.5 ")", 1, "14244.5"},
+                        {"frequency_khz", "null", kSkipped, "frequency_khz"},
+                        {"frequency_khz", nullptr, kSkipped, "frequency_khz"},
+                        // The line quotes the text on one line.
+                        {"frequency_khz", R"("QRV\nsoon")", kSkipped, "\"QRV soon\""},
+                        {"frequency_khz", R"("")", kSkipped, "frequency_khz"},
+                        {"frequency_khz", "0", kSkipped, "frequency_khz"},
+                        {"frequency_khz", "1e39", kSkipped, "1e39"},
+                        {"activator", R"(" ")", kSkipped, "activator"},
+                        {"activator", "7", kSkipped, "activator"},
+                        {"mode", nullptr, 2, "|KFF-2482|Fort Snelling"},
+                        {"reference", "null", 3, "|Fort Snelling"},
+                        {"reference_name", nullptr, 4, "|0|cq"},
+                        {"remarks", R"("")", 6, ""},
+                        {"remarks", "null", 6, ""},
+                        {"remarks", "5", kSkipped, "remarks"},
+                        {"spot_time", "1733011139.9", 5, "1"},
+                        {"spot_time", R"("1733011080")", 5, "2"},
+                        {"spot_time", R"("soon")", 5, "2"},
+                        {"spot_time", "1e300", 5, "2"},
+                        {"spot_time", nullptr, 5, "2"},
+                    });
+}
+
+TEST(WwffSpots, RealElementsNewestFirstUnreadableTimesLast) {
+    const QDateTime now(QDate(2026, 6, 5), QTime(8, 0), QTimeZone::utc());
+    QByteArray body = fixture("wwff-spots-elements.json").trimmed();
+    ASSERT_TRUE(body.endsWith(']'));
+    body.chop(1);
+    body += ',' +
+            spot(kWwff, "LATE")
+                .replace("\"2024-11-30 23:58:00\"", "null")
+                .replace("1733011200", "\"-\"") +
+            R"(, 7, {"activator":"NEWEST","frequency_khz":"14244","spot_time":1780646400}])";
+    const Parsed<core::WwffSpot> parsed = parseWwffSpots(body, now);
+    EXPECT_EQ(texts(parsed.rows),
+              QStringList({"NEWEST|14244||||0|",
+                           "F4ILK/P|7006|CW|FFF-3970|CAVITES SOUTERRAINES LE BUISSON|7|"
+                           "Auto-spotted via RBN",
+                           "WB8MIW|7046.0|CW|KFF-2482|Fort Snelling|31151|Re-spotted via RBN",
+                           "LATE|7046.0|CW|KFF-2482|Fort Snelling||cq"}));
+    EXPECT_EQ(parsed.diagnostics,
+              QStringList{"WWFF spots: spot 3 skipped: expected an object but found a number"});
 }

@@ -5,6 +5,7 @@
 #include "feeds/sotacluster.h"
 #include "feeds/spotfeeds.h"
 #include "feeds/textfeed.h"
+#include "feeds/wwffspots.h"
 
 #include "fuzzcheck.h"
 
@@ -55,6 +56,23 @@ void checkPota(const QByteArray& body) {
                        skipped);
         }
     }
+}
+
+// Every WWFF row has a callsign and a positive frequency, newest first (ages that are not numbers
+// last).
+void checkWwff(const QByteArray& body) {
+    const feeds::Parsed<core::WwffSpot> parsed = feeds::parseWwffSpots(body, kNow);
+    qint64 previousAge = std::numeric_limits<qint64>::min();
+    for (const core::WwffSpot& row : parsed.rows) {
+        FUZZ_CHECK(!row.activator.trimmed().isEmpty());
+        const std::optional<float> kilohertz = core::parseFloat32(row.frequency);
+        FUZZ_CHECK(kilohertz && std::isfinite(*kilohertz) && *kilohertz > 0, row.frequency);
+        const qint64 age =
+            core::parseWholeNumber(row.age).value_or(std::numeric_limits<qint64>::max());
+        FUZZ_CHECK(age >= previousAge, row.age);
+        previousAge = age;
+    }
+    checkLines(parsed.diagnostics, QLatin1String("WWFF spots: "));
 }
 
 // The frequency column keeps digits and points only.
@@ -161,11 +179,12 @@ void checkSota(const QByteArray& body) {
 
 } // namespace
 
-// Every reply of the feeds and the conditions, read from any body: the POTA, legacy SOTA and
-// current SOTA API spots, the NetLogger, nets and MW lists, cluster lines and solar data.
+// Every reply of the feeds and the conditions, read from any body: the POTA, legacy SOTA, current
+// SOTA API and WWFF spots, the NetLogger, nets and MW lists, cluster lines and solar data.
 FUZZ_TARGET(body) {
     checkPota(body);
     checkSota(body);
+    checkWwff(body);
     checkTextFeeds(body);
     checkCluster(body);
     checkConditions(body);

@@ -43,6 +43,8 @@ int main(int argc, char** argv) {
     server.route("/api/spots/epoch", {200, "1"});
     server.route("/api/spots/-3/all/all",
                  {200, fixture("sota-api-spots.json"), "application/json"});
+    server.route("/static/spots.json",
+                 {200, fixture("wwff-spots-elements.json"), "application/json"});
     server.route("/api/GetActiveNets.php", {200, fixture("netlogger-active-nets.xml")});
     server.route("/nets.php", {200, fixture("nets-directory.txt")});
     server.route("/mw.php", {200, fixture("mw-stations.txt")});

@@ -32,9 +32,10 @@ TEST_F(RigctldTest, EveryListsTuneSetsTheRadioUntilTheDaemonDies) {
     EXPECT_EQ(settings->value("rigctldAddress").toString(), daemon.address());
     EXPECT_FALSE(settings->contains("defaultPort"));
     const std::tuple<ListKind, int, const char*> tunes[] = {
-        {ListKind::Pota, 0, "14074000 PKTUSB"},  {ListKind::Sota, 0, "7032000 PKTUSB"},
-        {ListKind::NetLogger, 0, "7187000 LSB"}, {ListKind::Nets, 0, "14300000 USB"},
-        {ListKind::Nets, 1, "7255000 LSB"},      {ListKind::MW, 0, "1530000 AM"}};
+        {ListKind::Pota, 0, "14074000 PKTUSB"}, {ListKind::Sota, 0, "7032000 PKTUSB"},
+        {ListKind::Wwff, 0, "7006000 CW"},      {ListKind::NetLogger, 0, "7187000 LSB"},
+        {ListKind::Nets, 0, "14300000 USB"},    {ListKind::Nets, 1, "7255000 LSB"},
+        {ListKind::MW, 0, "1530000 AM"}};
     for (const auto& [list, row, readBack] : tunes) {
         station->tune(list, row);
         ASSERT_TRUE(outcomes.wait(2000)) << readBack;

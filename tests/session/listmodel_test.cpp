@@ -10,6 +10,8 @@ const core::PotaSpot kPota{
     "12",    "41.8694", "-85.7444", "US-MI",   "US-6795"};
 const core::SotaSpot kSota{"7N1FRE/1",          "KAZ",   "21.062",   "cw", "qrv now", "JA/GM-084",
                            "Higashimikaboyama", "1246m", "8 points", "5"};
+const core::WwffSpot kWwff{
+    "F4ILK/P", "7006", "CW", "FFF-3970", "Le Buisson", "7", "Auto-spotted via RBN"};
 const core::NetLoggerNet kNetLogger{"MOONLIGHTERS", "7.279", "SSB", "12"};
 const core::DirectoryNet kNet{"Night Owls", "3.940", "0300", "LSB", "https://nets.example/owls",
                               "Yes",        "42"};
@@ -41,6 +43,8 @@ TEST(ListModel, ShowsEveryColumnOfEveryList) {
               "Tune|KN4AL|14272.0|SSB|US-6795|Three Rivers State Game Land|US-MI|12 min|cq pota");
     EXPECT_EQ(shown(*modelOf<core::SotaSpot>({kSota})),
               "Tune|7N1FRE/1|Kaz|21062.0|CW|Higashimikaboyama|1246m|8 points|5 min|qrv now");
+    EXPECT_EQ(shown(*modelOf<core::WwffSpot>({kWwff})),
+              "Tune|F4ILK/P|7006.0|CW|FFF-3970|Le Buisson|7 min|Auto-spotted via RBN");
     EXPECT_EQ(shown(*modelOf<core::NetLoggerNet>({kNetLogger})), "Tune|MOONLIGHTERS|7279.0|SSB|12");
     EXPECT_EQ(shown(*modelOf<core::DirectoryNet>({kNet})),
               "Tune|Night Owls|3.940|0300|LSB|Yes|Confirm|Unconfirm");
@@ -73,8 +77,12 @@ TEST(ListModel, OddValuesAndLinks) {
               Qt::AlignRight | Qt::AlignVCenter);
     EXPECT_EQ(cell(*p, 1, u"reference", Qt::ToolTipRole), "https://pota.app/#/park/US-6795");
     EXPECT_FALSE(cell(*s, 0, u"comment2", LinkRole).isValid());
+    const auto w = modelOf<core::WwffSpot>({kWwff});
+    EXPECT_EQ(cell(*w, 0, u"reference", LinkRole).toUrl(),
+              QUrl("https://wwff.co/directory/?showRef=FFF-3970"));
     // What a screen reader says of a row's controls and cells.
     EXPECT_EQ(cell(*p, 1, u"tune", Qt::AccessibleTextRole), "Tune KN4AL, US-6795, 14272 kHz, SSB");
+    EXPECT_EQ(cell(*w, 0, u"tune", Qt::AccessibleTextRole), "Tune F4ILK/P, FFF-3970, 7006 kHz, CW");
     EXPECT_EQ(cell(*p, 1, u"reference", Qt::AccessibleTextRole), "Park: US-6795, link");
     EXPECT_EQ(cell(*p, 0, u"last", Qt::AccessibleTextRole), "Age: empty");
     const auto n = modelOf<core::DirectoryNet>({kNet});

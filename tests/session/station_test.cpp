@@ -68,12 +68,13 @@ TEST_F(StationTest, FirstStartFetchesEverythingOnceAndRefreshesReloadTheirList) 
     EXPECT_TRUE(st().preferences().soundsOn());
     EXPECT_TRUE(shown.isEmpty());
     EXPECT_EQ(st().radio().link(), nullptr);
-    ASSERT_TRUE(waitFor([&] { return server.requests().size() >= 8; }, 3000));
+    ASSERT_TRUE(waitFor([&] { return server.requests().size() >= 9; }, 3000));
     st().start();
     settle(400);
     // Fresh settings read SOTA from its current API.
     for (const char* path :
          {"/spot/activator", "/api/GetActiveNets.php", "/api/spots/epoch", "/api/spots/-3/all/all",
+          "/static/spots.json",
           "/nets.php", "/mw.php", "/solarxml.php", "/bandhopper/version.txt"})
         EXPECT_EQ(server.count(path), 1) << path;
     EXPECT_TRUE(sounds.played.isEmpty());
@@ -191,12 +192,12 @@ TEST_F(StationTest, UnreachableAndUntrustedServicesLeaveTheirListsEmpty) {
     QSignalSpy shown(&st().lists(), &session::ListsSession::listShown);
     QSignalSpy panel(&st(), &session::Station::conditionsShown);
     st().start();
-    ASSERT_TRUE(waitFor([&] { return shown.size() == 5 && panel.size() == 1; }, 4000));
+    ASSERT_TRUE(waitFor([&] { return shown.size() == 6 && panel.size() == 1; }, 4000));
     for (ListKind list : core::kAllLists)
         EXPECT_EQ(rowsOf(list), 0);
     EXPECT_EQ(panel[0][0].value<conditions::PanelView>().title, "Band Conditions - ");
-    for (const char* path :
-         {"/api/spots/epoch", "/api/GetActiveNets.php", "/nets.php", "/mw.php", "/solarxml.php"})
+    for (const char* path : {"/api/spots/epoch", "/static/spots.json", "/api/GetActiveNets.php",
+                             "/nets.php", "/mw.php", "/solarxml.php"})
         EXPECT_TRUE(out.contains("GET " + dead.toString() + path + " failed: Connection refused"))
             << path;
     EXPECT_EQ(out.filter("SSL").size(), 1) << out.join('\n').toStdString();
@@ -211,7 +212,7 @@ TEST_F(StationTest, UnreachableAndUntrustedServicesLeaveTheirListsEmpty) {
 TEST_F(StationTest, AWatchedSpotIsAnnouncedOnceWhenItAppears) {
     st().preferences().restoreSwitches();
     st().setDeadlineMs(200);
-    st().setWatchList("k2* US-9999");
+    st().setWatchList("k2* US-9999 F4ILK*");
     QSignalSpy shown(&st().lists(), &session::ListsSession::listShown);
     QSignalSpy spotted(&st(), &session::Station::watchedSpotted);
     const QByteArray watched = QByteArray(kPota).replace(
@@ -230,5 +231,9 @@ TEST_F(StationTest, AWatchedSpotIsAnnouncedOnceWhenItAppears) {
     EXPECT_FALSE(
         st().lists().model(ListKind::Pota)->index(1, 0).data(session::HighlightRole).toBool())
         << "marked in its first load only";
-    EXPECT_EQ(settings->value("watchList").toString(), "K2*\nUS-9999");
+    EXPECT_EQ(settings->value("watchList").toString(), "K2*\nUS-9999\nF4ILK*");
+    server.route("/static/spots.json", {200, kWwff, "application/json"});
+    st().lists().load(ListKind::Wwff);
+    ASSERT_TRUE(spotted.wait(2000));
+    EXPECT_EQ(spotted[1][1].toString(), "F4ILK/P at FFF-3970 Le Buisson, 7.006 CW");
 }

@@ -142,13 +142,19 @@ TEST_F(Lists, AHostThatAskedForAPauseIsNotAskedUntilItPasses) {
 }
 
 TEST_F(Lists, NothingAutomaticAsksAPublicFeedTwiceWithinAMinute) {
-    server.route("/api/GetActiveNets.php", {200, fixture("netlogger-active-nets.xml")});
-    EXPECT_EQ(load(ListKind::NetLogger, session::LoadReason::Automatic), "");
-    now = now.addSecs(59);
-    lists.load(ListKind::NetLogger, now, session::LoadReason::Automatic);
-    EXPECT_TRUE(lists.statusText(ListKind::NetLogger).endsWith("asked less than a minute before"));
-    EXPECT_EQ(load(ListKind::NetLogger), "") << "the operator's refresh goes out";
-    now = now.addSecs(60);
-    EXPECT_EQ(load(ListKind::NetLogger, session::LoadReason::Automatic), "");
-    EXPECT_EQ(server.count("/api/GetActiveNets.php"), 3) << "all but the one within the minute";
+    const std::tuple<ListKind, QByteArray, const char*> feeds[] = {
+        {ListKind::NetLogger, "/api/GetActiveNets.php", "netlogger-active-nets.xml"},
+        {ListKind::Wwff, "/static/spots.json", "wwff-spots-elements.json"}};
+    for (const auto& [list, path, file] : feeds) {
+        SCOPED_TRACE(file);
+        server.route(path, {200, fixture(file)});
+        EXPECT_EQ(load(list, session::LoadReason::Automatic), "");
+        now = now.addSecs(59);
+        lists.load(list, now, session::LoadReason::Automatic);
+        EXPECT_TRUE(lists.statusText(list).endsWith("asked less than a minute before"));
+        EXPECT_EQ(load(list), "") << "the operator's refresh goes out";
+        now = now.addSecs(60);
+        EXPECT_EQ(load(list, session::LoadReason::Automatic), "");
+        EXPECT_EQ(server.count(path), 3) << "all but the one within the minute";
+    }
 }

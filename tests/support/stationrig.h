@@ -22,6 +22,8 @@ inline const QByteArray kSota = R"([{"timeStamp":"2030-01-01T00:00:00","comments
 inline const QByteArray kSotaApi = R"([{"timeStamp":"2030-01-01T00:00:00.000000Z","comments":null,
   "activatorCallsign":"W7XYZ","activatorName":"Jo","frequency":7.032,"mode":"data",
   "summitCode":"W7W/KG-001","summitName":"Mount Si","AltM":1270,"points":4,"type":null}])";
+inline const QByteArray kWwff = R"([{"id":1,"activator":"F4ILK/P","frequency_khz":7006,"mode":"CW",
+  "reference":"FFF-3970","reference_name":"Le Buisson","remarks":"","spot_time":1893456000}])";
 inline const QByteArray kNets =
     "<Nets>\n<NetName>Maritime Mobile</NetName>\n<Frequency>14.300 MHz</Frequency>\n"
     "<UTC>1600</UTC>\n<Mode>USB</Mode>\n<URL>https://mmsn.example/</URL>\n"
@@ -59,6 +61,7 @@ struct StationRig : Fakes {
         server.route("/spot/activator", {200, kPota, "application/json"});
         server.route("/api/spots/epoch", {200, "1893456000"});
         server.route("/api/spots/-3/all/all", {200, kSotaApi, "application/json"});
+        server.route("/static/spots.json", {200, kWwff, "application/json"});
         server.route("/api/GetActiveNets.php", {200, fixture("netlogger-active-nets.xml")});
         server.route("/nets.php", {200, kNets});
         server.route("/mw.php", {200, kStations});

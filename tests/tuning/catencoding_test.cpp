@@ -16,15 +16,18 @@ const QString kDataOn = QStringLiteral("FEFE94E01A060101FD");
 static TuneInput input(ListKind list, const QString& f, const QString& mode, const char* radio) {
     core::PotaSpot pota;
     core::SotaSpot sota;
+    core::WwffSpot wwff;
     core::NetLoggerNet logged;
     core::DirectoryNet net;
     core::MwStation mw;
-    pota.frequency = sota.frequency = logged.frequency = net.frequency = mw.frequency = f;
-    pota.mode = sota.mode = logged.mode = net.mode = mode;
-    pota.parkName = "Park", sota.summitName = "Summit", logged.name = "Logged net";
+    pota.frequency = sota.frequency = wwff.frequency = logged.frequency = net.frequency =
+        mw.frequency = f;
+    pota.mode = sota.mode = wwff.mode = logged.mode = net.mode = mode;
+    pota.parkName = "Park", sota.summitName = "Summit", wwff.referenceName = "Reserve";
+    logged.name = "Logged net";
     net.name = "Net", mw.call = QString::fromUtf8("WA\xF0\x9F\x93\xBB"); // a surrogate pair
-    const TuneInput rows[] = {tuneInput(pota), tuneInput(sota), tuneInput(logged), tuneInput(net),
-                              tuneInput(mw)};
+    const TuneInput rows[] = {tuneInput(pota),   tuneInput(sota), tuneInput(wwff),
+                              tuneInput(logged), tuneInput(net),  tuneInput(mw)};
     TuneInput in = rows[core::listIndex(list)];
     in.familyCode = QString::fromLatin1(radio);
     in.civAddress = QStringLiteral("94");
@@ -45,6 +48,9 @@ TEST(ComposeTune, ExamplesInBothFamilies) {
         {ListKind::Pota, "14074", "ssb", {"FEFE94E0050040071400FD", kUsb, kDataOff}, "FA014074000;SS0640000;"},
         {ListKind::Pota, "3573", "FT8", {"FEFE94E0050030570300FD", kUsb, kDataOn}, "MD02;SF1E;FA003573000;SS0640000;"},
         {ListKind::Pota, "7074", "DATA", {"FEFE94E0050040070700FD", kLsb, kDataOff}, "FA007074000;SS0640000;"},
+        // WWFF, kilohertz, in POTA's modes
+        {ListKind::Wwff, "7046.0", "CW", {"FEFE94E0050060040700FD", kCw, kDataOff}, "MD07;SF1H;FA007046000;SS0640000;"},
+        {ListKind::Wwff, "14074", "DATA", {"FEFE94E0050040071400FD", kUsb, kDataOff}, "FA014074000;SS0640000;"},
         // SOTA, megahertz
         {ListKind::Sota, "14.062", "CW", {"FEFE94E0050020061400FD", kCw, kDataOff}, "MD03;SF1H;FA014062000;SS0640000;"},
         {ListKind::Sota, "7.032", "DATA", {"FEFE94E0050020030700FD", kUsb, kDataOn}, "FA007032000;SS0640000;"},
@@ -103,8 +109,9 @@ TEST(ComposeTune, ExamplesInBothFamilies) {
                                        : mw   ? QStringList{hertz, text}
                                               : QStringList{text};
         EXPECT_EQ(yaesu.diagnostics, yaesuLines);
-        const QString spoken[] = {"Park", "Summit", "Logged net", "Net",
-                                  QString::fromUtf8("W A \xF0\x9F\x93\xBB")};
+        const QString spoken[] = {"Park",    "Summit",
+                                  "Reserve", "Logged net",
+                                  "Net",     QString::fromUtf8("W A \xF0\x9F\x93\xBB")};
         EXPECT_EQ(icom.announcement, spoken[core::listIndex(list)]);
         EXPECT_EQ(yaesu.announcement, icom.announcement);
     }
