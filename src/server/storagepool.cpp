@@ -4,8 +4,10 @@
 
 namespace server {
 
-StoragePool::StoragePool(const DatabaseUrl& url, int threads)
-    : m_url(url) {
+StoragePool::StoragePool(const DatabaseUrl& url, int threads, int waitMs, int maxWaiting)
+    : m_url(url)
+    , m_waitMs(waitMs)
+    , m_maxWaiting(size_t(maxWaiting)) {
     for (int i = 0; i < threads; ++i)
         m_threads.emplace_back([this] { work(); });
 }
@@ -14,14 +16,15 @@ StoragePool::~StoragePool() {
     stop();
 }
 
-void StoragePool::run(Job job) {
+bool StoragePool::run(Job job) {
     {
         std::lock_guard lock(m_mutex);
-        if (m_stopping)
-            return;
+        if (m_stopping || m_jobs.size() >= m_maxWaiting)
+            return false;
         m_jobs.push_back(std::move(job));
     }
     m_wake.notify_one();
+    return true;
 }
 
 void StoragePool::stop() {
@@ -37,7 +40,7 @@ void StoragePool::stop() {
 }
 
 void StoragePool::work() {
-    Storage storage(m_url);
+    Storage storage(m_url, m_waitMs);
     for (;;) {
         Job job;
         {

@@ -19,10 +19,12 @@ class StoragePool {
 public:
     using Job = std::function<void(Storage&)>;
 
-    StoragePool(const DatabaseUrl& url, int threads);
+    // `waitMs` as for Storage; at most `maxWaiting` jobs wait, so an outage cannot pile them up.
+    StoragePool(const DatabaseUrl& url, int threads, int waitMs = 10000, int maxWaiting = 4096);
     ~StoragePool();
 
-    void run(Job job);
+    // False when the job was not taken: too many wait already, or the pool is stopping.
+    [[nodiscard]] bool run(Job job);
     // Finishes the jobs under way, drops the ones still waiting, and joins the threads.
     void stop();
 
@@ -30,6 +32,8 @@ private:
     void work();
 
     DatabaseUrl m_url;
+    int m_waitMs;
+    size_t m_maxWaiting;
     std::mutex m_mutex;
     std::condition_variable m_wake;
     std::deque<Job> m_jobs;
