@@ -17,6 +17,7 @@ if ! command -v nginx >/dev/null && [ ! -x /usr/sbin/nginx ]; then
     systemctl disable --now nginx >/dev/null 2>&1 || service nginx stop >/dev/null 2>&1 || true
 fi
 export BANDHOPPER_NGINX=$(command -v nginx || echo /usr/sbin/nginx)
-cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DBANDHOPPER_BUILD_APP=OFF >/dev/null
+cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DBANDHOPPER_BUILD_APP=OFF \
+    -DCMAKE_CXX_COMPILER_LAUNCHER="$(command -v ccache || true)" >/dev/null
 cmake --build build-bench --target bench_server
 bash tools/with-postgres.sh build-bench/bench/bench_server "$@"

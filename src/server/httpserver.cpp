@@ -12,6 +12,7 @@
 #include <malloc.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <sys/epoll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -80,6 +81,7 @@ public:
     void drop(bool reset = false);
     void onTimeout();
     void startDraining();
+    void onEvents(quint32 events);
 
     enum class Phase { Reading, Handling, Streaming, Lingering, Closed };
     Phase phase() const { return m_phase; }
@@ -105,8 +107,7 @@ private:
     int m_fd;
     QHostAddress m_address;
     quint64 m_id;
-    QSocketNotifier m_readNotifier;
-    QSocketNotifier m_writeNotifier;
+    quint32 m_events = 0; // what the server's epoll set watches for on this socket
     HttpRequestParser m_parser;
     QByteArray m_in;
     QByteArray m_out;
@@ -136,18 +137,25 @@ HttpConnection::HttpConnection(HttpServer* server, int fd, QHostAddress address,
     , m_fd(fd)
     , m_address(std::move(address))
     , m_id(id)
-    , m_readNotifier(fd, QSocketNotifier::Read)
-    , m_writeNotifier(fd, QSocketNotifier::Write)
     , m_parser(server->m_options.limits) {
-    m_writeNotifier.setEnabled(false);
-    connect(&m_readNotifier, &QSocketNotifier::activated, this, &HttpConnection::onReadable);
-    connect(&m_writeNotifier, &QSocketNotifier::activated, this, &HttpConnection::onWritable);
+    epoll_event event{};
+    event.events = m_events = EPOLLIN;
+    event.data.ptr = this;
+    ::epoll_ctl(server->m_epoll, EPOLL_CTL_ADD, fd, &event);
     waitForRequest();
 }
 
+void HttpConnection::onEvents(quint32 events) {
+    // Both directions closed, or an error: nobody is left to answer.
+    if (events & (EPOLLHUP | EPOLLERR))
+        return drop();
+    if (events & EPOLLIN)
+        onReadable();
+    if ((events & EPOLLOUT) && m_phase != Phase::Closed)
+        onWritable();
+}
+
 HttpConnection::~HttpConnection() {
-    m_readNotifier.setEnabled(false);
-    m_writeNotifier.setEnabled(false);
     if (m_fd >= 0)
         ::close(m_fd);
 }
@@ -390,11 +398,14 @@ void HttpConnection::updateNotifiers() {
     const bool reading =
         !m_peerClosed && ((m_phase == Phase::Reading && pendingOut() < kOutHighWater) ||
                           (m_phase == Phase::Lingering && pendingOut() == 0));
-    if (m_readNotifier.isEnabled() != reading)
-        m_readNotifier.setEnabled(reading);
-    const bool writing = pendingOut() > 0;
-    if (m_writeNotifier.isEnabled() != writing)
-        m_writeNotifier.setEnabled(writing);
+    const quint32 events =
+        (reading ? quint32(EPOLLIN) : 0u) | (pendingOut() > 0 ? quint32(EPOLLOUT) : 0u);
+    if (events != m_events) {
+        epoll_event event{};
+        event.events = m_events = events;
+        event.data.ptr = this;
+        ::epoll_ctl(m_server->m_epoll, EPOLL_CTL_MOD, m_fd, &event);
+    }
     if (m_phase == Phase::Lingering && m_peerClosed && pendingOut() == 0)
         drop();
 }
@@ -427,8 +438,7 @@ void HttpConnection::drop(bool reset) {
     if (m_phase == Phase::Handling)
         --m_server->m_peers[m_address].requests;
     m_phase = Phase::Closed;
-    m_readNotifier.setEnabled(false);
-    m_writeNotifier.setEnabled(false);
+    ::epoll_ctl(m_server->m_epoll, EPOLL_CTL_DEL, m_fd, nullptr);
     if (reset) {
         const struct linger abort { 1, 0 };
         ::setsockopt(m_fd, SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
@@ -442,8 +452,13 @@ void HttpConnection::drop(bool reset) {
 HttpServer::HttpServer(Options options, Handler handler, QObject* parent)
     : QObject(parent)
     , m_options(options)
-    , m_handler(std::move(handler)) {
+    , m_handler(std::move(handler))
+    , m_epoll(::epoll_create1(EPOLL_CLOEXEC)) {
     m_clock.start();
+    // Every connection in one epoll set, watched by the event loop as one descriptor: a wake-up
+    // serves all the connections that are ready, without a notifier object for each.
+    m_epollNotifier = new QSocketNotifier(m_epoll, QSocketNotifier::Read, this);
+    connect(m_epollNotifier, &QSocketNotifier::activated, this, &HttpServer::onEvents);
     m_acceptPause.setSingleShot(true);
     connect(&m_acceptPause, &QTimer::timeout, this, [this] {
         if (m_acceptNotifier && !m_draining)
@@ -458,6 +473,23 @@ HttpServer::HttpServer(Options options, Handler handler, QObject* parent)
 HttpServer::~HttpServer() {
     m_drained = nullptr;
     close();
+    qDeleteAll(findChildren<HttpConnection*>()); // their descriptors go before the set's
+    ::close(m_epoll);
+}
+
+void HttpServer::onEvents() {
+    epoll_event events[128];
+    for (;;) {
+        const int ready = ::epoll_wait(m_epoll, events, 128, 0);
+        for (int i = 0; i < ready; ++i) {
+            // A connection dropped earlier in this batch is only deleted after it.
+            auto* connection = static_cast<HttpConnection*>(events[i].data.ptr);
+            if (connection->phase() != HttpConnection::Phase::Closed)
+                connection->onEvents(events[i].events);
+        }
+        if (ready < 128)
+            return;
+    }
 }
 
 bool HttpServer::listen(const QHostAddress& address, quint16 port) {

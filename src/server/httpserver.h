@@ -66,6 +66,7 @@ private:
     };
 
     void onAcceptable();
+    void onEvents();
     void admit(int fd, const QHostAddress& address);
     bool evictOne();
     void sweep();
@@ -77,6 +78,8 @@ private:
 
     Options m_options;
     Handler m_handler;
+    int m_epoll;
+    QSocketNotifier* m_epollNotifier = nullptr;
     int m_listenFd = -1;
     quint16 m_port = 0;
     QString m_error;
