@@ -58,8 +58,11 @@ bool DirectoryServer::start(QString* error) {
     HttpServer::Options options;
     options.requestTimeoutMs = m_config.requestTimeoutMs;
     options.maxConnections = m_config.maxConnections;
-    options.maxConnectionsPerAddress = m_config.maxConnectionsPerAddress;
-    options.maxRequestsPerAddress = m_config.maxRequestsPerAddress;
+    // Behind a proxy every connection comes from the proxy: limits per address are its business.
+    options.maxConnectionsPerAddress =
+        m_config.trustForwardedFor ? m_config.maxConnections : m_config.maxConnectionsPerAddress;
+    options.maxRequestsPerAddress =
+        m_config.trustForwardedFor ? m_config.maxConnections : m_config.maxRequestsPerAddress;
     m_http = std::make_unique<HttpServer>(
         options, [service = m_service.get()](const HttpRequest& request,
                                              const HttpServer::Respond& respond) {
