@@ -14,6 +14,7 @@
 #include <atomic>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 using directory::NetRecord;
 using directory::StationRecord;
@@ -90,7 +91,7 @@ public:
     Transaction(Storage& storage, bool serialised)
         : m_storage(storage) {
         m_storage.open();
-        m_storage.verifyFile();
+        m_storage.verifyFile(true);
         m_storage.execute(m_storage.isSqlite() ? QStringLiteral("BEGIN IMMEDIATE")
                                                : QStringLiteral("BEGIN"));
         m_active = true;
@@ -183,7 +184,7 @@ void Storage::open() {
     }
 }
 
-void Storage::verifyFile() {
+void Storage::verifyFile(bool writing) {
     if (!isSqlite())
         return;
     const auto identity = fileIdentity(m_url.path);
@@ -191,6 +192,9 @@ void Storage::verifyFile() {
         m_broken = true;
         throw StorageError("the database file " + m_url.path.toStdString() + " is gone");
     }
+    // A connection opened before the file was made read-only could still write through it.
+    if (writing && ::access(QFile::encodeName(m_url.path).constData(), W_OK) != 0)
+        throw StorageError("the database file " + m_url.path.toStdString() + " is read-only");
     if (*identity != m_fileIdentity) {
         m_broken = true; // another file took its place: use that one from now on
         open();
@@ -199,7 +203,7 @@ void Storage::verifyFile() {
 
 void Storage::checkHealth() {
     open();
-    verifyFile();
+    verifyFile(true);
     if (isSqlite()) {
         // Taking the write lock tells a read-only file; a lock held by another writer is busy,
         // not broken.

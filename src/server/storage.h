@@ -85,7 +85,7 @@ private:
     void open();
     void close();
     // A SQLite file that is gone (or was replaced) would take writes that no one ever reads.
-    void verifyFile();
+    void verifyFile(bool writing = false);
     [[noreturn]] void fail(const QSqlQuery& query);
     void execute(const QString& sql);
     QSqlQuery& run(const QString& sql, const QVariantList& values);
