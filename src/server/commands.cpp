@@ -138,8 +138,14 @@ int serve(const CommandLine& line, QTextStream& err) {
     err << "listening on " << config.address.toString() << ':' << server.port() << ", database "
         << config.database.display() << Qt::endl;
     QCoreApplication::exec();
-    server.stop();
+    const bool ended = server.stop();
     ::close(signalFd);
+    if (!ended) {
+        // A thread waits on a database that does not answer (a frozen server): the answers are
+        // all out, and waiting longer would only keep the process from ending.
+        err << "stopped; the database did not answer" << Qt::endl;
+        ::_exit(0);
+    }
     err << "stopped" << Qt::endl;
     return 0;
 }

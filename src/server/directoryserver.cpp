@@ -89,19 +89,21 @@ void DirectoryServer::drain(int graceMs, std::function<void()> done) {
         done();
 }
 
-void DirectoryServer::stop() {
+bool DirectoryServer::stop() {
     // Connections first, so no new work arrives; then the threads, whose last answers go to
     // connections that are gone; the HTTP server outlives them to take those answers.
     if (m_http)
         m_http->close();
+    bool ended = true;
     if (m_pool)
-        m_pool->stop();
+        ended = m_pool->stop() && ended;
     if (m_monitor)
-        m_monitor->stop();
+        ended = m_monitor->stop() && ended;
     m_http.reset();
     m_service.reset();
     m_pool.reset();
     m_monitor.reset();
+    return ended;
 }
 
 } // namespace server

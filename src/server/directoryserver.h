@@ -47,8 +47,9 @@ public:
     // Stops accepting, answers every request that has begun (for up to `graceMs`), then calls
     // `done`.
     void drain(int graceMs, std::function<void()> done);
-    // Drops every connection and waits for the storage threads.
-    void stop();
+    // Drops every connection and waits for the storage threads; false when one of them is stuck
+    // in a database call and was left behind.
+    bool stop();
 
 private:
     ServerConfig m_config;
