@@ -328,6 +328,7 @@ QProcess* startNginx(const QString& binary, const QString& folder, const QByteAr
             return process;
         QThread::msleep(50);
     }
+    process->kill();
     qFatal("nginx did not start; see %s/error.log", qPrintable(folder));
 }
 
@@ -340,8 +341,11 @@ void sideBySide(const QString& nginx, const char* name, const QString& database,
     const quint16 nginxPort = freePort();
     QProcess* static_ = startNginx(nginx, folder + "/nginx", body, nginxPort);
     reply = fetch(nginxPort, "/nets.php");
-    if (reply.mid(reply.indexOf("\r\n\r\n") + 4) != body)
+    if (reply.mid(reply.indexOf("\r\n\r\n") + 4) != body) {
+        static_->kill();
+        ours->kill();
         qFatal("nginx does not serve the same bytes: %s", reply.left(200).constData());
+    }
     // One-second turns, alternating: a machine shared with other work slows both alike.
     double oursRate = 0, nginxRate = 0;
     for (int turn = 0; turn < seconds; ++turn) {

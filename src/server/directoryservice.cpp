@@ -340,7 +340,7 @@ void DirectoryService::write(ApiCall call, const HttpServer::Respond& respond) {
             response = errorResponse(error);
         } catch (const StorageError& error) {
             m_outage.failed(error.what());
-            response = unavailable(QStringLiteral("the directory is unavailable"), 5);
+            response = unavailable(QStringLiteral("the directory is unavailable"), 2);
         }
         QMetaObject::invokeMethod(
             &m_context, [this, pending, response, changed] { written(pending, response, changed); },
