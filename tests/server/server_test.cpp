@@ -550,9 +550,11 @@ TEST_P(DirectoryServerTest, ALockedDatabaseHoldsUpNoRead) {
 
 // A file removed under the running server takes no more writes, shows in the health check and,
 // once, in the log, and is not made again; the lists as last read are still served.
-TEST_P(DirectoryServerTest, ARemovedDatabaseIsReportedAndNeverRecreated) {
-    if (GetParam() != Driver::Sqlite)
-        GTEST_SKIP() << "only SQLite keeps the directory in a file of its own";
+// Only SQLite keeps the directory in a file of its own.
+class SqliteFileTest : public DirectoryServerTest {};
+INSTANTIATE_TEST_SUITE_P(Storage, SqliteFileTest, ::testing::Values(Driver::Sqlite), driverName);
+
+TEST_P(SqliteFileTest, ARemovedDatabaseIsReportedAndNeverRecreated) {
     m_database = DatabaseUrl::sqlite(m_dir.filePath("folder/directory.sqlite"));
     const quint16 port = start();
     ASSERT_EQ(confirm(port, kKeyA, "1").status, 200);
