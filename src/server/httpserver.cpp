@@ -13,6 +13,7 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <sys/epoll.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -32,6 +33,8 @@ constexpr int kLingerMs = 2000;
 // a request already on its way is answered rather than cut off.
 constexpr int kDrainIdleMs = 250;
 constexpr int kSweepMs = 100;
+// Descriptors kept for everything but client connections: database connections, files, pipes.
+constexpr int kSpareDescriptors = 64;
 
 QString failureText(int status) {
     switch (status) {
@@ -493,6 +496,15 @@ void HttpServer::onEvents() {
 }
 
 bool HttpServer::listen(const QHostAddress& address, quint16 port) {
+    // Beyond the process's descriptor limit a cap could not be reached, and the fairness that
+    // acts at the cap would never start.
+    rlimit descriptors{};
+    if (::getrlimit(RLIMIT_NOFILE, &descriptors) == 0 && descriptors.rlim_cur != RLIM_INFINITY) {
+        const rlim_t usable = descriptors.rlim_cur > rlim_t(kSpareDescriptors) + 1
+                                  ? descriptors.rlim_cur - kSpareDescriptors
+                                  : 1;
+        m_options.maxConnections = int(qMin(usable, rlim_t(m_options.maxConnections)));
+    }
     const bool v4 = address.protocol() == QAbstractSocket::IPv4Protocol;
     sockaddr_storage storage{};
     socklen_t length = 0;
