@@ -25,8 +25,8 @@ struct ServerConfig {
     int storageThreads = 4;
     std::function<QDateTime()> clock; // now in UTC; the system clock when empty
     int maxConnections = 1024;
-    int maxConnectionsPerAddress = 64;
-    int maxRequestsPerAddress = 16;
+    int maxConnectionsPerAddress = 256;
+    int maxRequestsPerAddress = 64;
     int writeDeadlineMs = 2000;
     int pollMs = 1000; // how often changes made by other processes are looked for
 };

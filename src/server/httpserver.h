@@ -34,9 +34,9 @@ public:
         int requestTimeoutMs = 10000;
         // Also the listen backlog, so that the kernel queues as many as could be taken.
         int maxConnections = 1024;
-        int maxConnectionsPerAddress = 64;
+        int maxConnectionsPerAddress = 256;
         // Requests of one address answered at once; more get 503 at once.
-        int maxRequestsPerAddress = 16;
+        int maxRequestsPerAddress = 64;
         // How long accepting rests when the process has no descriptor left for a connection.
         int acceptPauseMs = 500;
     };
