@@ -17,6 +17,7 @@ namespace server {
 namespace {
 
 constexpr qint64 kMaxImportBytes = 16 * 1024 * 1024;
+constexpr int kDrainMs = 10000;
 
 const char kUsage[] =
     "Usage:\n"
@@ -114,15 +115,20 @@ int serve(const CommandLine& line, QTextStream& err) {
     sigaddset(&stopSignals, SIGINT);
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
     const int signalFd = signalfd(-1, &stopSignals, SFD_CLOEXEC | SFD_NONBLOCK);
+    DirectoryServer server(config);
     QSocketNotifier notifier(signalFd, QSocketNotifier::Read);
-    QObject::connect(&notifier, &QSocketNotifier::activated, [signalFd] {
+    int stops = 0;
+    QObject::connect(&notifier, &QSocketNotifier::activated, [&] {
         signalfd_siginfo info;
         while (::read(signalFd, &info, sizeof info) == sizeof info) {
         }
-        QCoreApplication::quit();
+        // The first stop answers every request that has begun; a second one does not wait.
+        if (stops++ == 0)
+            server.drain(kDrainMs, [] { QCoreApplication::quit(); });
+        else
+            QCoreApplication::quit();
     });
 
-    DirectoryServer server(config);
     QString error;
     if (!server.start(&error)) {
         err << "bandhopper-server: " << error << Qt::endl;
@@ -132,8 +138,14 @@ int serve(const CommandLine& line, QTextStream& err) {
     err << "listening on " << config.address.toString() << ':' << server.port() << ", database "
         << config.database.display() << Qt::endl;
     QCoreApplication::exec();
-    server.stop();
+    const bool ended = server.stop();
     ::close(signalFd);
+    if (!ended) {
+        // A thread waits on a database that does not answer (a frozen server): the answers are
+        // all out, and waiting longer would only keep the process from ending.
+        err << "stopped; the database did not answer" << Qt::endl;
+        ::_exit(0);
+    }
     err << "stopped" << Qt::endl;
     return 0;
 }

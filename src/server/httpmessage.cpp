@@ -47,6 +47,8 @@ const char* reasonPhrase(int status) {
         return "Method Not Allowed";
     case 408:
         return "Request Timeout";
+    case 411:
+        return "Length Required";
     case 413:
         return "Content Too Large";
     case 429:

@@ -4,9 +4,11 @@
 
 namespace server {
 
-// Cuts HTTP/1.x requests out of a connection's bytes as they arrive. Nothing is held beyond the
-// limits: a head longer than headBytes fails with 431, and a body is refused with 413 as soon as
-// it is announced or seen to be larger than bodyBytes, before it is read.
+// Cuts HTTP/1.x requests out of a connection's bytes as they arrive, framing them as RFC 9112
+// section 6 asks and refusing anything two readers could frame differently: after a failure
+// the connection must end, since where the next request starts is no longer known. Nothing is
+// held beyond the limits: a head longer than headBytes fails with 431, and a body is refused
+// with 413 as soon as it is announced or seen to be larger than bodyBytes, before it is read.
 class HttpRequestParser {
 public:
     struct Limits {
@@ -28,14 +30,16 @@ public:
     // Once per request: its head asked for 100-continue and its body is acceptable.
     bool takeContinue();
     int failure() const { return m_failure; }
-    // Method and path of the current request, once its head has been read.
+    // Method and path of the current request, once its request line has been read.
     const HttpRequest& current() const { return m_request; }
 
 private:
-    enum class Stage { Head, Length, ChunkSize, ChunkData, ChunkEnd, Trailer, UntilClose, Done };
+    enum class Stage { Head, Length, ChunkSize, ChunkData, ChunkEnd, Trailer, Done };
 
     Status fail(int status);
     Status readHead(QByteArray& input);
+    Status readRequestLine(const QByteArray& line);
+    Status frame();
     Status readChunked(QByteArray& input);
     // Moves what is left of the announced length (or the chunk) from `input` into the body; true
     // once it is all there.

@@ -3,12 +3,18 @@
 #include "directory/session.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QIODevice>
+#include <QScopeGuard>
 #include <QSqlError>
 #include <QSqlRecord>
+#include <QUrl>
 
 #include <atomic>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 using directory::NetRecord;
 using directory::StationRecord;
@@ -59,6 +65,19 @@ NetRecord netFromRow(const QVariantList& row) {
     return net;
 }
 
+// Driver messages may span lines; a log line and a 503 body take one.
+std::string oneLine(QString text) {
+    text.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    return text.simplified().toStdString();
+}
+
+std::optional<QPair<quint64, quint64>> fileIdentity(const QString& path) {
+    struct stat info {};
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0)
+        return std::nullopt;
+    return QPair<quint64, quint64>(info.st_dev, info.st_ino);
+}
+
 const QString kNetColumns =
     QStringLiteral("SELECT id, name, frequency_mhz, utc, days, mode, url, duration_min FROM nets ");
 
@@ -72,6 +91,7 @@ public:
     Transaction(Storage& storage, bool serialised)
         : m_storage(storage) {
         m_storage.open();
+        m_storage.verifyFile(true);
         m_storage.execute(m_storage.isSqlite() ? QStringLiteral("BEGIN IMMEDIATE")
                                                : QStringLiteral("BEGIN"));
         m_active = true;
@@ -94,8 +114,9 @@ private:
     bool m_active = false;
 };
 
-Storage::Storage(const DatabaseUrl& url)
+Storage::Storage(const DatabaseUrl& url, int waitMs)
     : m_url(url)
+    , m_waitMs(waitMs)
     , m_connectionName(QStringLiteral("bandhopper-storage-%1").arg(++g_connections)) {}
 
 Storage::~Storage() {
@@ -122,33 +143,97 @@ void Storage::open() {
         throw StorageError("the Qt SQL driver for " + m_url.display().toStdString() +
                            " is not installed");
     if (isSqlite()) {
-        QDir().mkpath(QFileInfo(m_url.path).absolutePath());
-        m_db.setDatabaseName(m_url.path);
+        const QString path = QFileInfo(m_url.path).absoluteFilePath();
+        if (m_mayCreate)
+            QDir().mkpath(QFileInfo(path).absolutePath());
+        else if (!QFileInfo::exists(path))
+            throw StorageError("the database file " + path.toStdString() + " is gone");
+        // mode=rw opens an existing file only; rwc may create it.
+        m_db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI"));
+        m_db.setDatabaseName(
+            QStringLiteral("file:") + QString::fromLatin1(QUrl::toPercentEncoding(path, "/")) +
+            (m_mayCreate ? QStringLiteral("?mode=rwc") : QStringLiteral("?mode=rw")));
     } else {
         m_db.setHostName(m_url.host);
         m_db.setPort(m_url.port);
         m_db.setUserName(m_url.user);
         m_db.setPassword(m_url.password);
         m_db.setDatabaseName(m_url.name);
-        m_db.setConnectOptions(QStringLiteral("connect_timeout=5"));
+        m_db.setConnectOptions(
+            QStringLiteral("connect_timeout=%1").arg(qMax(2, (m_waitMs + 999) / 1000)));
     }
     if (!m_db.open())
         throw StorageError("cannot open " + m_url.display().toStdString() + ": " +
-                           m_db.lastError().text().toStdString());
+                           oneLine(m_db.lastError().text()));
     m_broken = false;
-    if (!isSqlite())
-        execute(QStringLiteral("SET client_min_messages TO WARNING")); // no NOTICEs on stderr
     if (isSqlite()) {
+        const auto identity = fileIdentity(m_url.path);
+        if (!identity) {
+            m_broken = true;
+            throw StorageError("the database file " + m_url.path.toStdString() + " is gone");
+        }
+        m_fileIdentity = *identity;
         // Readers never wait for the writer in WAL mode; writers queue on the busy timeout.
-        execute(QStringLiteral("PRAGMA busy_timeout = 10000"));
+        execute(QStringLiteral("PRAGMA busy_timeout = %1").arg(m_waitMs));
         execute(QStringLiteral("PRAGMA journal_mode = WAL"));
         execute(QStringLiteral("PRAGMA synchronous = NORMAL"));
+    } else {
+        execute(QStringLiteral("SET client_min_messages TO WARNING")); // no NOTICEs on stderr
+        // A lock held elsewhere or a statement stuck fails instead of holding the thread.
+        execute(QStringLiteral("SET statement_timeout = %1").arg(m_waitMs));
     }
+}
+
+void Storage::verifyFile(bool writing) {
+    if (!isSqlite())
+        return;
+    const auto identity = fileIdentity(m_url.path);
+    if (!identity) {
+        m_broken = true;
+        throw StorageError("the database file " + m_url.path.toStdString() + " is gone");
+    }
+    // A connection opened before the file was made read-only could still write through it.
+    if (writing && ::access(QFile::encodeName(m_url.path).constData(), W_OK) != 0)
+        throw StorageError("the database file " + m_url.path.toStdString() + " is read-only");
+    if (*identity != m_fileIdentity) {
+        m_broken = true; // another file took its place: use that one from now on
+        open();
+    }
+}
+
+void Storage::checkHealth() {
+    open();
+    verifyFile(true);
+    if (isSqlite()) {
+        // Taking the write lock tells a read-only file; a lock held by another writer is busy,
+        // not broken.
+        QSqlQuery query(m_db);
+        if (query.exec(QStringLiteral("BEGIN IMMEDIATE"))) {
+            execute(QStringLiteral("ROLLBACK"));
+        } else {
+            const int code = query.lastError().nativeErrorCode().toInt() & 0xff;
+            if (code != 5 && code != 6) // SQLITE_BUSY, SQLITE_LOCKED
+                fail(query);
+        }
+        return;
+    }
+    const auto rows = select(QStringLiteral("SELECT current_setting('transaction_read_only')"));
+    if (!rows.isEmpty() && rows[0][0].toString() == u"on")
+        throw StorageError("the database is read-only");
+}
+
+qint64 Storage::changeMark() {
+    open();
+    verifyFile();
+    const auto rows =
+        select(isSqlite() ? QStringLiteral("PRAGMA data_version")
+                          : QStringLiteral("SELECT txid_snapshot_xmax(txid_current_snapshot())"));
+    return rows.isEmpty() ? 0 : rows[0][0].toLongLong();
 }
 
 void Storage::fail(const QSqlQuery& query) {
     m_broken = true;
-    throw StorageError(query.lastError().text().toStdString());
+    throw StorageError(oneLine(query.lastError().text()));
 }
 
 void Storage::execute(const QString& sql) {
@@ -212,6 +297,9 @@ void Storage::setSetting(const QString& name, const QVariant& value) {
 }
 
 void Storage::migrate(const Seed& seed) {
+    m_mayCreate = true;
+    m_broken = true; // opened again below, allowed to create the file this once
+    const auto createOnce = qScopeGuard([this] { m_mayCreate = false; });
     Transaction transaction(*this, true);
     execute(QStringLiteral("CREATE TABLE IF NOT EXISTS schema_version (version INTEGER NOT NULL)"));
     const auto rows = select(QStringLiteral("SELECT version FROM schema_version"));
@@ -236,10 +324,6 @@ void Storage::migrate(const Seed& seed) {
         change(QStringLiteral("UPDATE schema_version SET version = ?"), {kSchemaVersion});
     }
     transaction.commit();
-}
-
-void Storage::ping() {
-    select(QStringLiteral("SELECT 1"));
 }
 
 QList<NetRecord> Storage::nets() {

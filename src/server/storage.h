@@ -41,14 +41,21 @@ public:
     static constexpr int kSchemaVersion = 1;
     static constexpr qint64 kInstallerPartBytes = 256 * 1024;
 
-    explicit Storage(const DatabaseUrl& url);
+    // `waitMs` bounds how long one statement waits for a lock (and for PostgreSQL, runs).
+    explicit Storage(const DatabaseUrl& url, int waitMs = 10000);
     ~Storage();
     Storage(const Storage&) = delete;
     Storage& operator=(const Storage&) = delete;
 
     // Creates or upgrades the schema; a database that had none gets `seed` in the same step.
+    // This is the one step that may create a SQLite file (and its folder): every other use
+    // opens an existing one only, so a file removed while the server runs is never silently
+    // replaced by an empty one.
     void migrate(const Seed& seed);
-    void ping();
+    // Throws unless the database answers, takes writes and (SQLite) is still the file opened.
+    void checkHealth();
+    // Changes whenever a change has been committed by any connection; cheap to ask.
+    qint64 changeMark();
 
     QList<directory::NetRecord> nets(); // in the order they were imported
     std::optional<directory::NetRecord> net(int id);
@@ -77,6 +84,8 @@ private:
 
     void open();
     void close();
+    // A SQLite file that is gone (or was replaced) would take writes that no one ever reads.
+    void verifyFile(bool writing = false);
     [[noreturn]] void fail(const QSqlQuery& query);
     void execute(const QString& sql);
     QSqlQuery& run(const QString& sql, const QVariantList& values);
@@ -89,6 +98,9 @@ private:
     bool isSqlite() const { return m_url.driver == DatabaseUrl::Driver::Sqlite; }
 
     DatabaseUrl m_url;
+    int m_waitMs;
+    bool m_mayCreate = false;
+    QPair<quint64, quint64> m_fileIdentity; // device and inode of the SQLite file opened
     QString m_connectionName;
     QSqlDatabase m_db;
     QHash<QString, QSqlQuery> m_statements;

@@ -4,52 +4,66 @@
 
 namespace server {
 
-StoragePool::StoragePool(const DatabaseUrl& url, int threads)
-    : m_url(url) {
+StoragePool::StoragePool(const DatabaseUrl& url, int threads, int waitMs, int maxWaiting)
+    : m_maxWaiting(size_t(maxWaiting)) {
+    m_shared->running = threads;
     for (int i = 0; i < threads; ++i)
-        m_threads.emplace_back([this] { work(); });
+        m_threads.emplace_back(&StoragePool::work, m_shared, url, waitMs);
 }
 
 StoragePool::~StoragePool() {
     stop();
 }
 
-void StoragePool::run(Job job) {
+bool StoragePool::run(Job job) {
     {
-        std::lock_guard lock(m_mutex);
-        if (m_stopping)
-            return;
-        m_jobs.push_back(std::move(job));
+        std::lock_guard lock(m_shared->mutex);
+        if (m_shared->stopping || m_shared->jobs.size() >= m_maxWaiting)
+            return false;
+        m_shared->jobs.push_back(std::move(job));
     }
-    m_wake.notify_one();
+    m_shared->wake.notify_one();
+    return true;
 }
 
-void StoragePool::stop() {
+bool StoragePool::stop(int graceMs) {
+    bool ended = false;
     {
-        std::lock_guard lock(m_mutex);
-        m_stopping = true;
-        m_jobs.clear();
+        std::unique_lock lock(m_shared->mutex);
+        m_shared->stopping = true;
+        m_shared->jobs.clear();
+        m_shared->wake.notify_all();
+        ended = m_shared->ended.wait_for(lock, std::chrono::milliseconds(graceMs),
+                                         [this] { return m_shared->running == 0; });
     }
-    m_wake.notify_all();
     for (std::thread& thread : m_threads)
-        thread.join();
+        if (ended)
+            thread.join();
+        else
+            thread.detach();
     m_threads.clear();
+    return ended;
 }
 
-void StoragePool::work() {
-    Storage storage(m_url);
-    for (;;) {
-        Job job;
-        {
-            std::unique_lock lock(m_mutex);
-            m_wake.wait(lock, [this] { return m_stopping || !m_jobs.empty(); });
-            if (m_stopping)
-                return;
-            job = std::move(m_jobs.front());
-            m_jobs.pop_front();
+void StoragePool::work(std::shared_ptr<Shared> shared, DatabaseUrl url, int waitMs) {
+    {
+        Storage storage(url, waitMs);
+        for (;;) {
+            Job job;
+            {
+                std::unique_lock lock(shared->mutex);
+                shared->wake.wait(lock, [&] { return shared->stopping || !shared->jobs.empty(); });
+                if (shared->stopping)
+                    break;
+                job = std::move(shared->jobs.front());
+                shared->jobs.pop_front();
+            }
+            job(storage);
         }
-        job(storage);
     }
+    std::lock_guard lock(shared->mutex);
+    --shared->running;
+    shared->ended.notify_all();
 }
 
 } // namespace server

@@ -34,6 +34,38 @@ Outcome parseInPieces(const QByteArray& input, qsizetype piece) {
     return outcome;
 }
 
+// A request taken is framed one way only: no length beside chunking, chunking alone and last,
+// one host for HTTP/1.1, no control character in any field; a refused one has a status that
+// ends the connection.
+void checkFraming(const Outcome& outcome) {
+    if (outcome.status == HttpRequestParser::Status::Failed) {
+        static const QList<int> statuses{400, 408, 411, 413, 431, 501, 505};
+        FUZZ_CHECK(statuses.contains(outcome.failure), QString::number(outcome.failure));
+        return;
+    }
+    if (outcome.status != HttpRequestParser::Status::Complete)
+        return;
+    const server::HttpRequest& request = outcome.request;
+    int hosts = 0;
+    QByteArrayList codings, lengths;
+    for (const auto& [name, value] : request.headers) {
+        hosts += name == "host";
+        if (name == "transfer-encoding")
+            codings << value;
+        if (name == "content-length")
+            lengths << value;
+        for (const char c : value)
+            FUZZ_CHECK(static_cast<unsigned char>(c) >= 0x20 || c == '\t', name);
+    }
+    FUZZ_CHECK(hosts == 1 || (hosts == 0 && request.version == "HTTP/1.0"));
+    FUZZ_CHECK(codings.isEmpty() || lengths.isEmpty());
+    FUZZ_CHECK(codings.isEmpty() || (codings.size() == 1 && codings[0].toLower() == "chunked"),
+               codings.join('|'));
+    if (!lengths.isEmpty())
+        FUZZ_CHECK(request.body.size() == lengths[0].toLongLong());
+    FUZZ_CHECK(request.path.startsWith('/') || request.path == "*", request.path);
+}
+
 // Whatever the body, the answer is a confirmation whose key would pass again, or a reason.
 void checkConfirmation(const QByteArray& body) {
     const auto parsed = server::parseConfirmation(body);
@@ -95,7 +127,7 @@ void checkCsv(const QByteArray& csv, bool nets) {
 // What the service reads: a client's request, a confirmation as its body, and a file of nets or
 // stations to import. The first byte gives the size of each read (its low six bits) and whether
 // the file holds nets (its top bit). However the rest is cut into reads, the parser reaches the
-// same verdict and request, and a body never exceeds its limit.
+// same verdict and request, a body never exceeds its limit, and what is taken is framed one way.
 FUZZ_TARGET(input) {
     fuzzcheck::ByteReader reader{input};
     const uint8_t choice = reader.byte();
@@ -109,6 +141,7 @@ FUZZ_TARGET(input) {
     FUZZ_CHECK(whole.request.body == cut.request.body && whole.request.path == cut.request.path &&
                whole.request.headers == cut.request.headers);
     FUZZ_CHECK(whole.request.body.size() <= 64);
+    checkFraming(whole);
     if (whole.status == HttpRequestParser::Status::Failed)
         FUZZ_CHECK(whole.failure >= 400 && whole.failure < 600);
 }
