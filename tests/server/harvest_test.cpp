@@ -154,11 +154,11 @@ TEST_P(HarvestTest, LearnsTheScheduleFromRepliesAndServesIt) {
     }
     setNow("2024-06-15T12:00:00Z");
     const quint16 port = serve();
-    const QStringList learned = {"4|The Maine Potato Net|3.958|2100|daily|60",
-                                 "5|MOONLIGHTERS|7.279|2320|Mon|30"};
-    EXPECT_EQ(listed(port).mid(3), learned);
+    const QStringList learned = {"5|The Maine Potato Net|3.958|2100|daily|60",
+                                 "6|MOONLIGHTERS|7.279|2320|Mon|30"};
+    EXPECT_EQ(listed(port).mid(4), learned); // after the four bundled nets
     EXPECT_TRUE(ask(port, "POST /netconf.php HTTP/1.1",
-                    R"({"key":"operator-key-aaaa","net_id":"5","action":1})")
+                    R"({"key":"operator-key-aaaa","net_id":"6","action":1})")
                     .contains(R"("confirmed":1)"));
 
     // Imported nets win: the same name and frequency lists the imported one only.
@@ -166,13 +166,13 @@ TEST_P(HarvestTest, LearnsTheScheduleFromRepliesAndServesIt) {
         file("curated.csv", "id,name,frequency_mhz,utc,days,mode,url,duration_min\n"
                             ",Moonlighters,7.279,2320,Mon,LSB,,45\n");
     ASSERT_EQ(run({"import", "nets", curated}), 0);
-    EXPECT_EQ(listed(port), QStringList({learned[0], "6|Moonlighters|7.279|2320|Mon|45"}));
+    EXPECT_EQ(listed(port), QStringList({learned[0], "7|Moonlighters|7.279|2320|Mon|45"}));
 
     QString exported, again;
     ASSERT_EQ(run({"export", "nets"}, &exported), 0);
     EXPECT_EQ(exported, "id,name,frequency_mhz,utc,days,mode,url,duration_min\n"
-                        "6,Moonlighters,7.279,2320,Mon,LSB,,45\n"
-                        "4,The Maine Potato Net,3.958,2100,daily,SSB,,60\n");
+                        "7,Moonlighters,7.279,2320,Mon,LSB,,45\n"
+                        "5,The Maine Potato Net,3.958,2100,daily,SSB,,60\n");
     ASSERT_EQ(run({"import", "nets", file("export.csv", exported.toUtf8())}), 0);
     ASSERT_EQ(run({"export", "nets"}, &again), 0);
     EXPECT_EQ(again, exported);
@@ -181,9 +181,9 @@ TEST_P(HarvestTest, LearnsTheScheduleFromRepliesAndServesIt) {
     // gives the net without an identifier a new one).
     ASSERT_EQ(run({"import", "nets", curated}), 0);
     ASSERT_EQ(harvest(activeNets({}), "2024-07-12T20:59:59Z"), 0);
-    EXPECT_EQ(listed(port), QStringList({learned[0], "7|Moonlighters|7.279|2320|Mon|45"}));
+    EXPECT_EQ(listed(port), QStringList({learned[0], "8|Moonlighters|7.279|2320|Mon|45"}));
     ASSERT_EQ(harvest(activeNets({}), "2024-07-12T21:00:00Z"), 0);
-    EXPECT_EQ(listed(port), QStringList({"7|Moonlighters|7.279|2320|Mon|45"}));
+    EXPECT_EQ(listed(port), QStringList({"8|Moonlighters|7.279|2320|Mon|45"}));
 }
 
 // Two serving processes on one database while one harvester asks a NetLogger that pauses,
@@ -233,7 +233,7 @@ TEST_P(HarvestTest, OneHarvesterFeedsEveryServerAndOutlastsBadReplies) {
     }
     EXPECT_TRUE(netLogger.requests().first().header("User-Agent").startsWith("Bandhopper/"));
     for (const quint16 port : {first, second})
-        EXPECT_EQ(listed(port).mid(3), QStringList({"4|MOONLIGHTERS|7.279|2320|Mon|30"}));
+        EXPECT_EQ(listed(port).mid(4), QStringList({"5|MOONLIGHTERS|7.279|2320|Mon|30"}));
 }
 
 static std::string driverName(const ::testing::TestParamInfo<Driver>& info) {
