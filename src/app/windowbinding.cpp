@@ -1,5 +1,6 @@
 #include "app/windowbinding.h"
 
+#include "app/reminderbinding.h"
 #include "app/spotsourcesdialog.h"
 #include "session/listfilter.h"
 #include "session/station.h"
@@ -181,6 +182,9 @@ WindowBinding::WindowBinding(const WindowControls& window,
         nets->setButtonsEnabled(CellKind::UnconfirmButton, ready, why);
     };
     enableConfirmations(station.confirmationsReady());
+    bindReminders(
+        station, nets, m_window.tableOf(ListKind::Nets), m_window.menuPreferences,
+        [this](const QString& text) { tell(text); }, this);
     connect(&station, &session::Station::confirmationsReadyChanged, this, enableConfirmations);
 
     nameControls();

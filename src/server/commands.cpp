@@ -212,7 +212,8 @@ int harvest(const CommandLine& line, QTextStream& out, QTextStream& err) {
     QDateTime at = QDateTime::currentDateTimeUtc();
     if (line.options.contains(QStringLiteral("at"))) {
         const QString text = line.options.value(QStringLiteral("at"));
-        at = QDateTime::fromString(text, Qt::ISODate);
+        // "2024-06-03 17:05" as well as "2024-06-03T17:05:00Z".
+        at = QDateTime::fromString(QString(text).replace(u' ', u'T'), Qt::ISODate);
         if (at.isValid() && at.timeSpec() == Qt::LocalTime)
             at.setTimeZone(QTimeZone::utc()); // a time without a zone is UTC here
         if (!at.isValid())
