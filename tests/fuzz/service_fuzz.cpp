@@ -104,9 +104,9 @@ void checkHarvest(const QByteArray& body) {
 } // namespace
 
 // What the service reads: a client's request, a confirmation as its body, a file of nets or
-// stations to import and a NetLogger reply to harvest. The first byte gives the size of each read (its low six bits) and whether
-// the file holds nets (its top bit). However the rest is cut into reads, the parser reaches the
-// same verdict and request, and a body never exceeds its limit.
+// stations to import and a NetLogger reply to harvest. The first byte gives the size of each read
+// (its low six bits) and whether the file holds nets (its top bit). However the rest is cut into
+// reads, the parser reaches the same verdict and request, and a body never exceeds its limit.
 FUZZ_TARGET(input) {
     fuzzcheck::ByteReader reader{input};
     const uint8_t choice = reader.byte();
