@@ -3,7 +3,6 @@
 #include <QHash>
 #include <QMap>
 #include <QRegularExpression>
-
 #include <QSet>
 
 #include <algorithm>
@@ -144,7 +143,7 @@ QList<LearnedNet> inferSchedule(const QList<Observation>& observations, const QD
                   [](const Sitting& a, const Sitting& b) { return a.start < b.start; });
         QSet<QString> keys;
         for (int n = 0; n < kMaxSlotsPerNet && !left.isEmpty(); ++n) {
-            // The time that gathers the most qualifying sittings; the earlier among equals.
+            // The time that gathers the most qualifying sittings; the first seen among equals.
             Slot best;
             int anchor = 0;
             for (const Sitting& candidate : left) {
