@@ -204,7 +204,11 @@ void Harvester::onReplied(const net::FetchResult& result) {
             line = QStringLiteral("harvest: not recorded: %1").arg(error.what());
             failed = true;
         }
-        QMetaObject::invokeMethod(this, [this, line, failed] { report(line, failed); });
+        QMetaObject::invokeMethod(this, [this, line, failed] {
+            if (!failed)
+                emit recorded();
+            report(line, failed);
+        });
     });
 }
 

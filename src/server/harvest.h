@@ -62,6 +62,8 @@ public:
 
 signals:
     void polled(const QString& line);
+    // A reply was recorded: what the directory lists may have changed (before `polled`).
+    void recorded();
 
 private:
     void poll();

@@ -196,6 +196,7 @@ TEST_P(HarvestTest, OneHarvesterFeedsEveryServerAndOutlastsBadReplies) {
     const quint16 second = serve();
     LoopbackServer netLogger;
     Harvester harvester({m_database, netLogger.baseUrl(), 20, 300, [this] { return now(); }});
+    QSignalSpy recorded(&harvester, &Harvester::recorded);
     QStringList lines;
     QObject::connect(&harvester, &Harvester::polled, [&](const QString& line) { lines << line; });
     const QByteArray path = "/api/GetActiveNets.php";
@@ -231,6 +232,7 @@ TEST_P(HarvestTest, OneHarvesterFeedsEveryServerAndOutlastsBadReplies) {
         settle(50);
         lines.clear();
     }
+    EXPECT_EQ(recorded.count(), 1); // the bad replies changed nothing
     EXPECT_TRUE(netLogger.requests().first().header("User-Agent").startsWith("Bandhopper/"));
     for (const quint16 port : {first, second})
         EXPECT_EQ(listed(port).mid(4), QStringList({"5|MOONLIGHTERS|7.279|2320|Mon|30"}));
