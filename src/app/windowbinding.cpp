@@ -1,6 +1,7 @@
 #include "app/windowbinding.h"
 
 #include "app/preferencedialogs.h"
+#include "app/reminderbinding.h"
 #include "session/listfilter.h"
 #include "session/station.h"
 #include "ui/colours.h"
@@ -183,6 +184,9 @@ WindowBinding::WindowBinding(const WindowControls& window, session::Station& sta
         nets->setButtonsEnabled(CellKind::UnconfirmButton, ready, why);
     };
     enableConfirmations(station.confirmationsReady());
+    bindReminders(
+        station, nets, m_window.tableOf(ListKind::Nets), m_window.menuPreferences,
+        [this](const QString& text) { tell(text); }, this);
     connect(&station, &session::Station::confirmationsReadyChanged, this, enableConfirmations);
 
     nameControls();

@@ -70,6 +70,10 @@ struct DirectoryNet {
     QString url;
     QString confirmed;
     QString netId;
+    // Not among the columns: as the nets file writes them ("Mon Wed", "daily") and minutes;
+    // empty when the service sent none, which is read as daily and 60 minutes.
+    QString days = {};
+    QString duration = {};
 };
 
 struct MwStation {

@@ -32,6 +32,9 @@ QByteArray netsDirectoryText(const QList<ListedNet>& nets) {
         appendElement(out, "URL", net.url);
         appendElement(out, "Confirmed", QString::number(listed.confirmed));
         appendElement(out, "NetID", QString::number(net.id));
+        // After the seven the table reads, so that a reader that knows only those is not put out.
+        appendElement(out, "Days", daysText(net.days));
+        appendElement(out, "Duration", QString::number(net.durationMin));
         out += "</Net>\n";
     }
     return out + "</Nets>\n";

@@ -83,6 +83,14 @@ Parsed<Row> readTable(const QByteArray& utf8, const char* header, RowReader read
 
 } // namespace
 
+QString netNameKey(const QString& name) {
+    QString key;
+    for (const QChar c : name)
+        if (c.isLetterOrNumber())
+            key += c.toCaseFolded();
+    return key;
+}
+
 QString daysText(Weekdays days) {
     if ((days & kEveryDay) == kEveryDay)
         return QStringLiteral("daily");
@@ -158,6 +166,27 @@ Parsed<NetRecord> readNetsCsv(const QByteArray& utf8) {
             }
             return std::nullopt;
         });
+}
+
+QByteArray writeNetsCsv(const QList<NetRecord>& nets) {
+    const auto field = [](const QString& value) {
+        if (!value.contains(u',') && !value.contains(u'"'))
+            return value;
+        return u'"' + QString(value).replace(u'"', QStringLiteral("\"\"")) + u'"';
+    };
+    QString out = QString::fromLatin1(kNetsHeader) + u'\n';
+    for (const NetRecord& net : nets)
+        out += QStringList{net.id > 0 ? QString::number(net.id) : QString(),
+                           field(net.name),
+                           field(net.frequencyMhz),
+                           field(net.utc),
+                           daysText(net.days),
+                           field(net.mode),
+                           field(net.url),
+                           QString::number(net.durationMin)}
+                   .join(u',') +
+               u'\n';
+    return out.toUtf8();
 }
 
 Parsed<StationRecord> readStationsCsv(const QByteArray& utf8) {

@@ -50,9 +50,16 @@ inline constexpr char kStationsHeader[] = "call,frequency_khz,city,power_kw,url"
 Parsed<NetRecord> readNetsCsv(const QByteArray& utf8);
 Parsed<StationRecord> readStationsCsv(const QByteArray& utf8);
 
+// The nets file that readNetsCsv reads back as the same rows, every column written out.
+QByteArray writeNetsCsv(const QList<NetRecord>& nets);
+
 // The curated lists compiled into every program: data/nets.csv and data/mw.csv.
 QByteArray bundledNetsCsv();
 QByteArray bundledStationsCsv();
+
+// What two spellings of one net's name share: its letters and digits, case folded
+// ("Maritime Mobile Service Net." and "MARITIME MOBILE SERVICE NET" are one net).
+QString netNameKey(const QString& name);
 
 // "daily", or the weekday names Mon to Sun separated by spaces.
 QString daysText(Weekdays days);

@@ -108,12 +108,96 @@ QList<core::NetLoggerNet> parseNetLoggerNets(const QString& text) {
     return rows;
 }
 
+namespace {
+
+// The five predefined XML entities and numeric character references; anything else stays.
+QString decodeEntities(const QString& text) {
+    if (!text.contains(u'&'))
+        return text;
+    static const std::array<std::pair<QStringView, QChar>, 5> kNamed = {
+        {{u"amp", u'&'}, {u"lt", u'<'}, {u"gt", u'>'}, {u"quot", u'"'}, {u"apos", u'\''}}};
+    QString out;
+    out.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const qsizetype end = text[i] == u'&' ? text.indexOf(u';', i) : -1;
+        if (end < 0 || end - i > 10) {
+            out += text[i];
+            continue;
+        }
+        const QStringView name = QStringView(text).mid(i + 1, end - i - 1);
+        std::optional<char32_t> decoded;
+        for (const auto& [entity, c] : kNamed)
+            if (name == entity)
+                decoded = c.unicode();
+        if (name.startsWith(u'#')) {
+            bool ok = false;
+            const uint code = name.startsWith(u"#x") || name.startsWith(u"#X")
+                                  ? name.mid(2).toUInt(&ok, 16)
+                                  : name.mid(1).toUInt(&ok, 10);
+            if (ok && code > 0 && code <= 0x10FFFF && (code < 0xD800 || code > 0xDFFF))
+                decoded = char32_t(code);
+        }
+        if (!decoded) {
+            out += text[i];
+            continue;
+        }
+        out += QString::fromUcs4(&*decoded, 1);
+        i = end;
+    }
+    return out;
+}
+
+} // namespace
+
+ActiveNets parseActiveNets(const QString& text) {
+    static constexpr std::array<std::pair<QStringView, QString ActiveNet::*>, 7> kTags = {{
+        {u"NetName", &ActiveNet::name},
+        {u"Frequency", &ActiveNet::frequency},
+        {u"Mode", &ActiveNet::mode},
+        {u"Band", &ActiveNet::band},
+        {u"NetControl", &ActiveNet::netControl},
+        {u"Date", &ActiveNet::date},
+        {u"SubscriberCount", &ActiveNet::subscribers},
+    }};
+    ActiveNets reply;
+    reply.recognised = text.contains(u"<NetLoggerXML>");
+    const QStringView all(text);
+    for (qsizetype at = all.indexOf(u"<Net>"); at >= 0; at = all.indexOf(u"<Net>", at)) {
+        const qsizetype end = all.indexOf(u"</Net>", at);
+        if (end < 0)
+            break;
+        const QStringView block = all.mid(at + 5, end - at - 5);
+        ActiveNet net;
+        for (const auto& [tag, field] : kTags) {
+            const QString open = u'<' + tag.toString() + u'>';
+            const QString close = QStringLiteral("</") + tag.toString() + u'>';
+            if (const std::optional<QString> value = scanTag(block, open, close))
+                net.*field = decodeEntities(*value).trimmed();
+        }
+        reply.nets.append(std::move(net));
+        at = end + 6;
+    }
+    return reply;
+}
+
 QList<core::DirectoryNet> parseNetsDirectory(const QString& text) {
     static constexpr std::array<QStringView, 7> kTags = {u"NetName", u"Frequency", u"UTC",  u"Mode",
                                                          u"URL",     u"Confirmed", u"NetID"};
     QList<core::DirectoryNet> rows;
     for (const auto& v : pairTagValues(text, kTags, 1))
         rows.append({v[0], v[1], v[2], v[3], v[4], v[5], v[6]});
+    // Days and Duration follow a net's NetID; a service that sends neither leaves them empty.
+    qsizetype net = -1;
+    for (const QStringView line : QStringView(text).split(u'\n')) {
+        if (scanTag(line, u"<NetID>", u"</NetID>"))
+            ++net;
+        if (net < 0 || net >= rows.size())
+            continue;
+        if (std::optional<QString> days = scanTag(line, u"<Days>", u"</Days>"))
+            rows[net].days = std::move(*days);
+        if (std::optional<QString> minutes = scanTag(line, u"<Duration>", u"</Duration>"))
+            rows[net].duration = std::move(*minutes);
+    }
     return rows;
 }
 

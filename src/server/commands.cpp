@@ -1,12 +1,15 @@
 #include "server/commands.h"
 
+#include "core/servicehosts.h"
 #include "server/directoryserver.h"
+#include "server/harvest.h"
 
 #include <QCoreApplication>
 #include <QFile>
 #include <QRegularExpression>
 #include <QSocketNotifier>
 #include <QStandardPaths>
+#include <QTimeZone>
 
 #include <csignal>
 #include <sys/signalfd.h>
@@ -22,8 +25,10 @@ constexpr int kDrainMs = 10000;
 const char kUsage[] =
     "Usage:\n"
     "  bandhopper-server serve [--listen ADDRESS:PORT] [--database URL] [--rate-limit N]\n"
-    "                          [--trust-forwarded-for]\n"
+    "                          [--trust-forwarded-for] [--harvest [--netlogger URL]]\n"
     "  bandhopper-server import nets|mw FILE.csv [--database URL]\n"
+    "  bandhopper-server export nets [--database URL]\n"
+    "  bandhopper-server harvest FILE.xml [--at TIME] [--database URL]\n"
     "  bandhopper-server release VERSION [--installer FILE] [--database URL]\n"
     "\n"
     "  --listen ADDRESS:PORT   address to answer on (default 127.0.0.1:8765; [::1]:8765 for IPv6)\n"
@@ -34,6 +39,11 @@ const char kUsage[] =
     "                          (default 60, 0 for no limit)\n"
     "  --trust-forwarded-for   take the client address from the last X-Forwarded-For entry;\n"
     "                          only behind a reverse proxy that sets it\n"
+    "  --harvest               learn the nets directory from NetLogger's active nets, asked\n"
+    "                          once a minute\n"
+    "  --netlogger URL         NetLogger's address (default https://www.netlogger.org)\n"
+    "  --at TIME               when the reply was received, in UTC (2024-06-03T17:05:00Z;\n"
+    "                          default now)\n"
     "  --installer FILE        the file /bandhopper/Installer.dmg serves (none without it)\n";
 
 struct CommandLine {
@@ -108,6 +118,13 @@ int serve(const CommandLine& line, QTextStream& err) {
             throw UsageError{QStringLiteral("--rate-limit takes a whole number, 0 for no limit")};
     }
     config.trustForwardedFor = line.options.contains(QStringLiteral("trust-forwarded-for"));
+    Harvester::Options harvesting{.database = config.database,
+                                  .netLogger = core::ServiceHosts().netLogger};
+    if (line.options.contains(QStringLiteral("netlogger"))) {
+        harvesting.netLogger = QUrl(line.options.value(QStringLiteral("netlogger")));
+        if (!core::isWebAddress(harvesting.netLogger))
+            throw UsageError{QStringLiteral("--netlogger takes an http or https address")};
+    }
 
     sigset_t stopSignals;
     sigemptyset(&stopSignals);
@@ -137,7 +154,13 @@ int serve(const CommandLine& line, QTextStream& err) {
     }
     err << "listening on " << config.address.toString() << ':' << server.port() << ", database "
         << config.database.display() << Qt::endl;
+    std::unique_ptr<Harvester> harvester;
+    if (line.options.contains(QStringLiteral("harvest"))) {
+        harvester = std::make_unique<Harvester>(harvesting);
+        harvester->start();
+    }
     QCoreApplication::exec();
+    harvester.reset();
     const bool ended = server.stop();
     ::close(signalFd);
     if (!ended) {
@@ -186,6 +209,48 @@ int import(const CommandLine& line, QTextStream& out, QTextStream& err) {
     return 0;
 }
 
+int exportNets(const CommandLine& line, QTextStream& out) {
+    if (line.positional.size() != 2 || line.positional[1] != u"nets")
+        throw UsageError{QStringLiteral("export takes nets")};
+    Storage storage(databaseOption(line));
+    storage.migrate(bundledDirectory());
+    out << QString::fromUtf8(directory::writeNetsCsv(storage.nets()));
+    return 0;
+}
+
+int harvest(const CommandLine& line, QTextStream& out, QTextStream& err) {
+    if (line.positional.size() != 2)
+        throw UsageError{QStringLiteral("harvest takes one file")};
+    QDateTime at = QDateTime::currentDateTimeUtc();
+    if (line.options.contains(QStringLiteral("at"))) {
+        const QString text = line.options.value(QStringLiteral("at"));
+        // "2024-06-03 17:05" as well as "2024-06-03T17:05:00Z".
+        at = QDateTime::fromString(QString(text).replace(u' ', u'T'), Qt::ISODate);
+        if (at.isValid() && at.timeSpec() == Qt::LocalTime)
+            at.setTimeZone(QTimeZone::utc()); // a time without a zone is UTC here
+        if (!at.isValid())
+            throw UsageError{QStringLiteral("--at takes a time such as 2024-06-03T17:05:00Z")};
+    }
+    const DatabaseUrl database = databaseOption(line);
+    const QString path = line.positional[1];
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        err << path << ": " << file.errorString() << Qt::endl;
+        return 1;
+    }
+    // One byte more than a reply may have, so that a larger one is told apart.
+    const HarvestReading reading = readActiveNetsReply(file.read(kMaxHarvestBytes + 1), at);
+    if (!reading.failure.isEmpty()) {
+        err << path << ": " << reading.failure << Qt::endl;
+        return 1;
+    }
+    Storage storage(database);
+    storage.migrate(bundledDirectory());
+    const int listed = storage.recordHarvest(reading.observations, at.toUTC());
+    (reading.skipped.isEmpty() ? out : err) << harvestLine(reading, listed) << Qt::endl;
+    return 0;
+}
+
 int release(const CommandLine& line, QTextStream& out, QTextStream& err) {
     static const QRegularExpression versionPattern(
         QStringLiteral("^[0-9A-Za-z][0-9A-Za-z.+_~-]{0,31}$"));
@@ -224,14 +289,19 @@ int runCommand(const QStringList& arguments, QTextStream& out, QTextStream& err)
     const QString command = arguments.value(0);
     try {
         if (command == u"serve") {
-            const CommandLine line = parseCommandLine(
-                arguments, {"listen", "database", "rate-limit", "trust-forwarded-for!"});
+            const CommandLine line =
+                parseCommandLine(arguments, {"listen", "database", "rate-limit",
+                                             "trust-forwarded-for!", "harvest!", "netlogger"});
             if (line.positional.size() != 1)
                 throw UsageError{QStringLiteral("serve takes no arguments")};
             return serve(line, err);
         }
         if (command == u"import")
             return import(parseCommandLine(arguments, {"database"}), out, err);
+        if (command == u"export")
+            return exportNets(parseCommandLine(arguments, {"database"}), out);
+        if (command == u"harvest")
+            return harvest(parseCommandLine(arguments, {"database", "at"}), out, err);
         if (command == u"release")
             return release(parseCommandLine(arguments, {"database", "installer"}), out, err);
         throw UsageError{command.isEmpty() ? QStringLiteral("a command is missing")

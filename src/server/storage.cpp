@@ -114,6 +114,12 @@ private:
     bool m_active = false;
 };
 
+void Storage::inTransaction(bool serialised, const std::function<void()>& work) {
+    Transaction transaction(*this, serialised);
+    work();
+    transaction.commit();
+}
+
 Storage::Storage(const DatabaseUrl& url, int waitMs)
     : m_url(url)
     , m_waitMs(waitMs)
@@ -307,7 +313,7 @@ void Storage::migrate(const Seed& seed) {
     if (version > kSchemaVersion)
         throw StorageError("the database has schema version " + std::to_string(version) +
                            ", newer than this server's " + std::to_string(kSchemaVersion));
-    const QList<QStringList> steps = migrations(isSqlite());
+    const QList<QStringList> steps = migrations(isSqlite()) << learnedSchema();
     for (int step = version; step < kSchemaVersion; ++step)
         for (const QString& sql : steps[step])
             execute(sql);
@@ -330,12 +336,18 @@ QList<NetRecord> Storage::nets() {
     QList<NetRecord> nets;
     for (const QVariantList& row : select(kNetColumns + QStringLiteral("ORDER BY ordinal")))
         nets << netFromRow(row);
-    return nets;
+    return withLearned(std::move(nets));
 }
 
 std::optional<NetRecord> Storage::net(int id) {
     const auto rows = select(kNetColumns + QStringLiteral("WHERE id = ?"), {id});
-    return rows.isEmpty() ? std::nullopt : std::optional(netFromRow(rows[0]));
+    if (!rows.isEmpty())
+        return netFromRow(rows[0]);
+    // A learned net is confirmed like any other while the directory lists it.
+    for (const NetRecord& listed : nets())
+        if (listed.id == id)
+            return listed;
+    return std::nullopt;
 }
 
 QList<StationRecord> Storage::stations() {

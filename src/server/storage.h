@@ -2,6 +2,7 @@
 
 #include "directory/records.h"
 #include "server/databaseurl.h"
+#include "server/schedule.h"
 
 #include <QDateTime>
 #include <QHash>
@@ -9,6 +10,7 @@
 #include <QSqlQuery>
 #include <QVariant>
 
+#include <functional>
 #include <stdexcept>
 
 class QIODevice;
@@ -38,7 +40,7 @@ struct Seed {
 // transaction, so a failure changes nothing.
 class Storage {
 public:
-    static constexpr int kSchemaVersion = 1;
+    static constexpr int kSchemaVersion = 2;
     static constexpr qint64 kInstallerPartBytes = 256 * 1024;
 
     // `waitMs` bounds how long one statement waits for a lock (and for PostgreSQL, runs).
@@ -57,7 +59,8 @@ public:
     // Changes whenever a change has been committed by any connection; cheap to ask.
     qint64 changeMark();
 
-    QList<directory::NetRecord> nets(); // in the order they were imported
+    // The imported nets in their order, then the learned ones that no imported net names.
+    QList<directory::NetRecord> nets();
     std::optional<directory::NetRecord> net(int id);
     QList<directory::StationRecord> stations();
     // Rows without an id get ones never used before; nets left out lose their confirmations.
@@ -72,6 +75,11 @@ public:
     // that session's count afterwards, or nothing when there is no such net.
     std::optional<int> setConfirmation(int netId, const QString& key, bool confirmed,
                                        const QDateTime& now);
+
+    // Keeps the sessions NetLogger listed at `now` and learns the schedule again from the
+    // sessions of the weeks before `now` or before the latest sitting seen, if that is later.
+    // Returns how many learned nets the directory lists.
+    int recordHarvest(const QList<Observation>& seen, const QDateTime& now);
 
     ReleaseInfo release();
     // `installer` is read to its end in parts; null publishes the version without one.
@@ -95,6 +103,10 @@ private:
     void setSetting(const QString& name, const QVariant& value);
     QList<directory::NetRecord> writeNets(QList<directory::NetRecord> nets);
     void writeStations(const QList<directory::StationRecord>& stations);
+    static QStringList learnedSchema(); // the second version's additions
+    void inTransaction(bool serialised, const std::function<void()>& work);
+    QList<directory::NetRecord> withLearned(QList<directory::NetRecord> curated);
+    void writeLearned(const QList<LearnedNet>& learned);
     bool isSqlite() const { return m_url.driver == DatabaseUrl::Driver::Sqlite; }
 
     DatabaseUrl m_url;

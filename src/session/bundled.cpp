@@ -30,8 +30,8 @@ feeds::LoadedList bundledList(core::ListKind list, const QDateTime& now) {
     });
     QList<core::DirectoryNet> rows;
     for (const directory::NetRecord& n : nets)
-        rows.append(
-            {n.name, n.frequencyMhz, n.utc, n.mode, n.url, QString(), QString::number(n.id)});
+        rows.append({n.name, n.frequencyMhz, n.utc, n.mode, n.url, QString(), QString::number(n.id),
+                     directory::daysText(n.days), QString::number(n.durationMin)});
     loaded.rows = rows;
     return loaded;
 }

@@ -176,8 +176,11 @@ Cell cellFor(const core::NetLoggerNet& row, QStringView id, const ServiceHosts&)
 }
 
 Cell cellFor(const core::DirectoryNet& row, QStringView id, const ServiceHosts&) {
-    if (id == u"tune3" || id == u"confirm" || id == u"unconfirm")
+    if (id == u"tune3" || id == u"confirm" || id == u"unconfirm" || id == u"remind")
         return Cell{};
+    // They change with the time, not with the row: the station fills them in.
+    if (id == u"next" || id == u"active")
+        return plain(QString());
     if (id == u"utc")
         return plain(row.utc);
     if (id == u"freq")
@@ -259,10 +262,13 @@ QList<ColumnSpec> columnsFor(ListKind list) {
                 link(u"netName", u"Net"),
                 text(u"freq", u"MHz"),
                 text(u"utc", u"UTC"),
+                text(u"next", u"Next"),
                 text(u"mode", u"Mode"),
                 text(u"confirmed", u"Confirmed"),
+                text(u"active", u"NetLogger"),
                 button(u"confirm", CellKind::ConfirmButton),
-                button(u"unconfirm", CellKind::UnconfirmButton)};
+                button(u"unconfirm", CellKind::UnconfirmButton),
+                button(u"remind", CellKind::RemindButton)};
     case ListKind::MW:
         return {button(u"tune3", CellKind::TuneButton), link(u"station", u"Station"),
                 text(u"freq", u"kHz"), text(u"city", u"City"), text(u"power", u"Power")};

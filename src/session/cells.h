@@ -11,7 +11,7 @@
 
 namespace session {
 
-enum class CellKind { Text, Link, TuneButton, ConfirmButton, UnconfirmButton };
+enum class CellKind { Text, Link, TuneButton, ConfirmButton, UnconfirmButton, RemindButton };
 
 // One table column: the identifier selects the content, the title is the header text.
 struct ColumnSpec {

@@ -21,6 +21,8 @@ QString buttonLabel(CellKind kind) {
         return QObject::tr("Confirm");
     case CellKind::UnconfirmButton:
         return QObject::tr("Unconfirm");
+    case CellKind::RemindButton:
+        return QObject::tr("Remind Me");
     case CellKind::Text:
     case CellKind::Link:
         break;
@@ -54,6 +56,8 @@ QString buttonDescription(CellKind kind, const RowFacts& facts) {
         return QObject::tr("Confirm your check-in to %1").arg(facts.activator);
     case CellKind::UnconfirmButton:
         return QObject::tr("Retract your check-in to %1").arg(facts.activator);
+    case CellKind::RemindButton:
+        return QObject::tr("Remind me before %1 starts").arg(facts.activator);
     case CellKind::Text:
     case CellKind::Link:
         break;
@@ -81,6 +85,19 @@ void ListModel::setHighlighted(const QList<int>& rows) {
         m_highlighted[std::size_t(row)] = true;
         emit dataChanged(index(row, 0), index(row, columnCount() - 1), {HighlightRole});
     }
+}
+
+void ListModel::setColumnTexts(QStringView identifier, const QStringList& texts) {
+    const int column = columnOf(identifier);
+    if (column < 0 || texts.size() != m_rows)
+        return;
+    for (int row = 0; row < m_rows; ++row) {
+        Cell& cell =
+            m_cells[std::size_t(row) * std::size_t(m_columns.size()) + std::size_t(column)];
+        cell.text = texts[row];
+    }
+    if (m_rows > 0)
+        emit dataChanged(index(0, column), index(m_rows - 1, column));
 }
 
 namespace {

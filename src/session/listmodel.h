@@ -64,6 +64,9 @@ public:
     const RowFacts& facts(int row) const { return m_facts.at(std::size_t(row)); }
     // Marks the rows of watched spots that have just appeared; a reload clears the marks.
     void setHighlighted(const QList<int>& rows);
+    // New texts for one column, one per row, for what changes with the time rather than with a
+    // load; the rows, their order and the selection stay.
+    void setColumnTexts(QStringView identifier, const QStringList& texts);
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;

@@ -20,7 +20,26 @@ Station::Station(const Platform& platform, QObject* parent)
     , m_radio(platform.ports, &m_preferences, {platform.sounds, platform.notifier, platform.out})
     , m_lists(platform.nam, platform.hosts, platform.out)
     , m_conditions(platform.nam)
-    , m_version(platform.nam) {
+    , m_version(platform.nam)
+    , m_reminders(&m_preferences, platform.clock, platform.out) {
+    if (!m_platform.clock)
+        m_platform.clock = [] { return QDateTime::currentDateTimeUtc(); };
+    connect(&m_reminders, &Reminders::due, this, [this](const QString& said) {
+        announce(said);
+        if (m_platform.notifier)
+            m_platform.notifier->notify(tr("Net reminder"), said);
+        emit reminderDue(said);
+    });
+    connect(&m_lists, &ListsSession::listShown, this,
+            [this](ListKind list, const QString& failure) {
+                // A directory that did not load says nothing of which nets are gone.
+                if (list == ListKind::Nets && failure.isEmpty())
+                    m_reminders.setListed(m_lists.rows<core::DirectoryNet>().rows());
+                if (list == ListKind::Nets || list == ListKind::NetLogger)
+                    refreshNetTimes();
+            });
+    connect(&m_netTimes, &QTimer::timeout, this, &Station::refreshNetTimes);
+    m_netTimes.start(60'000);
     // The address the operator chose overrides the one this build was made with.
     if (platform.settings && platform.settings->contains(QStringLiteral("serviceUrl")))
         m_lists.setDirectoryService(QUrl(m_preferences.text(QStringLiteral("serviceUrl"))));
@@ -170,6 +189,29 @@ void Station::showHelp() {
                                     "to open; see the README or man bandhopper"));
     if (m_platform.browser)
         m_platform.browser->open(conditions::productPageUrl(m_platform.hosts.maker));
+}
+
+QString Station::remind(int row) {
+    const auto& nets = m_lists.rows<core::DirectoryNet>().rows();
+    if (row < 0 || row >= nets.size())
+        return {};
+    const core::DirectoryNet& net = nets[row];
+    if (!m_reminders.add(net))
+        return tr("%1 has no session to be reminded of").arg(net.name);
+    return tr("You will be reminded %1 minutes before %2 starts")
+        .arg(m_reminders.leadMinutes())
+        .arg(net.name);
+}
+
+void Station::refreshNetTimes() {
+    auto& nets = m_lists.rows<core::DirectoryNet>();
+    const QDateTime now = m_platform.clock();
+    QStringList next;
+    for (const core::DirectoryNet& net : nets.rows())
+        next << nextSessionText(net, now);
+    nets.setColumnTexts(u"next", next);
+    nets.setColumnTexts(u"active",
+                        activeTexts(nets.rows(), m_lists.rows<core::NetLoggerNet>().rows()));
 }
 
 void Station::setWatchList(const QString& text) {

@@ -8,6 +8,7 @@
 #include "session/preferences.h"
 #include "session/radiosession.h"
 #include "session/spotsources.h"
+#include "session/reminders.h"
 #include "session/watchlist.h"
 
 #include <QObject>
@@ -36,6 +37,8 @@ struct Platform {
     nets::OperatorKeyStore* keys = nullptr;
     core::ServiceHosts hosts;
     core::DiagnosticSink out; // standard output when empty
+    std::function<QDateTime()> clock =
+        {}; // now in UTC, for the nets' times; the system's when empty
 };
 
 // What a refresh command reloads.
@@ -92,6 +95,10 @@ public:
     // spot of one is marked, announced and notified once.
     void setWatchList(const QString& text);
     const WatchList& watchList() const { return m_watch; }
+    // The reminders of nets and their lead time ("Remind Me" on a Nets row).
+    Reminders& reminders() { return m_reminders; }
+    // Reminds the operator before the next session of the Nets row; what to tell them.
+    QString remind(int row);
     // POTA, SOTA, WWFF and NetLogger reload by themselves every `minutes` ("refreshMinutes"); 0
     // is never.
     void setRefreshMinutes(int minutes);
@@ -110,6 +117,8 @@ signals:
     void confirmationsReadyChanged(bool ready);
     // A watched callsign or reference has just been spotted.
     void watchedSpotted(core::ListKind list, const QString& announcement);
+    // A net the operator asked to be reminded of starts soon; already spoken and notified.
+    void reminderDue(const QString& announcement);
 
 private:
     void print(const QString& line) const;
@@ -117,6 +126,8 @@ private:
     void maybeRunVersionCheck();
     void applyRefreshMinutes(int minutes);
     void applySpotSources(const feeds::SotaSourceSettings& sources);
+    // The Nets tab's next sessions and NetLogger marks, as of now.
+    void refreshNetTimes();
 
     Platform m_platform;
     Preferences m_preferences;
@@ -135,6 +146,8 @@ private:
     WatchTracker m_tracker;
     QTimer m_autoRefresh;
     int m_refreshMinutes = 0;
+    Reminders m_reminders;
+    QTimer m_netTimes;
 };
 
 } // namespace session

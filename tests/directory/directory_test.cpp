@@ -22,6 +22,8 @@ TEST(DirectoryCsv, ReadsQuotedValuesDefaultsAndWeekdays) {
     EXPECT_EQ(parsed.rows[1], (NetRecord{0, QString::fromUtf8("Caf\xC3\xA9 Net"), "7.2675", "0000",
                                          kEveryDay, "LSB", "", 60}));
     EXPECT_EQ(daysText(parsed.rows[0].days), "Mon Fri");
+    // What is written reads back as the same rows.
+    EXPECT_EQ(readNetsCsv(writeNetsCsv(parsed.rows)).rows, parsed.rows);
     const Parsed<StationRecord> mw =
         readStationsCsv("call,frequency_khz,city,power_kw,url\nWGN,720,\"Chicago, IL\",50,\n");
     EXPECT_EQ(mw.rows, QList<StationRecord>({{"WGN", "720", "Chicago, IL", "50", ""}}));
@@ -114,7 +116,8 @@ TEST(NextSession, RunningOrNextOnTheUtcDayItStarts) {
 }
 
 // The application cuts each value out of its own line between literal tags, pairing the n-th
-// value of every tag; so each net carries all seven, one per line, none with markup inside.
+// value of every tag; so each net carries all seven (and its days and duration after them), one
+// per line, none with markup inside.
 TEST(LineText, EveryValueOnItsOwnLineWithoutMarkup) {
     NetRecord hostile{5, "A <b>bold</b>\r\nnet", "14.300", "1600", kEveryDay, "U>SB", "", 60};
     const QByteArray nets = netsDirectoryText(
@@ -122,8 +125,8 @@ TEST(LineText, EveryValueOnItsOwnLineWithoutMarkup) {
     const QByteArray stations = stationsText({{"WGN", "720", "Chicago, IL", "5<0", ""}});
     EXPECT_EQ(stations, "<Stations>\n<Station>WGN</Station>\n<Frequency>720</Frequency>\n"
                         "<City>Chicago, IL</City>\n<Power>5 0</Power>\n<URL></URL>\n</Stations>\n");
-    const QList<QByteArray> tags{"NetName", "Frequency", "UTC",  "Mode",
-                                 "URL",     "Confirmed", "NetID"};
+    const QList<QByteArray> tags{"NetName",   "Frequency", "UTC",  "Mode",    "URL",
+                                 "Confirmed", "NetID",     "Days", "Duration"};
     QList<QByteArray> values;
     for (const QByteArray& line : nets.split('\n')) {
         if (line.isEmpty() || QByteArrayList{"<Nets>", "</Nets>", "<Net>", "</Net>"}.contains(line))
@@ -135,5 +138,6 @@ TEST(LineText, EveryValueOnItsOwnLineWithoutMarkup) {
         EXPECT_FALSE(values.last().contains('<') || values.last().contains('>')) << line.data();
     }
     EXPECT_EQ(values, QList<QByteArray>({"A  b bold /b   net", "14.300", "1600", "U SB", "", "3",
-                                         "5", "B", "7.2", "0100", "", "", "0", "6"}));
+                                         "5", "daily", "60", "B", "7.2", "0100", "", "", "0", "6",
+                                         "daily", "60"}));
 }

@@ -1,6 +1,7 @@
 #include "directory/linetext.h"
 #include "directory/session.h"
 #include "server/confirmation.h"
+#include "server/harvest.h"
 #include "server/httprequestparser.h"
 
 #include "fuzzcheck.h"
@@ -114,7 +115,7 @@ void checkCsv(const QByteArray& csv, bool nets) {
             FUZZ_CHECK(session.isValid() && session.start < session.end, net.utc);
             listed.append({net, 0});
         }
-        FUZZ_CHECK(directory::netsDirectoryText(listed).count('\n') == 2 + 9 * listed.size());
+        FUZZ_CHECK(directory::netsDirectoryText(listed).count('\n') == 2 + 11 * listed.size());
     } else if (const auto parsed = directory::readStationsCsv(csv); !refused(parsed, csv)) {
         for (const directory::StationRecord& s : parsed.rows)
             FUZZ_CHECK(lineSafe({s.call, s.frequencyKhz, s.city, s.powerKw, s.url}));
@@ -122,12 +123,23 @@ void checkCsv(const QByteArray& csv, bool nets) {
     }
 }
 
+// A NetLogger reply gives only sessions that can be stored and served as they are.
+void checkHarvest(const QByteArray& body) {
+    const QDateTime now(QDate(2024, 6, 3), QTime(12, 0), Qt::UTC);
+    for (const server::Observation& o : server::readActiveNetsReply(body, now).observations) {
+        FUZZ_CHECK(lineSafe({o.name, o.mode, o.band, o.netControl}), o.name);
+        FUZZ_CHECK(o.frequencyHz >= 100'000 && o.frequencyHz <= 3'000'000'000);
+        FUZZ_CHECK(o.start.isValid() && o.start <= now.addSecs(15 * 60));
+    }
+}
+
 } // namespace
 
-// What the service reads: a client's request, a confirmation as its body, and a file of nets or
-// stations to import. The first byte gives the size of each read (its low six bits) and whether
-// the file holds nets (its top bit). However the rest is cut into reads, the parser reaches the
-// same verdict and request, a body never exceeds its limit, and what is taken is framed one way.
+// What the service reads: a client's request, a confirmation as its body, a file of nets or
+// stations to import and a NetLogger reply to harvest. The first byte gives the size of each read
+// (its low six bits) and whether the file holds nets (its top bit). However the rest is cut into
+// reads, the parser reaches the same verdict and request, a body never exceeds its limit, and what is
+// taken is framed one way.
 FUZZ_TARGET(input) {
     fuzzcheck::ByteReader reader{input};
     const uint8_t choice = reader.byte();
@@ -135,6 +147,7 @@ FUZZ_TARGET(input) {
     const QByteArray bytes = reader.rest();
     checkConfirmation(bytes);
     checkCsv(bytes, choice & 0x80);
+    checkHarvest(bytes);
     const Outcome whole = parseInPieces(bytes, qMax<qsizetype>(1, bytes.size()));
     const Outcome cut = parseInPieces(bytes, piece);
     FUZZ_CHECK(whole.status == cut.status && whole.failure == cut.failure);

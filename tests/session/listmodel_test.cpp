@@ -46,8 +46,16 @@ TEST(ListModel, ShowsEveryColumnOfEveryList) {
     EXPECT_EQ(shown(*modelOf<core::WwffSpot>({kWwff})),
               "Tune|F4ILK/P|7006.0|CW|FFF-3970|Le Buisson|7 min|Auto-spotted via RBN");
     EXPECT_EQ(shown(*modelOf<core::NetLoggerNet>({kNetLogger})), "Tune|MOONLIGHTERS|7279.0|SSB|12");
-    EXPECT_EQ(shown(*modelOf<core::DirectoryNet>({kNet})),
-              "Tune|Night Owls|3.940|0300|LSB|Yes|Confirm|Unconfirm");
+    const auto nets = modelOf<core::DirectoryNet>({kNet});
+    EXPECT_EQ(shown(*nets), "Tune|Night Owls|3.940|0300||LSB|Yes||Confirm|Unconfirm|Remind Me");
+    // The columns that change with the time are filled in afterwards, one text per row.
+    QSignalSpy changed(nets.get(), &QAbstractItemModel::dataChanged);
+    nets->setColumnTexts(u"next", {"Mon 03:00, in 5 min"});
+    nets->setColumnTexts(u"active", {"a", "b"}); // not one per row: ignored
+    EXPECT_EQ(
+        shown(*nets),
+        "Tune|Night Owls|3.940|0300|Mon 03:00, in 5 min|LSB|Yes||Confirm|Unconfirm|Remind Me");
+    EXPECT_EQ(changed.count(), 1);
     EXPECT_EQ(shown(*modelOf<core::MwStation>({kStation})), "Tune|WABC|770|New York|50 kW");
 }
 

@@ -237,3 +237,29 @@ TEST_F(StationTest, AWatchedSpotIsAnnouncedOnceWhenItAppears) {
     ASSERT_TRUE(spotted.wait(2000));
     EXPECT_EQ(spotted[1][1].toString(), "F4ILK/P at FFF-3970 Le Buisson, 7.006 CW");
 }
+
+// The Nets tab says when each net is next on; a reminder is spoken, notified and handed to the
+// window once, the lead time before its session.
+TEST_F(StationTest, ANetReminderIsSpokenNotifiedAndToldBeforeTheNetStarts) {
+    QDateTime now = QDateTime::fromString("2024-06-03T15:50:00Z", Qt::ISODate);
+    clock = [&now] { return now; };
+    makeStation();
+    serveEverything();
+    st().preferences().restoreSwitches();
+    st().setDeadlineMs(200);
+    QSignalSpy shown(&st().lists(), &session::ListsSession::listShown);
+    QSignalSpy due(&st(), &session::Station::reminderDue);
+    st().lists().load(ListKind::Nets);
+    ASSERT_TRUE(shown.wait(2000));
+    auto* nets = st().lists().model(ListKind::Nets);
+    EXPECT_TRUE(nets->index(0, nets->columnOf(u"next")).data().toString().endsWith(", in 10 min"));
+    EXPECT_EQ(st().remind(0), "You will be reminded 5 minutes before Maritime Mobile starts");
+    now = now.addSecs(5 * 60);
+    st().reminders().check();
+    st().reminders().check();
+    const QString said = "Maritime Mobile starts in 5 minutes on 14.300";
+    ASSERT_EQ(due.size(), 1);
+    EXPECT_EQ(due[0][0].toString(), said);
+    EXPECT_EQ(speech.spoken, QStringList{said});
+    EXPECT_EQ(notifier.shown, QStringList{"Net reminder | " + said});
+}

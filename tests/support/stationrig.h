@@ -53,6 +53,7 @@ struct StationRig : Fakes {
                                        hosts.value_or(core::ServiceHosts::allAt(server.baseUrl())),
                                        [this](const QString& line) { out << line; });
         p.keys = keys;
+        p.clock = clock;
         station = std::make_unique<session::Station>(p);
         return *station;
     }
@@ -85,5 +86,6 @@ struct StationRig : Fakes {
     QNetworkAccessManager nam;
     QStringList out;
     nets::OperatorKeyStore* keys = nullptr; // the next station's
+    std::function<QDateTime()> clock;       // the next station's; the system's when empty
     std::unique_ptr<session::Station> station;
 };
