@@ -227,15 +227,19 @@ void RadioSession::send(const QList<QByteArray>& writes) {
 
 void RadioSession::tune(core::ListKind list, const tuning::TuneCommands& commands) {
     using radio::TuneVerdict;
+    const auto fail = [this, list](const QString& text, TuneVerdict verdict) {
+        emit tuneOutcome(list, text, verdict);
+        emit tuneTold(list, text);
+    };
     if (commands.refused)
-        return emit tuneOutcome(list, commands.diagnostics.value(0), TuneVerdict::Refused);
+        return fail(commands.diagnostics.value(0), TuneVerdict::Refused);
     if (!m_link || !m_link->isOpen())
-        return emit tuneOutcome(list, tr("Not connected to a radio"), TuneVerdict::NotConnected);
+        return fail(tr("Not connected to a radio"), TuneVerdict::NotConnected);
     // Serial commands on the daemon's socket, or rigctld text on a radio's port, would be
     // garbage to the other end.
     if ((commands.family == tuning::Family::Rigctld) != !serialLink()) {
         print(QStringLiteral("The chosen radio does not match the link; choose the radio again"));
-        return emit tuneOutcome(list, tr("Choose the radio again"), TuneVerdict::Refused);
+        return fail(tr("Choose the radio again"), TuneVerdict::Refused);
     }
     m_checker.start(list, commands, civAddress, vfo);
 }
@@ -250,6 +254,7 @@ void RadioSession::onTuneChecked(core::ListKind list, const radio::TuneCheck& ch
         print(check.status);
     }
     emit tuneOutcome(list, check.status, check.verdict);
+    emit tuneTold(list, check.spoken);
 }
 
 void RadioSession::onOpened() {
@@ -258,7 +263,7 @@ void RadioSession::onOpened() {
         m_preferences->setText(QStringLiteral("defaultPort"), serial->description());
         m_preferences->setText(QStringLiteral("defaultBaud"),
                                familyCode == u"I" ? QStringLiteral("19200")
-                                               : QString::number(serial->baudRate()));
+                                                  : QString::number(serial->baudRate()));
     }
     play(QStringLiteral("Seatbelts"), true);
     // Bring the lists to the front once the radio is on line.

@@ -18,9 +18,10 @@ TuneChecker::~TuneChecker() = default;
 void TuneChecker::start(core::ListKind list, const tuning::TuneCommands& commands,
                         const QString& civAddress, const QString& vfo) {
     // The daemon's conversation outlives a change of radio address: it has none of its own.
-    const QString key = commands.family == tuning::Family::Rigctld
-                            ? QStringLiteral("rigctld")
-                            : QString::number(int(commands.family)) + u'/' + civAddress + u'/' + vfo;
+    const QString key =
+        commands.family == tuning::Family::Rigctld
+            ? QStringLiteral("rigctld")
+            : QString::number(int(commands.family)) + u'/' + civAddress + u'/' + vfo;
     if (!m_protocol || key != m_protocolKey) {
         m_protocol = radio::makeTuneProtocol(commands.family, civAddress, vfo);
         m_protocolKey = key;
@@ -47,9 +48,10 @@ void TuneChecker::read(const QByteArray& data) {
         emit refused(line);
     if (progress.readBack)
         finish(radio::judgeReadBack(m_requested, progress.readBack));
-    else if (progress.ended)
-        finish({radio::TuneVerdict::Refused,
-                QStringLiteral("Tune failed: ") + progress.refusals.value(0), QString()});
+    else if (progress.ended) {
+        const QString failed = QStringLiteral("Tune failed: ") + progress.refusals.value(0);
+        finish({radio::TuneVerdict::Refused, failed, QString(), failed});
+    }
 }
 
 void TuneChecker::reset() {

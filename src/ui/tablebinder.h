@@ -51,6 +51,8 @@ private:
     void press(session::CellKind kind, int shownRow);
     void rememberPlace();
     void restorePlace();
+    // Makes the selected row, or else the first, the current one as the keyboard arrives.
+    void landOnRow();
     int listRow(int shownRow) const;
 
     QPointer<QTableView> m_view;

@@ -6,6 +6,7 @@
 #include "session/listmodel.h"
 #include "stationrig.h"
 #include "testing.h"
+#include "ui/accessibility.h"
 
 #include <QAccessible>
 #include <QAction>
@@ -91,9 +92,10 @@ TEST_F(WindowTest, TuneButtonsWriteTheRowsCommandsToTheRadioAndSpeak) {
         EXPECT_EQ(speech.spoken.value(speech.spoken.size() - 1), spoken);
     }
     EXPECT_TRUE(out.contains("FEFE94E01A060101FD"));
-    // The radio's answer to the last tune reaches the Radio tab and the status bar.
+    // The radio's answer to the last tune reaches the Radio tab and is told.
     pty.write("FA007244000;");
-    EXPECT_TRUE(waitFor([&] { return w().statusBar->currentMessage() == "Tuned"; }, 1000));
+    const auto* told = window.findChild<ui::Announcer*>();
+    EXPECT_TRUE(waitFor([&] { return told->text() == "Tuned 7.244 LSB"; }, 1000));
     EXPECT_EQ(w().radioReportLabel->text(), "Radio reports 7.244.000 MHz LSB");
     // The keyboard's way: Ctrl+2 brings the POTA list to the front, Enter tunes the selected row.
     window.activateWindow();
@@ -177,7 +179,8 @@ TEST_F(WindowTest, ScreenReadersHearWhatControlsDoAndReloadsKeepTheSelection) {
     QSignalSpy shown(&station->lists(), &session::ListsSession::listShown);
     station->refresh(session::Refresh::Pota);
     ASSERT_TRUE(shown.wait(2000));
-    EXPECT_EQ(w().potaTable->currentIndex().row(), 1) << "K1ABC, now below the new spot";
+    EXPECT_EQ(w().potaTable->selectionModel()->selectedRows().value(0).row(), 1)
+        << "K1ABC, now below the new spot";
     EXPECT_TRUE(w().potaStatus->text().startsWith("2 rows, loaded "))
         << w().potaStatus->text().toStdString();
 }

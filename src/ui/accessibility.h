@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QLabel>
+
+namespace ui {
+
+// Tells a screen reader what just happened ("Tuned 14.074 USB"), at once and every time, even
+// when the same words come twice in a row; sighted operators read the same line in the status
+// bar.
+//
+// Qt 6.4 has no announcement event of its own, and Orca 43 ignores most of what Qt does send:
+// name changes of anything but the focused object, QAccessible::Alert on a status bar, and value
+// changes of labels all go unspoken. What it does speak is an object of the notification role
+// becoming showing (object:state-changed:showing with detail 1), which Qt's bridge sends for
+// QAccessible::ObjectShow. Orca says "notification" and the object's name, and says it again at
+// the next show with the same name. Changing the name of the focused object would be spoken
+// too, but it would rename the row or button the operator stands on.
+class Announcer : public QLabel {
+    Q_OBJECT
+public:
+    explicit Announcer(QWidget* parent = nullptr);
+
+    void say(const QString& sentence);
+};
+
+// Installs what the window's accessibility needs of Qt: the notification role of the announcer
+// and the named actions of the button cells. Once per application; later calls do nothing.
+void installAccessibility();
+
+} // namespace ui
