@@ -263,6 +263,7 @@ std::optional<ListKind> WindowBinding::shownList() const {
 
 void WindowBinding::nameControls() {
     // What a screen reader says of each control: what it is and what it does.
+    m_window.mainTab->setAccessibleName(tr("The radio, the lists and the memories"));
     m_window.RadioPopUpButton->setAccessibleName(tr("Radio model"));
     m_window.PortPopUpButton->setAccessibleName(tr("Serial port of the radio"));
     m_window.BaudPopUpButton->setAccessibleName(tr("Baud rate of the serial port"));
