@@ -137,6 +137,7 @@ WindowBinding::WindowBinding(const WindowControls& window, session::Station& sta
         m_binders[i] = binder;
         views[i]->setAccessibleName(core::listTitle(list) + tr(" list"));
         binder->onButton(CellKind::TuneButton, [this, list](int row) { tuneRequested(list, row); });
+        connect(binder, &ui::TableBinder::pressRefused, this, &WindowBinding::tell);
         connect(binder, &ui::TableBinder::linkActivated, this, [this](const QUrl& url) {
             if (m_station.platform().browser)
                 m_station.platform().browser->open(url);

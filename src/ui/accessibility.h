@@ -1,6 +1,12 @@
 #pragma once
 
+#include "session/cells.h"
+
 #include <QLabel>
+
+#include <functional>
+
+class QTableView;
 
 namespace ui {
 
@@ -23,8 +29,20 @@ public:
     void say(const QString& sentence);
 };
 
-// Installs what the window's accessibility needs of Qt: the notification role of the announcer
-// and the named actions of the button cells. Once per application; later calls do nothing.
+// Installs what the window's accessibility needs of Qt: the notification role of the announcer,
+// pop-ups read with their choice and the named actions of button cells. Once per application;
+// later calls do nothing.
 void installAccessibility();
+
+// What the button cells of a view do for a screen reader, switch access or voice control: each
+// offers the action its button is named by ("Tune", "Confirm", "Retract"), which calls
+// `press(kind, shownRow)`. A button that `whyNot` gives a reason for is reported unavailable.
+struct ButtonCells {
+    std::function<void(session::CellKind kind, int shownRow)> press;
+    std::function<QString(session::CellKind kind)> whyNot;
+};
+void giveButtonCellsActions(QTableView* view, ButtonCells cells);
+// "Tune", "Confirm", "Retract".
+QString buttonActionName(session::CellKind kind);
 
 } // namespace ui

@@ -1,6 +1,7 @@
 #include "ui/tablebinder.h"
 
 #include "session/listmodel.h"
+#include "ui/accessibility.h"
 #include "ui/tabledelegate.h"
 
 #include <QAbstractProxyModel>
@@ -84,6 +85,8 @@ TableBinder::TableBinder(QTableView* view, session::ListModel* model, QAbstractP
     connect(view->model(), &QAbstractItemModel::rowsAboutToBeRemoved, this, letGo);
     connect(view->model(), &QAbstractItemModel::layoutAboutToBeChanged, this, letGo);
     view->installEventFilter(this);
+    giveButtonCellsActions(view, {[this](CellKind kind, int shownRow) { press(kind, shownRow); },
+                                  [this](CellKind kind) { return m_delegate->whyDisabled(kind); }});
     sizeColumns();
 }
 
@@ -135,8 +138,8 @@ void TableBinder::landOnRow() {
             if (!m_view || !m_view->hasFocus() || !landing.isValid())
                 return;
             m_view->selectionModel()->clearCurrentIndex();
-            m_view->selectionModel()->setCurrentIndex(
-                landing, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+            m_view->selectionModel()->setCurrentIndex(landing, QItemSelectionModel::ClearAndSelect |
+                                                                   QItemSelectionModel::Rows);
         },
         Qt::QueuedConnection);
 }
@@ -159,7 +162,7 @@ int TableBinder::currentRow() const {
 
 void TableBinder::press(CellKind kind, int shownRow) {
     if (!m_delegate->buttonsEnabled(kind))
-        return;
+        return emit pressRefused(m_delegate->whyDisabled(kind));
     const int row = listRow(shownRow);
     const auto handler = m_handlers.find(kind);
     if (row >= 0 && handler != m_handlers.end() && handler->second)

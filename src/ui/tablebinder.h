@@ -41,6 +41,8 @@ public:
 
 signals:
     void linkActivated(const QUrl& url);
+    // A disabled button was pressed; `why` says what it waits for.
+    void pressRefused(const QString& why);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

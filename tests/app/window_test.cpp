@@ -169,6 +169,27 @@ TEST_F(WindowTest, ScreenReadersHearWhatControlsDoAndReloadsKeepTheSelection) {
             QAccessible::queryAccessibleInterface(control)->text(QAccessible::Name).isEmpty())
             << control->objectName().toStdString();
 
+    // Each button cell offers its button's action; a disabled one is unavailable and says why.
+    const auto* told = window.findChild<ui::Announcer*>();
+    emit station->confirmationsReadyChanged(false);
+    const std::tuple<QTableView*, session::CellKind, const char*, bool> buttons[] = {
+        {w().potaTable, session::CellKind::TuneButton, "Not connected to a radio", true},
+        {w().netsTable, session::CellKind::ConfirmButton, "Reading your operator key…", false},
+        {w().netsTable, session::CellKind::UnconfirmButton, "Reading your operator key…", false}};
+    for (const auto& [view, kind, said, enabled] : buttons) {
+        const QString action = ui::buttonActionName(kind);
+        int column = 0;
+        while (view->model()->index(0, column).data(session::ButtonRole) != int(kind))
+            ++column;
+        QAccessibleInterface* cell =
+            QAccessible::queryAccessibleInterface(view)->tableInterface()->cellAt(0, column);
+        ASSERT_TRUE(cell && cell->actionInterface()) << action.toStdString();
+        EXPECT_EQ(cell->actionInterface()->actionNames().value(0), action);
+        EXPECT_EQ(cell->state().disabled, !enabled) << action.toStdString();
+        cell->actionInterface()->doAction(action);
+        EXPECT_EQ(told->text(), QString::fromUtf8(said));
+    }
+
     w().mainTab->setCurrentIndex(1);
     w().potaTable->selectRow(0);
     server.route("/spot/activator",
