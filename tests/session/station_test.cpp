@@ -228,4 +228,16 @@ TEST_F(StationTest, AWatchedSpotIsAnnouncedOnceWhenItAppears) {
         st().lists().model(ListKind::Pota)->index(1, 0).data(session::HighlightRole).toBool())
         << "marked in its first load only";
     EXPECT_EQ(settings->value("watchList").toString(), "K2*\nUS-9999");
+    // With a screen reader running, it tells the next one and the voice guide keeps quiet; a
+    // load the operator asked for is told, the automatic ones above were not.
+    st().setScreenReaderActive(true);
+    QSignalSpy told(&st(), &session::Station::loadTold);
+    server.route("/spot/activator",
+                 {200, QByteArray(watched).replace("US-0002", "US-9999"), "application/json"});
+    st().refresh(session::Refresh::Pota);
+    ASSERT_TRUE(shown.wait(2000));
+    EXPECT_EQ(spotted.size(), 2);
+    EXPECT_EQ(speech.spoken.size(), 1);
+    ASSERT_EQ(told.size(), 1);
+    EXPECT_EQ(told[0][1].toString(), "POTA: 2 spots");
 }
