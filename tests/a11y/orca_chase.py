@@ -33,27 +33,13 @@ def run_orca():
     from orca import speechserver
 
     class SpeechServer(speechserver.SpeechServer):
-        @staticmethod
-        def getFactoryName():
-            return "Silent"
-
-        @staticmethod
-        def getSpeechServers():
-            return [SpeechServer()]
-
-        @staticmethod
-        def getSpeechServer(info=None):
-            return SpeechServer()
-
-        @staticmethod
-        def shutdownActiveServers():
-            pass
-
-        def getInfo(self):
-            return ["Silent", "silent"]
-
-        def __getattr__(self, name):
-            return lambda *args, **kwargs: None
+        getFactoryName = staticmethod(lambda: "Silent")
+        getSpeechServers = staticmethod(lambda: [SpeechServer()])
+        getSpeechServer = staticmethod(lambda info=None: SpeechServer())
+        shutdownActiveServers = staticmethod(lambda: None)
+        getInfo = lambda self: ["Silent", "silent"]
+        # Speaking, stopping and every setting: nothing.
+        __getattr__ = lambda self, name: lambda *args, **kwargs: None
 
     silent = types.ModuleType("silentspeech")
     silent.SpeechServer = SpeechServer
