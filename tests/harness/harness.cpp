@@ -93,6 +93,11 @@ int main(int argc, char** argv) {
     server.route("/bandhopper/version.txt", {200, "0.93\n"});
     server.route("/netconf.php", {200, "ok"});
 
+    // --failing PATH makes that service answer 503 Service Unavailable.
+    const int failing = qapp.arguments().indexOf(QStringLiteral("--failing"));
+    if (failing > 0 && failing + 1 < qapp.arguments().size())
+        server.route(qapp.arguments()[failing + 1].toLatin1(), {503, "busy"});
+
     app::Application application(core::ServiceHosts::allAt(server.baseUrl()));
     application.launch();
 
