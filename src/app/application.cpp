@@ -71,8 +71,8 @@ Application::Application(const core::ServiceHosts& hosts)
     platform.keys = m_keys.get();
     platform.hosts = hosts;
     m_station = std::make_unique<session::Station>(platform);
-    m_controller =
-        std::make_unique<WindowBinding>(m_window->controls(), *m_station, m_prompter.get());
+    m_controller = std::make_unique<WindowBinding>(m_window->controls(), *m_station,
+                                                              m_prompter.get());
     QObject::connect(m_window->controls().actionOperatorKey, &QAction::triggered, m_window.get(),
                      [this] { askOperatorKey(); });
     QAction* service = m_window->controls().menuPreferences->addAction(

@@ -40,7 +40,8 @@ public:
 };
 
 // Binds the window to the station: every control calls a typed slot, every signal of the
-// sessions updates the controls that show it. It keeps no state of its own.
+// sessions updates the controls that show it. It keeps no state of its own but what the keys
+// read aloud.
 class WindowBinding : public QObject, private QAccessible::ActivationObserver {
     Q_OBJECT
 public:
