@@ -6,6 +6,7 @@
 
 #include <QAbstractProxyModel>
 #include <QEvent>
+#include <QFocusEvent>
 #include <QHeaderView>
 #include <QScrollBar>
 #include <QTableView>
@@ -110,7 +111,9 @@ void TableBinder::sizeColumns() {
 bool TableBinder::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::Show && m_sizeWhenShown)
         sizeColumns();
-    if (event->type() == QEvent::FocusIn)
+    // A click chooses its own cell.
+    if (event->type() == QEvent::FocusIn &&
+        static_cast<QFocusEvent*>(event)->reason() != Qt::MouseFocusReason)
         landOnRow();
     return QObject::eventFilter(watched, event);
 }
