@@ -215,7 +215,7 @@ def chase(harness):
         desktop.env.update(QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", QT_ACCESSIBILITY="1",
                            QT_QPA_PLATFORM="xcb")
         desktop.start([harness, "--radio-pty", "follow,7074000,silent,unplug",
-                       "--failing", "/api/GetActiveNets.php"])
+                       "--failing", "/api/spots/-3/all"])
         window = desktop.wait("the window", lambda: subprocess.run(
             ["xdotool", "search", "--name", "^Bandhopper$"], env=desktop.env,
             capture_output=True, text=True).stdout.split(), 20)[0]
@@ -267,10 +267,10 @@ def chase(harness):
         desktop.expect(r"^Not connected to a radio$")
         desktop.keys("ctrl+shift+b")
         desktop.expect(r"^Band Conditions.*Solar flux: ")
-        desktop.keys("ctrl+4")
-        desktop.expect(r"^NetLogger list")
+        desktop.keys("ctrl+3")
+        desktop.expect(r"^SOTA list")
         desktop.keys("ctrl+r")
-        desktop.expect(r"^NetLogger did not load: .*503")
+        desktop.expect(r"^SOTA did not load: .*503")
 
         # In a process of its own: a lost accessibility bus aborts the process that asked.
         walked = subprocess.run(["/usr/bin/python3", os.path.abspath(__file__), "--walk",
