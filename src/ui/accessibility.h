@@ -18,9 +18,10 @@ namespace ui {
 // name changes of anything but the focused object, QAccessible::Alert on a status bar, and value
 // changes of labels all go unspoken. What it does speak is an object of the notification role
 // becoming showing (object:state-changed:showing with detail 1), which Qt's bridge sends for
-// QAccessible::ObjectShow. Orca says "notification" and the object's name, and says it again at
-// the next show with the same name. Changing the name of the focused object would be spoken
-// too, but it would rename the row or button the operator stands on.
+// QAccessible::ObjectShow. Orca speaks the object's name (in a bare window prefixed by
+// "notification"), and speaks it again at the next show with the same name. Changing the name
+// of the focused object would be spoken too, but it would rename the row or button the operator
+// stands on.
 class Announcer : public QLabel {
     Q_OBJECT
 public:
