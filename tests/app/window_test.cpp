@@ -184,8 +184,10 @@ TEST_F(WindowTest, ScreenReadersHearWhatControlsDoAndReloadsKeepTheSelection) {
         int column = 0;
         while (view->model()->index(0, column).data(session::ButtonRole) != int(kind))
             ++column;
-        QAccessibleInterface* cell =
-            QAccessible::queryAccessibleInterface(view)->tableInterface()->cellAt(0, column);
+        QAccessibleInterface* table = QAccessible::queryAccessibleInterface(view);
+        // The header row comes first, after the corner of the (hidden) row header.
+        EXPECT_EQ(table->child(column + 1)->text(QAccessible::Name), session::buttonLabel(kind));
+        QAccessibleInterface* cell = table->tableInterface()->cellAt(0, column);
         ASSERT_TRUE(cell && cell->actionInterface()) << action.toStdString();
         EXPECT_EQ(cell->actionInterface()->actionNames().value(0), action);
         EXPECT_EQ(cell->state().disabled, !enabled) << action.toStdString();
