@@ -214,6 +214,10 @@ def chase(harness):
             conf.write("[General]\nwatchList=%s\nvoice=0\nsounds=0\n" % WATCHED)
         desktop.env.update(QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", QT_ACCESSIBILITY="1",
                            QT_QPA_PLATFORM="xcb")
+        if "ASAN_OPTIONS" in desktop.env:
+            # The X keyboard library hands strndup strings that end at their length, not at a
+            # NUL, which strict string checks take for an overflow.
+            desktop.env["ASAN_OPTIONS"] += ":strict_string_checks=0"
         desktop.start([harness, "--radio-pty", "follow,7074000,silent,unplug",
                        "--failing", "/api/spots/-3/all"])
         window = desktop.wait("the window", lambda: subprocess.run(
