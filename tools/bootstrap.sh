@@ -16,10 +16,12 @@ packages=(
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     libqt6sql6-sqlite libqt6sql6-psql
 )
-# Only the tests need these: a throw-away database server, Hamlib's radio daemon and the
-# validators of the desktop entry, the metainfo and the packages.
+# Only the tests need these: a throw-away database server, Hamlib's radio daemon, the
+# validators of the desktop entry, the metainfo and the packages, and a screen reader on a
+# desktop of its own with synthetic keys.
 if [ "$mode" = test ]; then
     packages+=(postgresql-15 libhamlib-utils desktop-file-utils appstream lintian)
+    packages+=(orca python3-pyatspi at-spi2-core dbus-x11 xvfb xdotool)
 fi
 missing=()
 for p in "${packages[@]}"; do

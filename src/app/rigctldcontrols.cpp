@@ -33,11 +33,18 @@ void WindowBinding::bindRigctldAndReadBack() {
                 [field, &radio] { radio.chooseRigctldAddress(field->text()); });
         connect(&radio, &session::RadioSession::rigctldAddressShown, field, &QLineEdit::setText);
     }
-    if (QLabel* report = m_window.radioReportLabel)
-        connect(&radio, &session::RadioSession::radioReported, report, &QLabel::setText);
+    if (QLabel* report = m_window.radioReportLabel) {
+        // Named even while empty, so that a screen reader has something to say of it.
+        const auto show = [report](const QString& text) {
+            report->setText(text);
+            report->setAccessibleName(text.isEmpty() ? tr("No report from the radio yet") : text);
+        };
+        show(QString());
+        connect(&radio, &session::RadioSession::radioReported, report, show);
+    }
     // The outcome goes to the list's status line (through the lists session), and is told.
-    connect(&radio, &session::RadioSession::tuneOutcome, this,
-            [this](core::ListKind, const QString& text) { tell(text); });
+    connect(&radio, &session::RadioSession::tuneTold, this,
+            [this](core::ListKind, const QString& sentence) { tell(sentence); });
 }
 
 } // namespace app

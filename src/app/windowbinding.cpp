@@ -4,6 +4,7 @@
 #include "app/reminderbinding.h"
 #include "session/listfilter.h"
 #include "session/station.h"
+#include "ui/accessibility.h"
 #include "ui/colours.h"
 #include "ui/filterbar.h"
 #include "ui/tablebinder.h"
@@ -15,12 +16,14 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QShortcut>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTableView>
+#include <QTimer>
 
 namespace app {
 
@@ -44,6 +47,14 @@ WindowBinding::WindowBinding(const WindowControls& window, session::Station& sta
     , m_station(station)
     , m_prompter(prompter) {
     session::RadioSession& radio = station.radio();
+    if (m_window.statusBar) {
+        m_announcer = new ui::Announcer(m_window.statusBar);
+        m_window.statusBar->addWidget(m_announcer, 1);
+        m_keys << m_announcer;
+    }
+    // A screen reader tells the operator what the voice guide would repeat.
+    QAccessible::installActivationObserver(this);
+    station.setScreenReaderActive(QAccessible::isActive());
 
     // Pop-ups: only the operator's choices (activated) reach the session; what the session
     // shows comes back through its signals.
@@ -123,45 +134,13 @@ WindowBinding::WindowBinding(const WindowControls& window, session::Station& sta
         const int i = core::listIndex(list);
         session::ListModel* model = station.lists().model(list);
         // Every list but the stations gets a filter bar beside its refresh button.
-        if (list != ListKind::MW) {
-            auto* filter = new session::ListFilter(model, this);
-            auto* bar = new ui::FilterBar(list, views[i]->parentWidget());
-            const QString key = QStringLiteral("filter/") + core::listName(list);
-            const auto settings =
-                session::FilterSettings::fromText(station.preferences().text(key));
-            bar->setSettings(settings);
-            filter->setSettings(settings);
-            connect(bar, &ui::FilterBar::settingsChanged, this,
-                    [this, filter, key](const session::FilterSettings& chosen) {
-                        filter->setSettings(chosen);
-                        m_station.preferences().setText(key, chosen.toText());
-                    });
-            // The status line says how many rows the filter hides, after every load or change.
-            const auto countHidden = [this, filter, list] {
-                m_station.lists().setHiddenRows(list, filter->hiddenRows());
-            };
-            connect(filter, &QAbstractItemModel::modelReset, this, countHidden);
-            connect(filter, &QAbstractItemModel::rowsRemoved, this, countHidden);
-            connect(filter, &QAbstractItemModel::rowsInserted, this, countHidden);
-            connect(filter, &QAbstractItemModel::layoutChanged, this, countHidden);
-            if (auto* row = views[i]->parentWidget()->findChild<QHBoxLayout*>())
-                row->insertWidget(1, bar, 1);
-            // Tab goes from the refresh button through the filters to the rows.
-            QWidget* previous = m_window.refreshButtonOf(list);
-            QList<QWidget*> chain = bar->focusChain();
-            chain << views[i];
-            for (QWidget* next : chain) {
-                if (previous)
-                    QWidget::setTabOrder(previous, next);
-                previous = next;
-            }
-            m_filters[i] = filter;
-            m_filterBars[i] = bar;
-        }
+        if (list != ListKind::MW)
+            bindFilter(list, views[i]);
         auto* binder = new ui::TableBinder(views[i], model, m_filters[i], this);
         m_binders[i] = binder;
         views[i]->setAccessibleName(core::listTitle(list) + tr(" list"));
         binder->onButton(CellKind::TuneButton, [this, list](int row) { tuneRequested(list, row); });
+        connect(binder, &ui::TableBinder::pressRefused, this, &WindowBinding::tell);
         connect(binder, &ui::TableBinder::linkActivated, this, [this](const QUrl& url) {
             if (m_station.platform().browser)
                 m_station.platform().browser->open(url);
@@ -188,6 +167,10 @@ WindowBinding::WindowBinding(const WindowControls& window, session::Station& sta
         station, nets, m_window.tableOf(ListKind::Nets), m_window.menuPreferences,
         [this](const QString& text) { tell(text); }, this);
     connect(&station, &session::Station::confirmationsReadyChanged, this, enableConfirmations);
+
+    connect(&station, &session::Station::loadTold, this,
+            [this](ListKind, const QString& sentence) { tell(sentence); });
+    connect(&station, &session::Station::confirmationTold, this, &WindowBinding::tell);
 
     nameControls();
     bindKeys();
@@ -216,7 +199,69 @@ WindowBinding::WindowBinding(const WindowControls& window, session::Station& sta
     connect(&station, &session::Station::updateAvailable, this, &WindowBinding::showUpdateAlert);
 }
 
+void WindowBinding::bindFilter(ListKind list, QTableView* view) {
+    const int i = core::listIndex(list);
+    session::ListModel* model = m_station.lists().model(list);
+    auto* filter = new session::ListFilter(model, this);
+    auto* bar = new ui::FilterBar(list, view->parentWidget());
+    const QString key = QStringLiteral("filter/") + core::listName(list);
+    const auto settings = session::FilterSettings::fromText(m_station.preferences().text(key));
+    bar->setSettings(settings);
+    filter->setSettings(settings);
+    // What is left after a change is told; typed searches once the typing pauses, so that the
+    // screen reader's echo of each letter is not cut short.
+    const auto tellLeft = [this, filter, list] {
+        tell(session::filterSentence(filter->settings(), filter->rowCount(),
+                                     session::rowWords(list, filter->listModel()->rowCount())));
+    };
+    auto* typing = new QTimer(this);
+    typing->setSingleShot(true);
+    typing->setInterval(700);
+    connect(typing, &QTimer::timeout, this, tellLeft);
+    connect(bar, &ui::FilterBar::settingsChanged, this,
+            [this, filter, key, typing, tellLeft](const session::FilterSettings& chosen) {
+                const bool typed = chosen.search != filter->settings().search;
+                filter->setSettings(chosen);
+                m_station.preferences().setText(key, chosen.toText());
+                if (typed)
+                    return typing->start();
+                typing->stop();
+                tellLeft();
+            });
+    // Enter in the search field tunes the first row it left.
+    connect(bar, &ui::FilterBar::searchEntered, this, [this, filter, list] {
+        if (filter->rowCount() > 0)
+            tuneRequested(list, filter->sourceRow(0));
+    });
+    // The status line says how many rows the filter hides, after every load or change.
+    const auto countHidden = [this, filter, list] {
+        m_station.lists().setHiddenRows(list, filter->hiddenRows());
+    };
+    connect(filter, &QAbstractItemModel::modelReset, this, countHidden);
+    connect(filter, &QAbstractItemModel::rowsRemoved, this, countHidden);
+    connect(filter, &QAbstractItemModel::rowsInserted, this, countHidden);
+    connect(filter, &QAbstractItemModel::layoutChanged, this, countHidden);
+    if (auto* row = view->parentWidget()->findChild<QHBoxLayout*>())
+        row->insertWidget(1, bar, 1);
+    // Tab goes from the refresh button through the filters to the rows, Shift+Tab back.
+    QWidget* previous = m_window.refreshButtonOf(list);
+    QList<QWidget*> chain = bar->focusChain();
+    chain << view;
+    for (QWidget* next : chain) {
+        if (previous)
+            QWidget::setTabOrder(previous, next);
+        previous = next;
+    }
+    m_filters[i] = filter;
+    m_filterBars[i] = bar;
+}
+
+void WindowBinding::accessibilityActiveChanged(bool active) {
+    m_station.setScreenReaderActive(active);
+}
+
 WindowBinding::~WindowBinding() {
+    QAccessible::removeActivationObserver(this);
     // The keys belong to the window, which may outlive its binding.
     qDeleteAll(m_keys);
 }
@@ -231,6 +276,7 @@ std::optional<ListKind> WindowBinding::shownList() const {
 
 void WindowBinding::nameControls() {
     // What a screen reader says of each control: what it is and what it does.
+    m_window.mainTab->setAccessibleName(tr("The radio, the lists and the memories"));
     m_window.RadioPopUpButton->setAccessibleName(tr("Radio model"));
     m_window.PortPopUpButton->setAccessibleName(tr("Serial port of the radio"));
     m_window.BaudPopUpButton->setAccessibleName(tr("Baud rate of the serial port"));
@@ -241,6 +287,23 @@ void WindowBinding::nameControls() {
             refresh->setAccessibleName(tr("Refresh the %1 list").arg(core::listTitle(list)));
     m_window.bandRefresh->setAccessibleName(tr("Refresh the band conditions"));
     m_window.bandBox->setAccessibleName(tr("HF band conditions"));
+    // Pop-ups and fields are named by their labels: on Linux a pop-up's own name is its value,
+    // and the label reaches a screen reader only as a buddy.
+    QWidget* radioTab = m_window.RadioPopUpButton->parentWidget();
+    const std::pair<QLabel*, QWidget*> buddies[] = {
+        {radioTab->findChild<QLabel*>(QStringLiteral("radioLabel")), m_window.RadioPopUpButton},
+        {m_window.portLabel, m_window.PortPopUpButton},
+        {m_window.baudLabel, m_window.BaudPopUpButton},
+        {m_window.rigctldAddressLabel, m_window.rigctldAddressField}};
+    for (const auto& [label, control] : buddies)
+        if (label && control)
+            label->setBuddy(control);
+    if (QTableView* memories = m_window.memoriesTable) {
+        memories->setAccessibleName(tr("Memories list"));
+        // Nothing to visit while it holds no rows.
+        if (!memories->model() || memories->model()->rowCount() == 0)
+            memories->setFocusPolicy(Qt::NoFocus);
+    }
 }
 
 void WindowBinding::bindRefreshEvery() {
@@ -259,11 +322,8 @@ void WindowBinding::bindRefreshEvery() {
 }
 
 void WindowBinding::tell(const QString& text) {
-    if (!m_window.statusBar)
-        return;
-    m_window.statusBar->showMessage(text, 15000);
-    QAccessibleEvent alert(m_window.statusBar, QAccessible::Alert);
-    QAccessible::updateAccessibility(&alert);
+    if (m_announcer && !text.isEmpty())
+        m_announcer->say(text);
 }
 
 void WindowBinding::bindKeys() {
@@ -287,6 +347,18 @@ void WindowBinding::bindKeys() {
             session::Refresh::NetLogger, session::Refresh::Nets, std::nullopt};
         if (const auto list = shownList(); list && kRefresh[core::listIndex(*list)])
             m_station.refresh(*kRefresh[core::listIndex(*list)]);
+    });
+    // Ctrl+I reads the status line of the list in front, Ctrl+Shift+B the band conditions.
+    auto* status = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_I), window);
+    m_keys << status;
+    connect(status, &QShortcut::activated, this, [this] {
+        if (const auto list = shownList())
+            tell(m_station.lists().statusText(*list));
+    });
+    auto* conditions = new QShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_B), window);
+    m_keys << conditions;
+    connect(conditions, &QShortcut::activated, this, [this] {
+        tell(m_conditionsText.isEmpty() ? tr("No band conditions yet") : m_conditionsText);
     });
     auto* find = new QShortcut(QKeySequence::Find, window);
     m_keys << find;
@@ -337,6 +409,7 @@ void WindowBinding::showConditions(const conditions::PanelView& view) {
     if (!m_window.bandBox)
         return;
     m_window.bandBox->setTitle(view.title);
+    QStringList told{view.title};
     const std::array<QLabel*, 11> fields{
         m_window.solarFluxField,   m_window.day8040Field,   m_window.day3020Field,
         m_window.day1715Field,     m_window.day1210Field,   m_window.night8040Field,
@@ -359,6 +432,7 @@ void WindowBinding::showConditions(const conditions::PanelView& view) {
         field->setAccessibleName(
             fieldNames[i] + QStringLiteral(": ") +
             (view.fields[i].text.isEmpty() ? tr("no data") : view.fields[i].text));
+        told << field->accessibleName();
         // Through the palette rather than a style sheet, which would polish the label anew on
         // every refresh.
         const QPalette panel = m_window.bandBox->palette();
@@ -372,6 +446,7 @@ void WindowBinding::showConditions(const conditions::PanelView& view) {
         font.setBold(colour.isValid());
         field->setFont(font);
     }
+    m_conditionsText = told.join(QStringLiteral(". "));
 }
 
 void WindowBinding::showSpotSources() {

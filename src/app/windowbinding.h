@@ -6,6 +6,7 @@
 #include "core/listkind.h"
 #include "session/radiosession.h"
 
+#include <QAccessible>
 #include <QDialog>
 #include <QObject>
 #include <QPointer>
@@ -14,6 +15,8 @@
 #include <functional>
 #include <optional>
 
+class QTableView;
+
 namespace session {
 class Station;
 }
@@ -21,6 +24,7 @@ namespace session {
 class ListFilter;
 }
 namespace ui {
+class Announcer;
 class FilterBar;
 class TableBinder;
 } // namespace ui
@@ -36,8 +40,9 @@ public:
 };
 
 // Binds the window to the station: every control calls a typed slot, every signal of the
-// sessions updates the controls that show it. It keeps no state of its own.
-class WindowBinding : public QObject {
+// sessions updates the controls that show it. It keeps no state of its own but what the keys
+// read aloud.
+class WindowBinding : public QObject, private QAccessible::ActivationObserver {
     Q_OBJECT
 public:
     WindowBinding(const WindowControls& window, session::Station& station, UpdatePrompter* prompter,
@@ -57,6 +62,9 @@ private:
     void bindKeys();
     void nameControls();
     void bindRefreshEvery();
+    // The filters of one list: stored, applied, counted on the status line and told.
+    void bindFilter(core::ListKind list, QTableView* view);
+    void accessibilityActiveChanged(bool active) override;
     // Said in the status bar, and to a screen reader where the desktop has one.
     void tell(const QString& text);
     // In rigctldcontrols.cpp.
@@ -76,7 +84,11 @@ private:
     std::array<ui::TableBinder*, core::kAllLists.size()> m_binders{};
     std::array<session::ListFilter*, core::kAllLists.size()> m_filters{};
     std::array<ui::FilterBar*, core::kAllLists.size()> m_filterBars{};
+    // What the binding adds to the window: its keys and the announcer.
     QList<QObject*> m_keys;
+    ui::Announcer* m_announcer = nullptr;
+    // The band conditions as the conditions key reads them.
+    QString m_conditionsText;
     QPointer<QDialog> m_spotSources;
     QPointer<QDialog> m_stationDialog;
 };

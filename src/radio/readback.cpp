@@ -238,6 +238,13 @@ QString reportText(const ReadBack& readBack) {
     return text;
 }
 
+QString spokenMegahertz(qint64 hertz) {
+    QString below = QStringLiteral("%1").arg(hertz % 1'000'000, 6, 10, QLatin1Char('0'));
+    while (below.size() > 3 && below.endsWith(u'0'))
+        below.chop(1);
+    return QString::number(hertz / 1'000'000) + u'.' + below;
+}
+
 QString modeSetBy(const tuning::TuneCommands& commands) {
     if (commands.family == Family::Yaesu) {
         const QByteArray text = commands.writes.join();
@@ -257,13 +264,20 @@ QString modeSetBy(const tuning::TuneCommands& commands) {
 }
 
 TuneCheck judgeReadBack(qint64 requested, const std::optional<ReadBack>& readBack) {
-    if (!readBack)
-        return {TuneVerdict::NoAnswer, QStringLiteral("No answer from the radio"), QString()};
-    if (readBack->hertz == requested)
-        return {TuneVerdict::Tuned, QStringLiteral("Tuned"), reportText(*readBack)};
+    if (!readBack) {
+        const QString none = QStringLiteral("No answer from the radio");
+        return {TuneVerdict::NoAnswer, none, QString(), none};
+    }
+    if (readBack->hertz == requested) {
+        QString spoken = QStringLiteral("Tuned ") + spokenMegahertz(readBack->hertz);
+        if (!readBack->mode.isEmpty())
+            spoken += u' ' + readBack->mode;
+        return {TuneVerdict::Tuned, QStringLiteral("Tuned"), reportText(*readBack), spoken};
+    }
     return {TuneVerdict::NotFollowed,
             QStringLiteral("Radio did not follow: reports ") + megahertzText(readBack->hertz),
-            reportText(*readBack)};
+            reportText(*readBack),
+            QStringLiteral("Radio did not follow: it reports ") + spokenMegahertz(readBack->hertz)};
 }
 
 std::unique_ptr<TuneProtocol> makeTuneProtocol(tuning::Family family, const QString& civAddress,

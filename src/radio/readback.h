@@ -22,6 +22,8 @@ struct ReadBack {
 QString megahertzText(qint64 hertz);
 // "Radio reports 14.074.000 MHz USB-D".
 QString reportText(const ReadBack& readBack);
+// "14.074", "7.1855", "0.540": megahertz as a voice reads them, no zeros past the kilohertz.
+QString spokenMegahertz(qint64 hertz);
 
 // The mode the writes of an Icom or Yaesu Tune set, named as above.
 QString modeSetBy(const tuning::TuneCommands& commands);
@@ -32,6 +34,7 @@ struct TuneCheck {
     TuneVerdict verdict = TuneVerdict::NoAnswer;
     QString status;            // for the list's status line
     QString report;            // for the radio controls; "" without a read-back
+    QString spoken;            // one short sentence for a screen reader: "Tuned 14.074 USB"
     QStringList refusals = {}; // one line per command the radio refused during the tune
 };
 

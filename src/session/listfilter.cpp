@@ -50,6 +50,22 @@ QString bandName(Band band) {
     return QObject::tr("All bands");
 }
 
+QString filterSentence(const FilterSettings& settings, int shown, const QString& all) {
+    QStringList parts;
+    if (settings.band != Band::Any)
+        parts << bandName(settings.band).chopped(2) + QStringLiteral(" metres");
+    if (settings.mode != ModeClass::Any)
+        parts << modeClassName(settings.mode);
+    if (!settings.search.isEmpty())
+        parts << QStringLiteral("“%1”").arg(settings.search);
+    if (settings.onePerActivator)
+        parts << QStringLiteral("newest per activator");
+    if (parts.isEmpty())
+        parts << bandName(Band::Any);
+    return QStringLiteral("%1: %2 of %3")
+        .arg(parts.join(QStringLiteral(", ")), QString::number(shown), all);
+}
+
 ModeClass modeClassOf(const QString& mode) {
     const QString m = mode.trimmed().toUpper();
     if (m == u"CW")

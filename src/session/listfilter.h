@@ -30,6 +30,10 @@ struct FilterSettings {
     static FilterSettings fromText(const QString& text);
 };
 
+// What a filter change leaves, as one sentence: "20 metres: 12 of 54 spots", "20 metres, CW,
+// “k1”: 2 of 54 spots", "All bands: 54 of 54 spots"; `all` counts the list's rows ("54 spots").
+QString filterSentence(const FilterSettings& settings, int shown, const QString& all);
+
 // Hides the rows of one list that the operator filtered out, over the list's own model (never a
 // copy of its rows) and in the list's own order.
 class ListFilter : public QSortFilterProxyModel {

@@ -223,6 +223,11 @@ QVariant ListModel::headerData(int section, Qt::Orientation orientation, int rol
         return QAbstractTableModel::headerData(section, orientation, role);
     if (role == Qt::DisplayRole)
         return m_columns.at(section).title;
+    // A button column shows no title but is named for a screen reader by its buttons.
+    if (role == Qt::AccessibleTextRole) {
+        const ColumnSpec& column = m_columns.at(section);
+        return column.title.isEmpty() ? buttonLabel(column.kind) : column.title;
+    }
     if (role == IdentifierRole)
         return m_columns.at(section).identifier;
     return {};

@@ -93,7 +93,9 @@ void ListsSession::load(ListKind list, const QDateTime& now, LoadReason reason) 
             ListStatus status = m_status[core::listIndex(list)];
             status.pause = QStringLiteral("SOTA asks for one request a minute; next at %1")
                                .arg(clockSeconds(m_policy->nextAutomatic(feed)));
-            return setStatus(list, status);
+            setStatus(list, status);
+            emit loadHeldBack(list, status.pause);
+            return;
         }
         if (reason == LoadReason::Automatic && !m_policy->mayAskAutomatically(feed)) {
             ListStatus status = m_status[core::listIndex(list)];

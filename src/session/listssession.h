@@ -87,6 +87,8 @@ signals:
     // The legacy SOTA address proved retired, so SOTA is now read from the current API; the
     // operator's settings should keep that.
     void spotSourcesSwitched(const feeds::SotaSourceSettings& sources);
+    // A load was not sent, by the service's own rule; `why` says when the next may go.
+    void loadHeldBack(core::ListKind list, const QString& why);
 
 private:
     void onLoaded(const feeds::LoadedList& loaded);

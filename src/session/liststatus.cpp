@@ -43,4 +43,20 @@ QString statusText(const ListStatus& status) {
     return text;
 }
 
+QString rowWords(core::ListKind list, int rows) {
+    using core::ListKind;
+    QString noun = QStringLiteral("spot");
+    if (list == ListKind::NetLogger || list == ListKind::Nets)
+        noun = QStringLiteral("net");
+    else if (list == ListKind::MW)
+        noun = QStringLiteral("station");
+    return QString::number(rows) + u' ' + noun + (rows == 1 ? QString() : QStringLiteral("s"));
+}
+
+QString loadSentence(core::ListKind list, int rows, const QString& failure) {
+    if (!failure.isEmpty())
+        return core::listTitle(list) + QStringLiteral(" did not load: ") + failure;
+    return core::listTitle(list) + QStringLiteral(": ") + rowWords(list, rows);
+}
+
 } // namespace session

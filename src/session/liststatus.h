@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/listkind.h"
+
 #include <QDateTime>
 #include <QString>
 
@@ -27,5 +29,11 @@ struct ListStatus {
 // by the rows the filter hides, the notice, a load left out and the last Tune's outcome, when
 // there are any.
 QString statusText(const ListStatus& status);
+
+// "54 spots", "1 net", "12 stations": what the rows of the list are, counted.
+QString rowWords(core::ListKind list, int rows);
+// The outcome of a load the operator asked for, as one sentence: "POTA: 54 spots",
+// "POTA did not load: no reply from api.pota.app within 2 s".
+QString loadSentence(core::ListKind list, int rows, const QString& failure);
 
 } // namespace session

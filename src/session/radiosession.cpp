@@ -231,15 +231,19 @@ void RadioSession::send(const QList<QByteArray>& writes) {
 
 void RadioSession::tune(core::ListKind list, const tuning::TuneCommands& commands) {
     using radio::TuneVerdict;
+    const auto fail = [this, list](const QString& text, TuneVerdict verdict) {
+        emit tuneOutcome(list, text, verdict);
+        emit tuneTold(list, text);
+    };
     if (commands.refused)
-        return emit tuneOutcome(list, commands.diagnostics.value(0), TuneVerdict::Refused);
+        return fail(commands.diagnostics.value(0), TuneVerdict::Refused);
     if (!m_link || !m_link->isOpen())
-        return emit tuneOutcome(list, tr("Not connected to a radio"), TuneVerdict::NotConnected);
+        return fail(tr("Not connected to a radio"), TuneVerdict::NotConnected);
     // Serial commands on the daemon's socket, or rigctld text on a radio's port, would be
     // garbage to the other end.
     if ((commands.family == tuning::Family::Rigctld) != !serialLink()) {
         print(QStringLiteral("The chosen radio does not match the link; choose the radio again"));
-        return emit tuneOutcome(list, tr("Choose the radio again"), TuneVerdict::Refused);
+        return fail(tr("Choose the radio again"), TuneVerdict::Refused);
     }
     m_checker.start(list, commands, civAddress, vfo);
 }
@@ -261,6 +265,7 @@ void RadioSession::onTuneChecked(core::ListKind list, const radio::TuneCheck& ch
     if (check.verdict != TuneVerdict::Refused && !check.refusals.isEmpty())
         status += QStringLiteral(". ") + check.refusals.join(QStringLiteral("; "));
     emit tuneOutcome(list, status, check.verdict);
+    emit tuneTold(list, check.spoken);
 }
 
 void RadioSession::onOpened() {

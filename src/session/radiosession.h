@@ -105,6 +105,9 @@ signals:
     // What became of a tune: "Tuned", "Radio did not follow: reports ...", "No answer from the
     // radio", ...; for the status line of the list it came from.
     void tuneOutcome(core::ListKind list, const QString& text, radio::TuneVerdict verdict);
+    // The same outcome as one short sentence for a screen reader ("Tuned 14.074 USB"), every
+    // time, however often it repeats.
+    void tuneTold(core::ListKind list, const QString& sentence);
 
 private:
     void print(const QString& line) const;

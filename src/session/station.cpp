@@ -46,29 +46,40 @@ Station::Station(const Platform& platform, QObject* parent)
     m_platform.hosts.maker = m_lists.hosts().maker;
     connect(&m_radio, &RadioSession::portsAppeared, this, &Station::settingsRestore);
     connect(&m_radio, &RadioSession::tuneOutcome, &m_lists, &ListsSession::setTuneOutcome);
-    connect(&m_lists, &ListsSession::listShown, this, [this](ListKind list, QString failure) {
-        if (m_funkAfterLoad.remove(list))
-            playSwitchable(QStringLiteral("Funk"));
-        // A confirmation names a net of the service's own list, never one of the bundled rows.
-        if (list == ListKind::Nets && failure.isEmpty() && m_lists.hasDirectoryService() &&
-            !std::exchange(m_serviceNetsShown, true))
-            emit confirmationsReadyChanged(confirmationsReady());
-        // Only a good load says what is on the air: after a failed one, every watched spot would
-        // be new again.
-        if ((list != ListKind::Pota && list != ListKind::Sota && list != ListKind::Wwff) ||
-            !failure.isEmpty())
-            return;
-        ListModel* model = m_lists.model(list);
-        const QList<int> hits = m_tracker.newHits(list, *model, m_watch);
-        model->setHighlighted(hits);
-        for (int row : hits) {
-            const QString said = watchAnnouncement(model->facts(row));
-            announce(said);
-            if (m_platform.notifier)
-                m_platform.notifier->notify(tr("Watched spot"), said);
-            emit watchedSpotted(list, said);
-        }
-    });
+    // A refresh the service's rule held back is answered at once with when the next may go.
+    connect(&m_lists, &ListsSession::loadHeldBack, this,
+            [this](ListKind list, const QString& why) {
+                if (m_funkAfterLoad.remove(list))
+                    emit loadTold(list, why);
+            });
+    connect(
+        &m_lists, &ListsSession::listShown, this, [this](ListKind list, const QString& failure) {
+            if (m_funkAfterLoad.remove(list)) {
+                playSwitchable(QStringLiteral("Funk"));
+                emit loadTold(list, loadSentence(list, m_lists.model(list)->rowCount(), failure));
+            }
+            // A confirmation names a net of the service's own list, never one of the bundled
+            // rows.
+            if (list == ListKind::Nets && failure.isEmpty() && m_lists.hasDirectoryService() &&
+                !std::exchange(m_serviceNetsShown, true))
+                emit confirmationsReadyChanged(confirmationsReady());
+            // Only a good load says what is on the air: after a failed one, every watched spot
+            // would be new again.
+            if ((list != ListKind::Pota && list != ListKind::Sota && list != ListKind::Wwff) ||
+                !failure.isEmpty())
+                return;
+            ListModel* model = m_lists.model(list);
+            const QList<int> hits = m_tracker.newHits(list, *model, m_watch);
+            model->setHighlighted(hits);
+            for (int row : hits) {
+                const QString said = watchAnnouncement(model->facts(row));
+                if (!m_screenReader)
+                    announce(said);
+                if (m_platform.notifier)
+                    m_platform.notifier->notify(tr("Watched spot"), said);
+                emit watchedSpotted(list, said);
+            }
+        });
     m_watch = WatchList::fromText(m_preferences.text(QStringLiteral("watchList")));
     connect(&m_autoRefresh, &QTimer::timeout, this, [this] {
         // Automatic, so the feeds are asked no more than once a minute whatever the setting.
@@ -77,7 +88,9 @@ Station::Station(const Platform& platform, QObject* parent)
     });
     applyRefreshMinutes(m_preferences.text(QStringLiteral("refreshMinutes")).toInt());
     connect(&m_lists, &ListsSession::confirmAnswered, this, [this](bool, const QString& said) {
-        announce(said);
+        if (!m_screenReader)
+            announce(said);
+        emit confirmationTold(said);
         m_lists.load(ListKind::Nets);
     });
     connect(&m_conditions, &conditions::ConditionsFetcher::shown, this,

@@ -69,6 +69,9 @@ public:
     void confirm(int row, bool confirm);
     // Speaks when the voice guide is on.
     void announce(const QString& text);
+    // With a screen reader running, what it is told (watched spots, confirmation answers) is
+    // not spoken by the voice guide as well; the guide keeps to the names it speaks on a Tune.
+    void setScreenReaderActive(bool active) { m_screenReader = active; }
     void fetchBandConditions();
     // Opens the installer's page; the answer to updateAvailable.
     void downloadInstaller();
@@ -119,6 +122,10 @@ signals:
     void watchedSpotted(core::ListKind list, const QString& announcement);
     // A net the operator asked to be reminded of starts soon; already spoken and notified.
     void reminderDue(const QString& announcement);
+    // A load the operator asked for settled: "POTA: 54 spots", "POTA did not load: ...".
+    void loadTold(core::ListKind list, const QString& sentence);
+    // The directory service answered a confirmation or retraction.
+    void confirmationTold(const QString& sentence);
 
 private:
     void print(const QString& line) const;
@@ -136,6 +143,7 @@ private:
     conditions::ConditionsFetcher m_conditions;
     conditions::VersionFetcher m_version;
     QSet<core::ListKind> m_funkAfterLoad;
+    bool m_screenReader = false;
     bool m_funkAfterConditions = false;
     bool m_versionAnswered = false;
     bool m_restorePauseOver = false;

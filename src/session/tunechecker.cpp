@@ -49,9 +49,10 @@ void TuneChecker::read(const QByteArray& data) {
         m_refusals += progress.refusals;
     if (progress.readBack)
         finish(radio::judgeReadBack(m_requested, progress.readBack));
-    else if (progress.ended)
-        finish({radio::TuneVerdict::Refused,
-                QStringLiteral("Tune failed: ") + progress.refusals.value(0), QString()});
+    else if (progress.ended) {
+        const QString failed = QStringLiteral("Tune failed: ") + progress.refusals.value(0);
+        finish({radio::TuneVerdict::Refused, failed, QString(), failed});
+    }
 }
 
 void TuneChecker::reset() {

@@ -50,6 +50,7 @@ FilterBar::FilterBar(core::ListKind list, QWidget* parent)
     connect(m_band, &QComboBox::currentIndexChanged, this, &FilterBar::emitChanged);
     connect(m_mode, &QComboBox::currentIndexChanged, this, &FilterBar::emitChanged);
     connect(m_search, &QLineEdit::textChanged, this, &FilterBar::emitChanged);
+    connect(m_search, &QLineEdit::returnPressed, this, &FilterBar::searchEntered);
 }
 
 session::FilterSettings FilterBar::settings() const {

@@ -26,6 +26,8 @@ public:
 
 signals:
     void settingsChanged(const session::FilterSettings& settings);
+    // Enter in the search field.
+    void searchEntered();
 
 private:
     void emitChanged();

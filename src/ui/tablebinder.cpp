@@ -1,10 +1,12 @@
 #include "ui/tablebinder.h"
 
 #include "session/listmodel.h"
+#include "ui/accessibility.h"
 #include "ui/tabledelegate.h"
 
 #include <QAbstractProxyModel>
 #include <QEvent>
+#include <QFocusEvent>
 #include <QHeaderView>
 #include <QScrollBar>
 #include <QTableView>
@@ -51,6 +53,8 @@ TableBinder::TableBinder(QTableView* view, session::ListModel* model, QAbstractP
     view->horizontalHeader()->setSectionsClickable(false);
     view->horizontalHeader()->setStretchLastSection(false);
 
+    // Tab and Shift+Tab leave the table for the controls around it; arrows move in it.
+    view->setTabKeyNavigation(false);
     view->setSelectionBehavior(QAbstractItemView::SelectRows);
     view->setSelectionMode(QAbstractItemView::SingleSelection);
     view->setDragEnabled(true);
@@ -72,7 +76,18 @@ TableBinder::TableBinder(QTableView* view, session::ListModel* model, QAbstractP
     connect(view->model(), &QAbstractItemModel::modelAboutToBeReset, this,
             &TableBinder::rememberPlace);
     connect(view->model(), &QAbstractItemModel::modelReset, this, &TableBinder::restorePlace);
+    // A view tells a screen reader about every change of its current cell, focused or not: rows
+    // leaving under a filter typed elsewhere would draw the reader away from the search field.
+    // Away from the keyboard the view keeps its selection but no current cell.
+    const auto letGo = [this] {
+        if (m_view && !m_view->hasFocus() && m_view->currentIndex().isValid())
+            m_view->selectionModel()->clearCurrentIndex();
+    };
+    connect(view->model(), &QAbstractItemModel::rowsAboutToBeRemoved, this, letGo);
+    connect(view->model(), &QAbstractItemModel::layoutAboutToBeChanged, this, letGo);
     view->installEventFilter(this);
+    giveButtonCellsActions(view, {[this](CellKind kind, int shownRow) { press(kind, shownRow); },
+                                  [this](CellKind kind) { return m_delegate->whyDisabled(kind); }});
     sizeColumns();
 }
 
@@ -96,7 +111,40 @@ void TableBinder::sizeColumns() {
 bool TableBinder::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::Show && m_sizeWhenShown)
         sizeColumns();
+    // A click chooses its own cell.
+    if (event->type() == QEvent::FocusIn &&
+        static_cast<QFocusEvent*>(event)->reason() != Qt::MouseFocusReason)
+        landOnRow();
     return QObject::eventFilter(watched, event);
+}
+
+void TableBinder::landOnRow() {
+    QAbstractItemModel* shown = m_view->model();
+    if (shown->rowCount() == 0)
+        return;
+    QModelIndex target = m_view->currentIndex();
+    if (!target.isValid()) {
+        const QModelIndexList selected = m_view->selectionModel()->selectedRows();
+        const int row = selected.isEmpty() ? 0 : selected.first().row();
+        // The first text column, so that a screen reader starts the row with what it shows.
+        int column = 0;
+        while (column + 1 < shown->columnCount() &&
+               shown->index(row, column).data(session::ButtonRole).isValid())
+            ++column;
+        target = shown->index(row, column);
+    }
+    // Made current again once the view has told of its own focus, which would otherwise be the
+    // last word: a screen reader then reads the row the keyboard stands on.
+    QMetaObject::invokeMethod(
+        this,
+        [this, landing = QPersistentModelIndex(target)] {
+            if (!m_view || !m_view->hasFocus() || !landing.isValid())
+                return;
+            m_view->selectionModel()->clearCurrentIndex();
+            m_view->selectionModel()->setCurrentIndex(landing, QItemSelectionModel::ClearAndSelect |
+                                                                   QItemSelectionModel::Rows);
+        },
+        Qt::QueuedConnection);
 }
 
 int TableBinder::listRow(int shownRow) const {
@@ -106,13 +154,18 @@ int TableBinder::listRow(int shownRow) const {
 }
 
 int TableBinder::currentRow() const {
-    const QModelIndex current = m_view ? m_view->currentIndex() : QModelIndex();
-    return current.isValid() ? listRow(current.row()) : -1;
+    if (!m_view)
+        return -1;
+    if (const QModelIndex current = m_view->currentIndex(); current.isValid())
+        return listRow(current.row());
+    // Away from the keyboard the selected row stands for the current one.
+    const QModelIndexList selected = m_view->selectionModel()->selectedRows();
+    return selected.isEmpty() ? -1 : listRow(selected.first().row());
 }
 
 void TableBinder::press(CellKind kind, int shownRow) {
     if (!m_delegate->buttonsEnabled(kind))
-        return;
+        return emit pressRefused(m_delegate->whyDisabled(kind));
     const int row = listRow(shownRow);
     const auto handler = m_handlers.find(kind);
     if (row >= 0 && handler != m_handlers.end() && handler->second)
@@ -139,8 +192,12 @@ void TableBinder::restorePlace() {
             if (rowKey(m_model->facts(listRow(shown))) != m_selectedKey)
                 continue;
             const QModelIndex index = m_view->model()->index(shown, 1);
-            m_view->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect |
-                                                                 QItemSelectionModel::Rows);
+            const auto how = QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows;
+            // Only where the keyboard is does the row become current (see letGo).
+            if (m_view->hasFocus())
+                m_view->selectionModel()->setCurrentIndex(index, how);
+            else
+                m_view->selectionModel()->select(index, how);
             break;
         }
     }

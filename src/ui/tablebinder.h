@@ -41,6 +41,8 @@ public:
 
 signals:
     void linkActivated(const QUrl& url);
+    // A disabled button was pressed; `why` says what it waits for.
+    void pressRefused(const QString& why);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -51,6 +53,8 @@ private:
     void press(session::CellKind kind, int shownRow);
     void rememberPlace();
     void restorePlace();
+    // Makes the selected row, or else the first, the current one as the keyboard arrives.
+    void landOnRow();
     int listRow(int shownRow) const;
 
     QPointer<QTableView> m_view;

@@ -27,6 +27,7 @@ public:
     // disabled one.
     void setButtonsEnabled(session::CellKind kind, bool enabled, const QString& why = {});
     bool buttonsEnabled(session::CellKind kind) const { return !m_disabled.contains(int(kind)); }
+    QString whyDisabled(session::CellKind kind) const { return m_disabled.value(int(kind)); }
     bool helpEvent(QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option,
                    const QModelIndex& index) override;
 

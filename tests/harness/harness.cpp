@@ -3,12 +3,17 @@
 #include "app/application.h"
 #include "fixtures.h"
 #include "loopbackserver.h"
+#include "ptypair.h"
+#include "radio/qtseriallink.h"
 #include "session/station.h"
 
 #include <QApplication>
 #include <QPalette>
+#include <QSocketNotifier>
 #include <QTabWidget>
 #include <QTimer>
+
+#include <unistd.h>
 
 // A dark desktop theme, as a dark platform theme would hand it to the application.
 void useDarkPalette() {
@@ -25,6 +30,46 @@ void useDarkPalette() {
     dark.setColor(QPalette::HighlightedText, Qt::white);
     dark.setColor(QPalette::Link, QColor(0x7a, 0xb7, 0xff));
     QApplication::setPalette(dark);
+}
+
+// A Yaesu on a pseudo-terminal, connected from the start, that answers each frequency query
+// with the next of `answers`: "follow" (the frequency it was set to), a frequency in hertz,
+// "silent" (no answer) or "unplug" (the adapter vanishes); "follow" once they run out.
+void attachRadio(session::RadioSession& radio, const QStringList& answers, QObject* owner) {
+    auto* pty = new PtyPair;
+    QObject::connect(owner, &QObject::destroyed, [pty] { delete pty; });
+    const QString title = QStringLiteral("Yaesu FTDX10");
+    radio.chooseRadio(int(session::RadioSession::radioTitles().indexOf(title)), title);
+    radio.setLink(std::make_unique<radio::QtSerialLink>(pty->slavePath()));
+    radio.openOrClose();
+    auto* heard = new QSocketNotifier(pty->masterFd(), QSocketNotifier::Read, owner);
+    QObject::connect(
+        heard, &QSocketNotifier::activated, owner,
+        [pty, heard, next = answers, set = QByteArray(), pending = QByteArray()]() mutable {
+            char buffer[256];
+            ssize_t n = 0;
+            while ((n = ::read(pty->masterFd(), buffer, sizeof buffer)) > 0)
+                pending.append(buffer, n);
+            for (qsizetype end; (end = pending.indexOf(';')) >= 0;) {
+                const QByteArray command = pending.left(end);
+                pending.remove(0, end + 1);
+                if (command.startsWith("FA") && command.size() > 2)
+                    set = command.mid(2);
+                if (command != "FA")
+                    continue;
+                const QString answer = next.isEmpty() ? "follow" : next.takeFirst();
+                if (answer == u"unplug") {
+                    heard->setEnabled(false);
+                    return pty->closeMaster();
+                }
+                if (answer == u"follow")
+                    pty->write("FA" + set + ';');
+                else if (answer != u"silent")
+                    pty->write(QStringLiteral("FA%1;")
+                                   .arg(answer.toLongLong(), 9, 10, QLatin1Char('0'))
+                                   .toLatin1());
+            }
+        });
 }
 
 int main(int argc, char** argv) {
@@ -52,12 +97,20 @@ int main(int argc, char** argv) {
     server.route("/bandhopper/version.txt", {200, "0.93\n"});
     server.route("/netconf.php", {200, "ok"});
 
+    // --failing PATH makes that service answer 503 Service Unavailable.
+    const int failing = qapp.arguments().indexOf(QStringLiteral("--failing"));
+    if (failing > 0 && failing + 1 < qapp.arguments().size())
+        server.route(qapp.arguments()[failing + 1].toLatin1(), {503, "busy"});
+
     app::Application application(core::ServiceHosts::allAt(server.baseUrl()));
     application.launch();
 
     // --tab N shows that tab once the lists are in; --dark uses a dark palette; --quit-after MS
-    // ends the run.
+    // ends the run; --radio-pty ANSWERS attaches a radio (see attachRadio).
     const QStringList args = qapp.arguments();
+    const int radio = args.indexOf(QStringLiteral("--radio-pty"));
+    if (radio > 0 && radio + 1 < args.size())
+        attachRadio(application.station().radio(), args[radio + 1].split(u','), &qapp);
     const int tab = args.indexOf(QStringLiteral("--tab"));
     if (tab > 0 && tab + 1 < args.size())
         QTimer::singleShot(2500, &qapp, [&application, index = args[tab + 1].toInt()] {

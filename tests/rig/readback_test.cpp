@@ -117,17 +117,26 @@ TEST(TuneProtocol, SerialRadiosPickTheirOwnAnswer) {
 }
 
 TEST(ReadBack, IsJudgedAgainstTheRequestAndShownInMegahertz) {
-    const std::tuple<qint64, std::optional<ReadBack>, TuneVerdict, const char*, const char*>
-        cases[] = {
-            {540'000, ReadBack{540'000, "AM"}, TuneVerdict::Tuned, "Tuned",
-             "Radio reports 0.540.000 MHz AM"},
-            {540'000, ReadBack{1'296'540'001, ""}, TuneVerdict::NotFollowed,
-             "Radio did not follow: reports 1296.540.001 MHz", "Radio reports 1296.540.001 MHz"},
-            {7'074'000, std::nullopt, TuneVerdict::NoAnswer, "No answer from the radio", ""}};
-    for (const auto& [requested, readBack, verdict, status, report] : cases) {
+    const std::tuple<qint64, std::optional<ReadBack>, TuneVerdict, const char*, const char*,
+                     const char*>
+        cases[] = {{540'000, ReadBack{540'000, "AM"}, TuneVerdict::Tuned, "Tuned",
+                    "Radio reports 0.540.000 MHz AM", "Tuned 0.540 AM"},
+                   {14'074'000, ReadBack{14'074'000, "USB"}, TuneVerdict::Tuned, "Tuned",
+                    "Radio reports 14.074.000 MHz USB", "Tuned 14.074 USB"},
+                   {540'000, ReadBack{1'296'540'001, ""}, TuneVerdict::NotFollowed,
+                    "Radio did not follow: reports 1296.540.001 MHz",
+                    "Radio reports 1296.540.001 MHz",
+                    "Radio did not follow: it reports 1296.540001"},
+                   {7'185'500, ReadBack{7'000'000, ""}, TuneVerdict::NotFollowed,
+                    "Radio did not follow: reports 7.000.000 MHz", "Radio reports 7.000.000 MHz",
+                    "Radio did not follow: it reports 7.000"},
+                   {7'074'000, std::nullopt, TuneVerdict::NoAnswer, "No answer from the radio", "",
+                    "No answer from the radio"}};
+    for (const auto& [requested, readBack, verdict, status, report, spoken] : cases) {
         const TuneCheck check = judgeReadBack(requested, readBack);
         EXPECT_EQ(check.verdict, verdict) << status;
-        EXPECT_EQ(check.status + u'|' + check.report, status + QString('|') + report);
+        EXPECT_EQ(check.status + u'|' + check.report + u'|' + check.spoken,
+                  status + QString('|') + report + u'|' + spoken);
     }
 }
 

@@ -1,5 +1,6 @@
 #include "feeds/spotfeeds.h"
 #include "session/listfilter.h"
+#include "session/liststatus.h"
 #include "session/watchlist.h"
 #include "testing.h"
 
@@ -26,6 +27,22 @@ TEST(Bands, EdgesAndModeClasses) {
     const FilterSettings stored{Band::M20, ModeClass::CW, "a;b", true};
     EXPECT_EQ(FilterSettings::fromText(stored.toText()), stored);
     EXPECT_EQ(FilterSettings::fromText("99;x"), FilterSettings{});
+}
+
+// The sentences a screen reader is told after a filter change or a load the operator asked for.
+TEST(Sentences, SayWhatIsLeftAndWhatLoaded) {
+    using core::ListKind;
+    const std::pair<QString, const char*> said[] = {
+        {filterSentence({Band::M20, ModeClass::Any, "", false}, 12, rowWords(ListKind::Pota, 54)),
+         "20 metres: 12 of 54 spots"},
+        {filterSentence({Band::M160, ModeClass::CW, "k1", true}, 1, rowWords(ListKind::Sota, 1)),
+         "160 metres, CW, “k1”, newest per activator: 1 of 1 spot"},
+        {filterSentence({}, 3, rowWords(ListKind::MW, 3)), "All bands: 3 of 3 stations"},
+        {loadSentence(ListKind::NetLogger, 0, ""), "NetLogger: 0 nets"},
+        {loadSentence(ListKind::Pota, 0, "no reply from api.pota.app within 2 s"),
+         "POTA did not load: no reply from api.pota.app within 2 s"}};
+    for (const auto& [sentence, expected] : said)
+        EXPECT_EQ(sentence, QString::fromUtf8(expected));
 }
 
 // Over the real POTA capture (54 spots on every band, plus one older spot of its first activator):

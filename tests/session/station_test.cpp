@@ -236,6 +236,18 @@ TEST_F(StationTest, AWatchedSpotIsAnnouncedOnceWhenItAppears) {
     st().lists().load(ListKind::Wwff);
     ASSERT_TRUE(spotted.wait(2000));
     EXPECT_EQ(spotted[1][1].toString(), "F4ILK/P at FFF-3970 Le Buisson, 7.006 CW");
+    // With a screen reader running, it tells the next one and the voice guide keeps quiet; a
+    // load the operator asked for is told, the automatic ones above were not.
+    st().setScreenReaderActive(true);
+    QSignalSpy told(&st(), &session::Station::loadTold);
+    server.route("/spot/activator",
+                 {200, QByteArray(watched).replace("US-0002", "US-9999"), "application/json"});
+    st().refresh(session::Refresh::Pota);
+    ASSERT_TRUE(shown.wait(2000));
+    EXPECT_EQ(spotted.size(), 3);
+    EXPECT_EQ(speech.spoken.size(), 2);
+    ASSERT_EQ(told.size(), 1);
+    EXPECT_EQ(told[0][1].toString(), "POTA: 2 spots");
 }
 
 // The Nets tab says when each net is next on; a reminder is spoken, notified and handed to the

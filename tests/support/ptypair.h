@@ -13,6 +13,8 @@ public:
     PtyPair& operator=(const PtyPair&) = delete;
 
     QString slavePath() const { return m_slavePath; }
+    // The master side, non-blocking, for a radio that answers from an event loop.
+    int masterFd() const { return m_master; }
     // Reads what the application wrote, waiting up to timeoutMs for at least `atLeast` bytes.
     QByteArray read(qsizetype atLeast, int timeoutMs = 2000);
     void write(const QByteArray& data);
