@@ -150,7 +150,12 @@ QStringList splitReferences(const QString& text) {
 }
 
 void setReference(Contact& contact, Program program, const QString& text) {
-    const QString refs = splitReferences(text).join(u',');
+    // As given, but for spaces and case: a park's "@location" belongs to what is logged.
+    QStringList list;
+    for (const QString& ref : text.split(u',', Qt::SkipEmptyParts))
+        if (!ref.trimmed().isEmpty())
+            list << ref.trimmed().toUpper();
+    const QString refs = list.join(u',');
     switch (program) {
     case Program::Pota:
         contact.potaRef = refs;

@@ -62,8 +62,8 @@ QString programName(Program program); // "POTA", "SOTA", "WWFF"
 std::optional<Program> programNamed(QStringView name);
 
 // Sets the reference of a list's row: POTA_REF with SIG "POTA" and SIG_INFO for parks (several
-// parks of one activation, a comma list, stay together), SOTA_REF for a summit, WWFF_REF with
-// SIG "WWFF" and SIG_INFO for WWFF.
+// parks of one activation, a comma list, stay together, each with its "@location" if it has
+// one), SOTA_REF for a summit, WWFF_REF with SIG "WWFF" and SIG_INFO for WWFF.
 void setReference(Contact& contact, Program program, const QString& references);
 // The references of the program the contact carries, each once, upper case, without a park's
 // "@location" suffix; SIG and SIG_INFO count when the program's own field is empty.

@@ -242,3 +242,51 @@ void LogSender::finishOne(Destination* destination) {
 }
 
 } // namespace logbook
+
+#include <QSettings>
+
+namespace logbook {
+
+DestinationSettings DestinationSettings::read(const QSettings& settings) {
+    DestinationSettings s;
+    s.udp = settings.value(QStringLiteral("log/udp"), false).toBool();
+    s.udpHost = settings.value(QStringLiteral("log/udpHost"), s.udpHost).toString();
+    const uint port = settings.value(QStringLiteral("log/udpPort"), s.udpPort).toUInt();
+    s.udpPort = port > 0 && port <= 65535 ? quint16(port) : quint16(2237);
+    s.webLog = settings.value(QStringLiteral("log/webLog"), false).toBool();
+    s.webLogUrl = QUrl(settings.value(QStringLiteral("log/webLogUrl")).toString());
+    s.webLogStationId = settings.value(QStringLiteral("log/webLogStationId")).toString();
+    s.adifFile = settings.value(QStringLiteral("log/adifFile")).toString();
+    return s;
+}
+
+void DestinationSettings::write(QSettings& settings) const {
+    settings.setValue(QStringLiteral("log/udp"), udp);
+    settings.setValue(QStringLiteral("log/udpHost"), udpHost);
+    settings.setValue(QStringLiteral("log/udpPort"), udpPort);
+    settings.setValue(QStringLiteral("log/webLog"), webLog);
+    settings.setValue(QStringLiteral("log/webLogUrl"), webLogUrl.toString());
+    settings.setValue(QStringLiteral("log/webLogStationId"), webLogStationId);
+    settings.setValue(QStringLiteral("log/adifFile"), adifFile);
+}
+
+std::vector<std::unique_ptr<Destination>> DestinationSettings::make(QNetworkAccessManager* nam,
+                                                                    const QString& key) const {
+    std::vector<std::unique_ptr<Destination>> out;
+    if (udp)
+        out.push_back(std::make_unique<UdpDestination>(udpHost, udpPort));
+    if (webLog && webLogUrl.isValid())
+        out.push_back(std::make_unique<WebLogDestination>(nam, webLogUrl, key, webLogStationId));
+    if (!adifFile.isEmpty())
+        out.push_back(std::make_unique<AdifFileDestination>(adifFile));
+    return out;
+}
+
+QStringList DestinationSettings::ids() const {
+    QStringList out;
+    for (const auto& destination : make(nullptr, {}))
+        out << destination->id();
+    return out;
+}
+
+} // namespace logbook

@@ -133,3 +133,30 @@ private:
 };
 
 } // namespace logbook
+
+class QSettings;
+
+namespace logbook {
+
+// Where logged contacts go, as Preferences, Logging sets them.
+struct DestinationSettings {
+    bool udp = false;
+    QString udpHost = QStringLiteral("127.0.0.1");
+    quint16 udpPort = 2237;
+    bool webLog = false;
+    QUrl webLogUrl;
+    QString webLogStationId;
+    QString adifFile; // "" for none
+
+    static DestinationSettings read(const QSettings& settings);
+    void write(QSettings& settings) const;
+    // The destinations set on; the web log's key is kept apart, in the keychain.
+    std::vector<std::unique_ptr<Destination>> make(QNetworkAccessManager* nam,
+                                                   const QString& webLogKey) const;
+    QStringList ids() const;
+};
+
+// The keychain entry and settings key of the web log's API key.
+inline constexpr char kWebLogKeyName[] = "webLogKey";
+
+} // namespace logbook

@@ -34,7 +34,7 @@ Contact contactOf(const QSqlQuery& query) {
     c.id = query.value(i++).toLongLong();
     c.call = query.value(i++).toString();
     c.name = query.value(i++).toString();
-    c.start = QDateTime::fromSecsSinceEpoch(query.value(i++).toLongLong(), QTimeZone::utc());
+    c.start = QDateTime::fromSecsSinceEpoch(query.value(i++).toLongLong(), Qt::UTC);
     c.frequencyHz = query.value(i++).toLongLong();
     for (QString* text :
          {&c.band, &c.mode, &c.submode, &c.rstSent, &c.rstReceived, &c.potaRef, &c.sotaRef,
