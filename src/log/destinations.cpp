@@ -130,12 +130,12 @@ void WebLogDestination::deliver(const Contact& contact) {
     connect(reply, &QNetworkReply::finished, this, [this, reply] {
         reply->deleteLater();
         const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-        const QByteArray body = reply->read(net::kMaxBodyBytes);
+        const QByteArray body = reply->isOpen() ? reply->read(net::kMaxBodyBytes) : QByteArray();
         Delivery outcome = webLogOutcome(status, body, m_base.host());
         if (status == 0 && reply->error() == QNetworkReply::OperationCanceledError)
             outcome.why = QStringLiteral("no answer from %1 within %2 s")
                               .arg(m_base.host())
-                              .arg(m_timeoutMs / 1000);
+                              .arg(QString::number(m_timeoutMs / 1000.0, 'g', 3));
         else if (status == 0)
             outcome.why =
                 QStringLiteral("no answer from %1: %2").arg(m_base.host(), reply->errorString());
