@@ -24,6 +24,15 @@ bool endsValue(QByteArrayView data, qsizetype at) {
     return at >= data.size() || data[at] == '<' || isSpace(data[at]);
 }
 
+// A piece of the file fit for a one-line message: decoded, its control characters blanked.
+QString shown(const QByteArray& bytes) {
+    QString text = QString::fromUtf8(bytes.left(kMaxTagBytes));
+    for (QChar& c : text)
+        if (c.unicode() < 0x20 || c.unicode() == 0x7f)
+            c = u' ';
+    return text;
+}
+
 struct Field {
     QByteArray name; // upper case
     QString value;
@@ -93,7 +102,7 @@ public:
         for (char c : name)
             nameOk = nameOk && (std::isalnum(uchar(c)) || c == '_');
         if (!nameOk)
-            return fail(QStringLiteral("malformed tag <%1>").arg(QString::fromLatin1(tag)));
+            return fail(QStringLiteral("malformed tag <%1>").arg(shown(tag)));
         const QByteArray digits = parts[1].trimmed();
         bool lengthOk = !digits.isEmpty() && digits.size() <= 12;
         for (char c : digits)

@@ -83,13 +83,16 @@ void Marks::load(const LogStore& store) {
 
 Mark Marks::mark(Program program, const QString& activator, const QString& references,
                  const QString& band, const QDate& todayUtc) const {
-    const QStringList refs = splitReferences(references);
-    if (refs.isEmpty())
+    // One plain reference is the common case; it needs no list.
+    const QStringList refs = references.contains(u',') || references.contains(u'@')
+                                 ? splitReferences(references)
+                                 : QStringList{references.trimmed().toUpper()};
+    if (refs.isEmpty() || refs.first().isEmpty())
         return Mark::None;
     const int index = bandIndex(band);
+    const quint64 bit = index >= 0 ? quint64(1) << index : 0;
     const QString call = activator.trimmed().toUpper();
-    const QString bandName = band.toLower();
-    bool workedToday = index >= 0 && !call.isEmpty();
+    bool workedToday = bit != 0 && !call.isEmpty();
     bool newBand = false;
     for (const QString& reference : refs) {
         const QString key = referenceKey(program, reference);
@@ -97,8 +100,10 @@ Mark Marks::mark(Program program, const QString& activator, const QString& refer
         if (bands == m_bands.constEnd())
             return Mark::New;
         // A reference known only from an import of worked parks says nothing of bands.
-        newBand = newBand || (index >= 0 && !(bands.value() & ((quint64(1) << index) | kSomeBand)));
-        workedToday = workedToday && m_lastWorked.value(workedKey(key, call, bandName)) == todayUtc;
+        newBand = newBand || (bit != 0 && !(bands.value() & (bit | kSomeBand)));
+        // Worked today on this band needs the band worked at all: most spots stop here.
+        workedToday = workedToday && (bands.value() & bit) &&
+                      m_lastWorked.value(workedKey(key, call, band.toLower())) == todayUtc;
     }
     if (workedToday)
         return Mark::Worked;
