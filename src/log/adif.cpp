@@ -25,8 +25,8 @@ bool endsValue(QByteArrayView data, qsizetype at) {
 }
 
 // A piece of the file fit for a one-line message: decoded, its control characters blanked.
-QString shown(const QByteArray& bytes) {
-    QString text = QString::fromUtf8(bytes.left(kMaxTagBytes));
+QString shown(QString text) {
+    text.truncate(40);
     for (QChar& c : text)
         if (c.unicode() < 0x20 || c.unicode() == 0x7f)
             c = u' ';
@@ -102,7 +102,7 @@ public:
         for (char c : name)
             nameOk = nameOk && (std::isalnum(uchar(c)) || c == '_');
         if (!nameOk)
-            return fail(QStringLiteral("malformed tag <%1>").arg(shown(tag)));
+            return fail(QStringLiteral("malformed tag <%1>").arg(shown(QString::fromUtf8(tag))));
         const QByteArray digits = parts[1].trimmed();
         bool lengthOk = !digits.isEmpty() && digits.size() <= 12;
         for (char c : digits)
@@ -235,7 +235,7 @@ std::optional<Contact> contactOf(const QList<Field>& fields, QString& reason) {
     const QDate day = QDate::fromString(date, QStringLiteral("yyyyMMdd"));
     if (!day.isValid()) {
         reason = date.isEmpty() ? QStringLiteral("no QSO_DATE")
-                                : QStringLiteral("QSO_DATE %1 is not a date").arg(date);
+                                : QStringLiteral("QSO_DATE %1 is not a date").arg(shown(date));
         return std::nullopt;
     }
     const QTime at = time.size() == 4   ? QTime::fromString(time, QStringLiteral("HHmm"))
@@ -243,14 +243,14 @@ std::optional<Contact> contactOf(const QList<Field>& fields, QString& reason) {
                                         : QTime();
     if (!at.isValid()) {
         reason = time.isEmpty() ? QStringLiteral("no TIME_ON")
-                                : QStringLiteral("TIME_ON %1 is not a time").arg(time);
+                                : QStringLiteral("TIME_ON %1 is not a time").arg(shown(time));
         return std::nullopt;
     }
     contact.start = QDateTime(day, at, QTimeZone::utc());
     if (!frequency.isEmpty()) {
         const std::optional<qint64> hz = readMegahertz(frequency);
         if (!hz) {
-            reason = QStringLiteral("FREQ %1 is not a frequency in MHz").arg(frequency);
+            reason = QStringLiteral("FREQ %1 is not a frequency in MHz").arg(shown(frequency));
             return std::nullopt;
         }
         contact.frequencyHz = *hz;
