@@ -1,5 +1,9 @@
 #include "app/application.h"
 
+#include "app/logdialogs.h"
+#include "app/logtab.h"
+#include "session/logsession.h"
+
 #include "conditions/updatenotice.h"
 #include "core/servicehosts.h"
 #include "desktop/notifier.h"
@@ -9,15 +13,20 @@
 #include "voice/sounds.h"
 #include "voice/speech.h"
 
+#include <QAbstractProxyModel>
 #include <QAction>
+#include <QBoxLayout>
 #include <QDesktopServices>
 #include <QInputDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTabWidget>
+#include <QTableView>
 #include <QTextStream>
 #include <QTimer>
 
@@ -71,8 +80,8 @@ Application::Application(const core::ServiceHosts& hosts)
     platform.keys = m_keys.get();
     platform.hosts = hosts;
     m_station = std::make_unique<session::Station>(platform);
-    m_controller = std::make_unique<WindowBinding>(m_window->controls(), *m_station,
-                                                              m_prompter.get());
+    m_controller =
+        std::make_unique<WindowBinding>(m_window->controls(), *m_station, m_prompter.get());
     QObject::connect(m_window->controls().actionOperatorKey, &QAction::triggered, m_window.get(),
                      [this] { askOperatorKey(); });
     QAction* service = m_window->controls().menuPreferences->addAction(
@@ -81,11 +90,13 @@ Application::Application(const core::ServiceHosts& hosts)
     QAction* watch = m_window->controls().menuPreferences->addAction(
         QObject::tr("Watch List…"), m_window.get(), [this] { askWatchList(); });
     watch->setObjectName(QStringLiteral("actionWatchList"));
+    addLog();
 }
 
 Application::~Application() {
     // The binding and the station let go of the port and the seams before they are destroyed.
     m_controller.reset();
+    m_log.reset();
     m_station.reset();
 }
 
@@ -142,6 +153,117 @@ void Application::askWatchList() {
     dialog->setTextValue(m_station->watchList().toText());
     QObject::connect(dialog, &QInputDialog::textValueSelected, m_window.get(),
                      [this](const QString& text) { m_station->setWatchList(text); });
+    dialog->open();
+}
+
+namespace {
+
+QLabel* statusOf(const WindowControls& controls, core::ListKind list) {
+    switch (list) {
+    case core::ListKind::Pota:
+        return controls.potaStatus;
+    case core::ListKind::Sota:
+        return controls.sotaStatus;
+    case core::ListKind::NetLogger:
+        return controls.netLoggerStatus;
+    case core::ListKind::Nets:
+        return controls.netsStatus;
+    case core::ListKind::MW:
+        break;
+    }
+    return controls.mwStatus;
+}
+
+} // namespace
+
+void Application::addLog() {
+    m_log = std::make_unique<session::LogSession>(&m_settings, &m_nam);
+    if (!m_log->open())
+        printLine(m_log->errorText());
+    QObject::connect(m_log.get(), &session::LogSession::statusChanged, m_window.get(),
+                     [this](const QString& text) {
+                         m_window->statusBar()->showMessage(text);
+                         m_station->announce(text);
+                     });
+    const WindowControls& controls = m_window->controls();
+    auto* tab = new LogTab(*m_log);
+    controls.mainTab->addTab(tab, QObject::tr("Log"));
+
+    QMenu* menu = m_window->menuBar()->addMenu(QObject::tr("&Log"));
+    menu->setObjectName(QStringLiteral("menuLog"));
+    QAction* logContact =
+        menu->addAction(QObject::tr("Log Contact…"), m_window.get(), [this] { askContact(); });
+    logContact->setObjectName(QStringLiteral("actionLogContact"));
+    logContact->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
+    QAction* send = menu->addAction(QObject::tr("Send Unsent"), m_window.get(),
+                                    [this] { m_log->sendUnsent(); });
+    send->setObjectName(QStringLiteral("actionSendUnsent"));
+    QAction* logging = controls.menuPreferences->addAction(QObject::tr("Logging…"), m_window.get(),
+                                                           [this] { askLogging(); });
+    logging->setObjectName(QStringLiteral("actionLogging"));
+
+    // A Log button beside each list's status line.
+    for (core::ListKind list : core::kAllLists) {
+        QLabel* status = statusOf(controls, list);
+        auto* box = status ? qobject_cast<QBoxLayout*>(status->parentWidget()->layout()) : nullptr;
+        const int at = box ? box->indexOf(status) : -1;
+        if (at < 0)
+            continue;
+        auto* button = new QPushButton(QObject::tr("Log"), status->parentWidget());
+        button->setObjectName(core::listName(list) + QStringLiteral("LogButton"));
+        button->setAccessibleName(QObject::tr("Log a contact from %1").arg(core::listTitle(list)));
+        QObject::connect(button, &QPushButton::clicked, m_window.get(), [this] { askContact(); });
+        box->removeWidget(status);
+        auto* row = new QHBoxLayout;
+        row->addWidget(status, 1);
+        row->addWidget(button);
+        box->insertLayout(at, row);
+    }
+}
+
+void Application::askContact() {
+    const WindowControls& controls = m_window->controls();
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    logbook::Contact contact =
+        session::prefilledContact(core::ListKind::NetLogger, {}, {}, 0, now, m_log->ownStation());
+    // The selected row of the list in front, if one is.
+    for (core::ListKind list : core::kAllLists) {
+        QTableView* table = controls.tableOf(list);
+        if (!table || !controls.mainTab->currentWidget() ||
+            !controls.mainTab->currentWidget()->isAncestorOf(table))
+            continue;
+        QModelIndex index = table->currentIndex();
+        while (index.isValid()) {
+            const auto* proxy = qobject_cast<const QAbstractProxyModel*>(index.model());
+            if (!proxy)
+                break;
+            index = proxy->mapToSource(index);
+        }
+        const session::ListModel* model = m_station->lists().model(list);
+        if (!index.isValid() || index.model() != model || index.row() >= model->rowCount())
+            break;
+        // SOTA's spots name the activator.
+        const QString name =
+            list == core::ListKind::Sota ? model->rowColumns(index.row()).value(1) : QString();
+        contact = session::prefilledContact(list, model->facts(index.row()), name, 0, now,
+                                            m_log->ownStation());
+        break;
+    }
+    auto* dialog = new LogContactDialog(contact, false, m_window.get());
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    QObject::connect(dialog, &LogContactDialog::chosen, m_window.get(),
+                     [this](const logbook::Contact& chosen) { m_log->log(chosen); });
+    dialog->open();
+}
+
+void Application::askLogging() {
+    auto* dialog =
+        new LoggingDialog(m_log->destinations(), m_log->webLogKey().key(), m_window.get());
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    QObject::connect(dialog, &LoggingDialog::chosen, m_window.get(),
+                     [this](const logbook::DestinationSettings& destinations, const QString& key) {
+                         m_log->setDestinations(destinations, key);
+                     });
     dialog->open();
 }
 
