@@ -3,6 +3,7 @@
 #include "app/logdialogs.h"
 #include "app/logtab.h"
 #include "session/logsession.h"
+#include "session/watchlist.h"
 
 #include "conditions/updatenotice.h"
 #include "core/servicehosts.h"
@@ -185,6 +186,34 @@ void Application::addLog() {
                          m_window->statusBar()->showMessage(text);
                          m_station->announce(text);
                      });
+    // The marks of POTA and SOTA follow every load and every change of the log; a watch list's
+    // "new:POTA" or "new:SOTA" is told of each new reference once, like a watched callsign.
+    const auto applyMarks = [this](core::ListKind list) {
+        session::ListModel* model = m_station->lists().model(list);
+        model->setMarks(m_log->rowMarks(list, *model, QDateTime::currentDateTimeUtc().date()));
+    };
+    QObject::connect(&m_station->lists(), &session::ListsSession::listShown, m_window.get(),
+                     [this, applyMarks](core::ListKind list) {
+                         if (!session::programOf(list))
+                             return;
+                         applyMarks(list);
+                         session::ListModel* model = m_station->lists().model(list);
+                         const QList<int> hits =
+                             m_log->newReferenceHits(list, *model, m_station->watchList(),
+                                                     QDateTime::currentDateTimeUtc().date());
+                         model->setHighlighted(hits);
+                         for (int row : hits) {
+                             const QString said =
+                                 QObject::tr("New reference: %1")
+                                     .arg(session::watchAnnouncement(model->facts(row)));
+                             m_station->announce(said);
+                             m_notifier->notify(QObject::tr("New reference"), said);
+                         }
+                     });
+    QObject::connect(m_log.get(), &session::LogSession::marksChanged, m_window.get(), [applyMarks] {
+        applyMarks(core::ListKind::Pota);
+        applyMarks(core::ListKind::Sota);
+    });
     const WindowControls& controls = m_window->controls();
     auto* tab = new LogTab(*m_log);
     controls.mainTab->addTab(tab, QObject::tr("Log"));

@@ -72,6 +72,17 @@ void ListModel::setCells(std::vector<Cell>&& cells, std::vector<RowFacts>&& fact
     m_facts = std::move(facts);
     m_rows = int(m_facts.size());
     m_highlighted.assign(m_facts.size(), false);
+    m_marks.assign(m_facts.size(), {});
+}
+
+void ListModel::setMarks(const std::vector<RowMark>& marks) {
+    for (int row = 0; row < m_rows && row < int(marks.size()); ++row) {
+        if (m_marks[std::size_t(row)] == marks[std::size_t(row)])
+            continue;
+        m_marks[std::size_t(row)] = marks[std::size_t(row)];
+        emit dataChanged(index(row, 0), index(row, columnCount() - 1),
+                         {MarkRole, Qt::AccessibleTextRole});
+    }
 }
 
 void ListModel::setHighlighted(const QList<int>& rows) {
@@ -166,12 +177,17 @@ QVariant ListModel::data(const QModelIndex& index, int role) const {
         return {};
     if (role == HighlightRole)
         return bool(m_highlighted[std::size_t(index.row())]);
+    const RowMark& mark = m_marks[std::size_t(index.row())];
+    if (role == MarkRole)
+        return mark.text;
     const CellKind kind = m_columns[index.column()].kind;
     if (kind != CellKind::Text && kind != CellKind::Link) {
         if (role == Qt::DisplayRole)
             return buttonLabel(kind);
+        // The row's name for a screen reader ends with what the log says of it.
         if (role == Qt::AccessibleTextRole)
-            return buttonDescription(kind, m_facts[std::size_t(index.row())]);
+            return buttonDescription(kind, m_facts[std::size_t(index.row())]) +
+                   (mark.spoken.isEmpty() ? QString() : QStringLiteral(", ") + mark.spoken);
         return role == ButtonRole ? QVariant(int(kind)) : QVariant();
     }
     switch (role) {

@@ -19,6 +19,15 @@ inline constexpr int IdentifierRole = Qt::UserRole + 2;
 inline constexpr int ButtonRole = Qt::UserRole + 3;
 // True on the rows of a watched spot that has just appeared.
 inline constexpr int HighlightRole = Qt::UserRole + 4;
+// What the log says of the row: "New", "New band", "Worked", or "" for nothing.
+inline constexpr int MarkRole = Qt::UserRole + 5;
+
+// A row's mark from the log: its short text and what a screen reader says ("new park").
+struct RowMark {
+    QString text;
+    QString spoken;
+    bool operator==(const RowMark&) const = default;
+};
 
 // What a button of the kind says.
 QString buttonLabel(CellKind kind);
@@ -63,6 +72,8 @@ public:
     const RowFacts& facts(int row) const { return m_facts.at(std::size_t(row)); }
     // Marks the rows of watched spots that have just appeared; a reload clears the marks.
     void setHighlighted(const QList<int>& rows);
+    // The log's marks, one per row of the latest load; a reload clears them.
+    void setMarks(const std::vector<RowMark>& marks);
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -95,6 +106,7 @@ private:
     std::vector<Cell> m_cells;
     std::vector<RowFacts> m_facts;
     std::vector<bool> m_highlighted;
+    std::vector<RowMark> m_marks;
     int m_rows = 0;
 };
 

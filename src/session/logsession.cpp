@@ -169,6 +169,19 @@ logbook::Mark LogSession::markOf(core::ListKind list, const RowFacts& facts,
                         todayUtc);
 }
 
+std::vector<RowMark> LogSession::rowMarks(core::ListKind list, const ListModel& model,
+                                          const QDate& todayUtc) const {
+    std::vector<RowMark> marks(std::size_t(model.rowCount()));
+    const std::optional<Program> program = programOf(list);
+    if (!program)
+        return marks;
+    for (int row = 0; row < model.rowCount(); ++row) {
+        const logbook::Mark mark = markOf(list, model.facts(row), todayUtc);
+        marks[std::size_t(row)] = {logbook::markText(mark), logbook::markSpoken(mark, *program)};
+    }
+    return marks;
+}
+
 QList<int> LogSession::newReferenceHits(core::ListKind list, const ListModel& model,
                                         const WatchList& watch, const QDate& todayUtc) {
     const std::optional<Program> program = programOf(list);

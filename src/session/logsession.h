@@ -72,6 +72,9 @@ public:
     nets::OperatorKeyStore& webLogKey() { return *m_webLogKey; }
 
     logbook::Mark markOf(core::ListKind list, const RowFacts& facts, const QDate& todayUtc) const;
+    // The marks of every row of a list's latest load, for ListModel::setMarks.
+    std::vector<RowMark> rowMarks(core::ListKind list, const ListModel& model,
+                                  const QDate& todayUtc) const;
     // The rows of a load whose reference is New and whose program the watch list names with
     // "new:POTA", "new:SOTA" or "new:WWFF"; each reference once a run.
     QList<int> newReferenceHits(core::ListKind list, const ListModel& model, const WatchList& watch,

@@ -93,6 +93,14 @@ TEST(LogSession, LogsSendsAndMarks) {
     ASSERT_TRUE(log.log(contact));
     EXPECT_EQ(marks.size(), 1);
     EXPECT_EQ(log.markOf(core::ListKind::Pota, first, today), Mark::Worked);
+    model.setMarks(log.rowMarks(core::ListKind::Pota, model, today));
+    const int tune = model.columnOf(u"tune");
+    ASSERT_GE(tune, 0);
+    EXPECT_EQ(model.index(0, 1).data(MarkRole), "Worked");
+    EXPECT_TRUE(
+        model.index(0, tune).data(Qt::AccessibleTextRole).toString().endsWith(", worked today"));
+    EXPECT_TRUE(
+        model.index(1, tune).data(Qt::AccessibleTextRole).toString().endsWith(", new park"));
     EXPECT_EQ(status.first().first().toString(), "Logged " + first.activator);
     ASSERT_TRUE(waitFor([&] { return listener.hasPendingDatagrams(); }, 5000));
     EXPECT_TRUE(listener.receiveDatagram().data().contains(first.activator.toUtf8()));
