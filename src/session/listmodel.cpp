@@ -76,13 +76,19 @@ void ListModel::setCells(std::vector<Cell>&& cells, std::vector<RowFacts>&& fact
 }
 
 void ListModel::setMarks(const std::vector<RowMark>& marks) {
+    // One change over the rows that changed, so that a filter re-reads the list once.
+    int first = -1;
+    int last = -1;
     for (int row = 0; row < m_rows && row < int(marks.size()); ++row) {
         if (m_marks[std::size_t(row)] == marks[std::size_t(row)])
             continue;
         m_marks[std::size_t(row)] = marks[std::size_t(row)];
-        emit dataChanged(index(row, 0), index(row, columnCount() - 1),
-                         {MarkRole, Qt::AccessibleTextRole});
+        first = first < 0 ? row : first;
+        last = row;
     }
+    if (first >= 0)
+        emit dataChanged(index(first, 0), index(last, columnCount() - 1),
+                         {MarkRole, Qt::AccessibleTextRole});
 }
 
 void ListModel::setHighlighted(const QList<int>& rows) {

@@ -74,6 +74,7 @@ public:
     void setHighlighted(const QList<int>& rows);
     // The log's marks, one per row of the latest load; a reload clears them.
     void setMarks(const std::vector<RowMark>& marks);
+    const RowMark& mark(int row) const { return m_marks.at(std::size_t(row)); }
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
