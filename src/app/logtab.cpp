@@ -65,7 +65,12 @@ LogTab::LogTab(session::LogSession& log, QWidget* parent)
     layout->addLayout(top);
     layout->addWidget(m_table, 1);
     layout->addWidget(m_status);
-    connect(&m_log, &session::LogSession::marksChanged, this, &LogTab::reload);
+    connect(&m_log, &session::LogSession::contactAdded, m_model, &session::LogModel::add);
+    connect(&m_log, &session::LogSession::contactRemoved, m_model,
+            [this](const logbook::Contact& contact) { m_model->remove(contact.id); });
+    connect(
+        &m_log, &session::LogSession::contactChanged, m_model,
+        [this](const logbook::Contact&, const logbook::Contact& after) { m_model->change(after); });
     connect(&m_log, &session::LogSession::statusChanged, m_status, &QLabel::setText);
     reload();
 }

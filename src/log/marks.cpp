@@ -48,29 +48,52 @@ QString markSpoken(Mark mark, Program program) {
 
 void Marks::clear() {
     m_bands.clear();
-    m_lastWorked.clear();
+    m_bandContacts.clear();
+    m_worked.clear();
 }
 
 void Marks::add(const Contact& contact) {
+    count(contact, 1);
+}
+
+void Marks::remove(const Contact& contact) {
+    count(contact, -1);
+}
+
+void Marks::count(const Contact& contact, int by) {
     const int band = bandIndex(contact.band);
     const quint64 bit = band < 0 ? kSomeBand : quint64(1) << band;
     const QString call = contact.call.toUpper();
     const QString bandName = contact.band.toLower();
-    const QDate day = contact.start.toUTC().date();
+    const QString day = contact.start.toUTC().date().toString(Qt::ISODate);
     for (Program program : kAllPrograms) {
         for (const QString& reference : references(contact, program)) {
             const QString key = referenceKey(program, reference);
-            m_bands[key] |= bit;
-            QDate& last = m_lastWorked[workedKey(key, call, bandName)];
-            if (!last.isValid() || day > last)
-                last = day;
+            const QString worked = workedKey(key, call, bandName) + u'|' + day;
+            const QString onBand = key + u'#' + QString::number(band);
+            const int contacts = (m_bandContacts[onBand] += by);
+            if ((m_worked[worked] += by) <= 0)
+                m_worked.remove(worked);
+            if (contacts > 0) {
+                m_bands[key] |= bit;
+                continue;
+            }
+            m_bandContacts.remove(onBand);
+            // The last contact on this band is gone; a reference left with no band is new again.
+            auto bands = m_bands.find(key);
+            if (bands != m_bands.end() && !(bands.value() &= ~bit))
+                m_bands.erase(bands);
         }
     }
 }
 
 void Marks::addWorked(Program program, const QString& reference) {
-    for (const QString& one : splitReferences(reference))
-        m_bands[referenceKey(program, one)] |= kSomeBand;
+    // Counted with the contacts of no known band, so that removing one of those keeps it.
+    for (const QString& one : splitReferences(reference)) {
+        const QString key = referenceKey(program, one);
+        ++m_bandContacts[key + QStringLiteral("#-1")];
+        m_bands[key] |= kSomeBand;
+    }
 }
 
 void Marks::load(const LogStore& store) {
@@ -103,7 +126,8 @@ Mark Marks::mark(Program program, const QString& activator, const QString& refer
         newBand = newBand || (bit != 0 && !(bands.value() & (bit | kSomeBand)));
         // Worked today on this band needs the band worked at all: most spots stop here.
         workedToday = workedToday && (bands.value() & bit) &&
-                      m_lastWorked.value(workedKey(key, call, band.toLower())) == todayUtc;
+                      m_worked.contains(workedKey(key, call, band.toLower()) + u'|' +
+                                        todayUtc.toString(Qt::ISODate));
     }
     if (workedToday)
         return Mark::Worked;

@@ -30,6 +30,8 @@ class Marks {
 public:
     void clear();
     void add(const Contact& contact);
+    // Takes back an add() of the same contact (a deletion, or the old side of an edit).
+    void remove(const Contact& contact);
     // A reference worked before this log, on a band not known.
     void addWorked(Program program, const QString& reference);
     // The whole log and the references imported as worked before.
@@ -44,8 +46,11 @@ public:
 private:
     static constexpr quint64 kSomeBand = quint64(1) << 63;
 
+    void count(const Contact& contact, int by);
+
     QHash<QString, quint64> m_bands;    // program and reference: the bands worked, as bits
-    QHash<QString, QDate> m_lastWorked; // program, reference, call and band: the latest day
+    QHash<QString, int> m_bandContacts; // program, reference and band: how many contacts
+    QHash<QString, int> m_worked;       // program, reference, call, band and day: how many
 };
 
 } // namespace logbook

@@ -2,6 +2,8 @@
 
 #include "log/adif.h"
 
+#include <algorithm>
+
 namespace session {
 
 namespace {
@@ -26,21 +28,54 @@ void LogModel::setContacts(const QList<logbook::Contact>& contacts) {
     m_contacts.reserve(contacts.size());
     m_texts.reserve(contacts.size());
     for (auto it = contacts.crbegin(); it != contacts.crend(); ++it) {
-        const logbook::Contact& c = *it;
-        m_contacts << c;
-        m_texts << QStringList{c.start.toUTC().toString(QStringLiteral("yyyy-MM-dd HH:mm")),
-                               c.call,
-                               c.band,
-                               c.frequencyHz > 0 ? logbook::megahertzText(c.frequencyHz)
-                                                 : QString(),
-                               modeText(c),
-                               c.rstSent,
-                               c.rstReceived,
-                               referencesText(c),
-                               c.name,
-                               c.comment};
+        m_contacts << *it;
+        m_texts << textsOf(*it);
     }
     endResetModel();
+}
+
+QStringList LogModel::textsOf(const logbook::Contact& c) {
+    return {c.start.toUTC().toString(QStringLiteral("yyyy-MM-dd HH:mm")),
+            c.call,
+            c.band,
+            c.frequencyHz > 0 ? logbook::megahertzText(c.frequencyHz) : QString(),
+            modeText(c),
+            c.rstSent,
+            c.rstReceived,
+            referencesText(c),
+            c.name,
+            c.comment};
+}
+
+void LogModel::add(const logbook::Contact& contact) {
+    // Newest first; of contacts at one moment, the later logged first.
+    const auto at = std::lower_bound(m_contacts.cbegin(), m_contacts.cend(), contact,
+                                     [](const logbook::Contact& shown, const logbook::Contact& c) {
+                                         return shown.start > c.start ||
+                                                (shown.start == c.start && shown.id > c.id);
+                                     });
+    const int row = int(at - m_contacts.cbegin());
+    beginInsertRows({}, row, row);
+    m_contacts.insert(row, contact);
+    m_texts.insert(row, textsOf(contact));
+    endInsertRows();
+}
+
+void LogModel::remove(qint64 id) {
+    for (int row = 0; row < m_contacts.size(); ++row) {
+        if (m_contacts.at(row).id != id)
+            continue;
+        beginRemoveRows({}, row, row);
+        m_contacts.removeAt(row);
+        m_texts.removeAt(row);
+        endRemoveRows();
+        return;
+    }
+}
+
+void LogModel::change(const logbook::Contact& contact) {
+    remove(contact.id);
+    add(contact);
 }
 
 int LogModel::rowCount(const QModelIndex& parent) const {

@@ -32,6 +32,10 @@ public:
 
     // Oldest first, as the store gives them.
     void setContacts(const QList<logbook::Contact>& contacts);
+    // One contact in, out or changed, in its place by time (newest first).
+    void add(const logbook::Contact& contact);
+    void remove(qint64 id);
+    void change(const logbook::Contact& contact);
     const logbook::Contact& contact(int row) const { return m_contacts.at(row); }
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -41,6 +45,8 @@ public:
                         int role = Qt::DisplayRole) const override;
 
 private:
+    static QStringList textsOf(const logbook::Contact& contact);
+
     QList<logbook::Contact> m_contacts;
     QList<QStringList> m_texts;
 };

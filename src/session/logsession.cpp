@@ -111,31 +111,44 @@ std::optional<qint64> LogSession::log(const Contact& contact) {
         emit statusChanged(tr("Not logged: %1").arg(m_store.errorText()));
         return std::nullopt;
     }
-    m_marks.add(contact);
+    logbook::Contact stored = contact;
+    stored.id = *id;
+    m_marks.add(stored);
+    emit contactAdded(stored);
     emit marksChanged();
     emit statusChanged(tr("Logged %1").arg(contact.call));
     sendUnsent();
     return id;
 }
 
+// Each change moves the marks by the one contact: a long log is never reread for it.
 bool LogSession::update(const Contact& contact) {
-    if (!m_store.update(contact))
+    const std::optional<Contact> before = m_store.contact(contact.id);
+    if (!before || !m_store.update(contact))
         return false;
-    reindex();
+    m_marks.remove(*before);
+    m_marks.add(contact);
+    emit contactChanged(*before, contact);
+    emit marksChanged();
     return true;
 }
 
 std::optional<Contact> LogSession::remove(qint64 id) {
     std::optional<Contact> removed = m_store.remove(id);
-    if (removed)
-        reindex();
+    if (removed) {
+        m_marks.remove(*removed);
+        emit contactRemoved(*removed);
+        emit marksChanged();
+    }
     return removed;
 }
 
 bool LogSession::restore(const Contact& contact) {
     if (!m_store.restore(contact))
         return false;
-    reindex();
+    m_marks.add(contact);
+    emit contactAdded(contact);
+    emit marksChanged();
     return true;
 }
 

@@ -85,6 +85,10 @@ signals:
     void statusChanged(const QString& text);
     // The log changed: every list's marks may have.
     void marksChanged();
+    // One contact came, changed or went (the Log tab follows these without rereading the log).
+    void contactAdded(const logbook::Contact& contact);
+    void contactChanged(const logbook::Contact& before, const logbook::Contact& after);
+    void contactRemoved(const logbook::Contact& contact);
 
 private:
     void reindex();

@@ -75,6 +75,14 @@ TEST(Marks, RealCaptureAndPreparedLog) {
     EXPECT_EQ(marks.mark(Program::Pota, "jn1jyd/1", "JP-1152", "40m", kToday), Mark::Worked);
     EXPECT_EQ(marks.mark(Program::Pota, "JN1JYD/1", "JP-1152,US-6795", "40m", kToday),
               Mark::Worked);
+    // Taking a contact back takes back only what it alone gave.
+    Contact noBand = worked("X1X", "US-2694", 0, kToday);
+    marks.add(noBand);
+    marks.remove(noBand);
+    EXPECT_EQ(marks.mark(Program::Pota, "KE5AKL", "US-2694", "15m", kToday), Mark::None);
+    marks.remove(worked("JN1JYD/1", "JP-1152, US-6795", 7'006'000, kToday));
+    EXPECT_EQ(marks.mark(Program::Pota, "JN1JYD/1", "JP-1152", "40m", kToday), Mark::New);
+    EXPECT_EQ(marks.mark(Program::Pota, "KN4AL", "US-6795", "20m", kToday), Mark::Worked);
     // The same reference in another program is another reference.
     EXPECT_EQ(marks.mark(Program::Wwff, "JN1JYD/1", "JP-1152", "40m", kToday), Mark::New);
 

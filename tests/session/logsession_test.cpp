@@ -1,4 +1,5 @@
 #include "feeds/spotfeeds.h"
+#include "session/logmodel.h"
 #include "session/logsession.h"
 #include "session/watchlist.h"
 
@@ -114,4 +115,32 @@ TEST(LogSession, LogsSendsAndMarks) {
     EXPECT_EQ(log.markOf(core::ListKind::Pota, first, today), Mark::New);
     ASSERT_TRUE(log.restore(*removed));
     EXPECT_EQ(log.markOf(core::ListKind::Pota, first, today), Mark::Worked);
+}
+
+// The Log tab's table: newest first, and each contact added, changed or removed in its place.
+TEST(LogModel, KeepsNewestFirstThroughChanges) {
+    const auto at = [](qint64 id, int hour) {
+        logbook::Contact c;
+        c.id = id;
+        c.call = QStringLiteral("C%1").arg(id);
+        c.start = QDateTime(QDate(2026, 12, 7), QTime(hour, 0), QTimeZone::utc());
+        return c;
+    };
+    LogModel model;
+    model.setContacts({at(1, 1), at(2, 3), at(3, 5)});
+    const auto calls = [&] {
+        QStringList out;
+        for (int row = 0; row < model.rowCount(); ++row)
+            out << model.index(row, LogModel::Call).data().toString();
+        return out;
+    };
+    EXPECT_EQ(calls(), (QStringList{"C3", "C2", "C1"}));
+    model.add(at(4, 4));
+    model.add(at(5, 3));
+    EXPECT_EQ(calls(), (QStringList{"C3", "C4", "C5", "C2", "C1"}));
+    model.change(at(1, 6));
+    model.remove(2);
+    EXPECT_EQ(calls(), (QStringList{"C1", "C3", "C4", "C5"}));
+    EXPECT_EQ(model.index(0, 0).data(LogModel::IdRole), 1);
+    EXPECT_EQ(model.index(0, 0).data(Qt::AccessibleTextRole), "C1, 2026-12-07 06:00 UTC");
 }
