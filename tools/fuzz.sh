@@ -17,7 +17,7 @@ if ! [[ "$seconds" =~ ^[0-9]+$ ]] || [ "$seconds" -eq 0 ]; then
     echo "usage: $0 [SECONDS] [TARGET...]" >&2
     exit 2
 fi
-all_targets=(feeds replies tune service)
+all_targets=(feeds replies tune service adif)
 if [ $# -gt 0 ]; then targets=("$@"); else targets=("${all_targets[@]}"); fi
 
 missing=()

@@ -1,5 +1,10 @@
 #include "app/application.h"
 
+#include "app/logdialogs.h"
+#include "app/logtab.h"
+#include "session/logsession.h"
+#include "session/watchlist.h"
+
 #include "conditions/updatenotice.h"
 #include "core/servicehosts.h"
 #include "desktop/notifier.h"
@@ -9,15 +14,20 @@
 #include "voice/sounds.h"
 #include "voice/speech.h"
 
+#include <QAbstractProxyModel>
 #include <QAction>
+#include <QBoxLayout>
 #include <QDesktopServices>
 #include <QInputDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTabWidget>
+#include <QTableView>
 #include <QTextStream>
 #include <QTimer>
 
@@ -81,11 +91,13 @@ Application::Application(const core::ServiceHosts& hosts)
     QAction* watch = m_window->controls().menuPreferences->addAction(
         QObject::tr("Watch List…"), m_window.get(), [this] { askWatchList(); });
     watch->setObjectName(QStringLiteral("actionWatchList"));
+    addLog();
 }
 
 Application::~Application() {
     // The binding and the station let go of the port and the seams before they are destroyed.
     m_controller.reset();
+    m_log.reset();
     m_station.reset();
 }
 
@@ -143,6 +155,148 @@ void Application::askWatchList() {
     dialog->setTextValue(m_station->watchList().toText());
     QObject::connect(dialog, &QInputDialog::textValueSelected, m_window.get(),
                      [this](const QString& text) { m_station->setWatchList(text); });
+    dialog->open();
+}
+
+namespace {
+
+QLabel* statusOf(const WindowControls& controls, core::ListKind list) {
+    switch (list) {
+    case core::ListKind::Pota:
+        return controls.potaStatus;
+    case core::ListKind::Sota:
+        return controls.sotaStatus;
+    case core::ListKind::Wwff:
+        return controls.wwffStatus;
+    case core::ListKind::NetLogger:
+        return controls.netLoggerStatus;
+    case core::ListKind::Nets:
+        return controls.netsStatus;
+    case core::ListKind::MW:
+        break;
+    }
+    return controls.mwStatus;
+}
+
+} // namespace
+
+void Application::addLog() {
+    m_log = std::make_unique<session::LogSession>(&m_settings, &m_nam);
+    if (!m_log->open())
+        printLine(m_log->errorText());
+    QObject::connect(m_log.get(), &session::LogSession::statusChanged, m_window.get(),
+                     [this](const QString& text) {
+                         m_window->statusBar()->showMessage(text);
+                         m_station->announce(text);
+                     });
+    // The marks of POTA and SOTA follow every load and every change of the log; a watch list's
+    // "new:POTA", "new:SOTA" or "new:WWFF" is told of each new reference once, like a watched
+    // callsign.
+    const auto applyMarks = [this](core::ListKind list) {
+        session::ListModel* model = m_station->lists().model(list);
+        model->setMarks(m_log->rowMarks(list, *model, QDateTime::currentDateTimeUtc().date()));
+    };
+    QObject::connect(&m_station->lists(), &session::ListsSession::listShown, m_window.get(),
+                     [this, applyMarks](core::ListKind list) {
+                         if (!session::programOf(list))
+                             return;
+                         applyMarks(list);
+                         session::ListModel* model = m_station->lists().model(list);
+                         const QList<int> hits =
+                             m_log->newReferenceHits(list, *model, m_station->watchList(),
+                                                     QDateTime::currentDateTimeUtc().date());
+                         model->setHighlighted(hits);
+                         for (int row : hits) {
+                             const QString said =
+                                 QObject::tr("New reference: %1")
+                                     .arg(session::watchAnnouncement(model->facts(row)));
+                             m_station->announce(said);
+                             m_notifier->notify(QObject::tr("New reference"), said);
+                         }
+                     });
+    QObject::connect(m_log.get(), &session::LogSession::marksChanged, m_window.get(), [applyMarks] {
+        applyMarks(core::ListKind::Pota);
+        applyMarks(core::ListKind::Sota);
+    });
+    const WindowControls& controls = m_window->controls();
+    auto* tab = new LogTab(*m_log);
+    controls.mainTab->addTab(tab, QObject::tr("Log"));
+
+    QMenu* menu = m_window->menuBar()->addMenu(QObject::tr("&Log"));
+    menu->setObjectName(QStringLiteral("menuLog"));
+    QAction* logContact =
+        menu->addAction(QObject::tr("Log Contact…"), m_window.get(), [this] { askContact(); });
+    logContact->setObjectName(QStringLiteral("actionLogContact"));
+    logContact->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
+    QAction* send = menu->addAction(QObject::tr("Send Unsent"), m_window.get(),
+                                    [this] { m_log->sendUnsent(); });
+    send->setObjectName(QStringLiteral("actionSendUnsent"));
+    QAction* logging = controls.menuPreferences->addAction(QObject::tr("Logging…"), m_window.get(),
+                                                           [this] { askLogging(); });
+    logging->setObjectName(QStringLiteral("actionLogging"));
+
+    // A Log button beside each list's status line.
+    for (core::ListKind list : core::kAllLists) {
+        QLabel* status = statusOf(controls, list);
+        auto* box = status ? qobject_cast<QBoxLayout*>(status->parentWidget()->layout()) : nullptr;
+        const int at = box ? box->indexOf(status) : -1;
+        if (at < 0)
+            continue;
+        auto* button = new QPushButton(QObject::tr("Log"), status->parentWidget());
+        button->setObjectName(core::listName(list) + QStringLiteral("LogButton"));
+        button->setAccessibleName(QObject::tr("Log a contact from %1").arg(core::listTitle(list)));
+        QObject::connect(button, &QPushButton::clicked, m_window.get(), [this] { askContact(); });
+        box->removeWidget(status);
+        auto* row = new QHBoxLayout;
+        row->addWidget(status, 1);
+        row->addWidget(button);
+        box->insertLayout(at, row);
+    }
+}
+
+void Application::askContact() {
+    const WindowControls& controls = m_window->controls();
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    logbook::Contact contact =
+        session::prefilledContact(core::ListKind::NetLogger, {}, {}, 0, now, m_log->ownStation());
+    // The selected row of the list in front, if one is.
+    for (core::ListKind list : core::kAllLists) {
+        QTableView* table = controls.tableOf(list);
+        if (!table || !controls.mainTab->currentWidget() ||
+            !controls.mainTab->currentWidget()->isAncestorOf(table))
+            continue;
+        QModelIndex index = table->currentIndex();
+        while (index.isValid()) {
+            const auto* proxy = qobject_cast<const QAbstractProxyModel*>(index.model());
+            if (!proxy)
+                break;
+            index = proxy->mapToSource(index);
+        }
+        const session::ListModel* model = m_station->lists().model(list);
+        if (!index.isValid() || index.model() != model || index.row() >= model->rowCount())
+            break;
+        // SOTA's spots name the activator.
+        const QString name =
+            list == core::ListKind::Sota ? model->rowColumns(index.row()).value(1) : QString();
+        contact = session::prefilledContact(list, model->facts(index.row()), name, 0, now,
+                                            m_log->ownStation());
+        break;
+    }
+    auto* dialog = new LogContactDialog(contact, false, m_window.get());
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    QObject::connect(dialog, &LogContactDialog::chosen, m_window.get(),
+                     [this](const logbook::Contact& chosen) { m_log->log(chosen); });
+    dialog->open();
+}
+
+void Application::askLogging() {
+    auto* dialog =
+        new LoggingDialog(m_log->destinations(), m_log->webLogKey().key(), m_window.get());
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    QObject::connect(dialog, &LoggingDialog::chosen, m_window.get(),
+                     [this](const logbook::DestinationSettings& destinations, const QString& key) {
+                         m_log->setDestinations(destinations, key);
+                     });
     dialog->open();
 }
 

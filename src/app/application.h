@@ -20,8 +20,9 @@ namespace radio {
 class PortManager;
 }
 namespace session {
+class LogSession;
 class Station;
-}
+} // namespace session
 namespace voice {
 class MediaSoundPlayer;
 class QueuedSpeech;
@@ -63,6 +64,10 @@ private:
     void askOperatorKey();
     void askServiceUrl();
     void askWatchList();
+    // The contact log: the Log menu, Preferences, Logging…, the Log tab and the Log buttons.
+    void addLog();
+    void askContact();
+    void askLogging();
 
     QSettings m_settings;
     net::PoliteNetworkAccess m_nam;
@@ -76,6 +81,7 @@ private:
     std::unique_ptr<MessageBoxPrompter> m_prompter;
     std::unique_ptr<session::Station> m_station;
     std::unique_ptr<WindowBinding> m_controller;
+    std::unique_ptr<session::LogSession> m_log;
 };
 
 void printLine(const QString& line);

@@ -109,6 +109,12 @@ QString Cli::usage() {
         "                      [--cluster HOST:PORT] [--listen-seconds N]\n"
         "  bandhopper-cli conditions [--base-url URL] [--callsign CALL]\n"
         "  bandhopper-cli confirm|unconfirm NET_ID [--name TEXT] [--key KEY] [--service-url URL]\n"
+        "  bandhopper-cli log add --call CALL [--frequency KHZ] [--mode MODE] [--time TIME]\n"
+        "                      [--rst-sent R] [--rst-rcvd R] [--name TEXT] [--pota REFS]\n"
+        "                      [--sota REF] [--wwff REF] [--comment TEXT] [--log FILE]\n"
+        "  bandhopper-cli log list|export [--from DATE] [--to DATE] [--output FILE] [--log FILE]\n"
+        "  bandhopper-cli log import FILE.adi|FILE.csv [--log FILE]\n"
+        "  bandhopper-cli log send [--log FILE]\n"
         "  bandhopper-cli --version | --help | COMMAND --help\n");
 }
 
@@ -194,6 +200,8 @@ void Cli::start() {
         runConditions();
     else if (command == u"confirm" || command == u"unconfirm")
         runConfirm(command == u"confirm");
+    else if (command == u"log")
+        runLog();
     else if (command == u"--version" || command == u"-v") {
         m_out << kProgram << " " << QCoreApplication::applicationVersion() << "\n";
         finish(0);

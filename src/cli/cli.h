@@ -14,6 +14,10 @@ namespace feeds {
 struct SotaSourceSettings;
 }
 
+namespace logbook {
+class LogStore;
+}
+
 namespace cli {
 
 // bandhopper-cli: the window's Tune, list loads, band conditions and confirmations from a
@@ -54,6 +58,12 @@ private:
     void runRows();
     void runConditions();
     void runConfirm(bool confirm);
+    // The contact log: add, list, export, import, send (logcommands.cpp).
+    void runLog();
+    void runLogAdd(const QCommandLineParser& parser, logbook::LogStore* store, const QString& help);
+    void runLogImport(const QString& path, logbook::LogStore* store, const QString& help);
+    // Sends what waits, then finishes with `code`, or 1 when a destination failed.
+    void sendUnsent(logbook::LogStore* store, int code);
 
     QStringList m_args;
     QTextStream& m_out;

@@ -22,14 +22,20 @@ namespace nets {
 namespace {
 
 const QString kService = QStringLiteral("Bandhopper");
-const QString kKeyName = QStringLiteral("operatorKey");
 const QString kSilentKeychain = QStringLiteral("the keychain did not answer");
 
 } // namespace
 
 OperatorKeyStore::OperatorKeyStore(QSettings* fallback, QObject* parent)
+    : OperatorKeyStore(fallback, QStringLiteral("operatorKey"), QStringLiteral("operator key"),
+                       parent) {}
+
+OperatorKeyStore::OperatorKeyStore(QSettings* fallback, const QString& keyName, const QString& what,
+                                   QObject* parent)
     : QObject(parent)
-    , m_settings(fallback) {
+    , m_settings(fallback)
+    , m_keyName(keyName)
+    , m_what(what) {
     m_readTimeout.setSingleShot(true);
     connect(&m_readTimeout, &QTimer::timeout, this, &OperatorKeyStore::onReadTimeout);
 }
@@ -46,7 +52,7 @@ void OperatorKeyStore::load() {
             m_readJob->disconnect(this);
         auto* job = new QKeychain::ReadPasswordJob(kService);
         job->setAutoDelete(true);
-        job->setKey(kKeyName);
+        job->setKey(m_keyName);
         m_readJob = job;
         connect(job, &QKeychain::Job::finished, this, &OperatorKeyStore::onReadFinished);
         m_readTimeout.start(m_keychainTimeoutMs);
@@ -142,7 +148,7 @@ void OperatorKeyStore::writeKeychain() {
 #ifdef BH_HAVE_KEYCHAIN
     auto* job = new QKeychain::WritePasswordJob(kService);
     job->setAutoDelete(true);
-    job->setKey(kKeyName);
+    job->setKey(m_keyName);
     job->setTextData(m_key);
     // Whichever comes first, the job's answer or its time-out, decides; the other is ignored.
     auto decided = std::make_shared<bool>(false);
@@ -176,19 +182,18 @@ void OperatorKeyStore::useSettings(const QString& why) {
     m_backend = Backend::Settings;
     if (!m_settings) {
         emit diagnostic(
-            QStringLiteral("no keychain service (%1); operator key kept for this run only")
-                .arg(why));
+            QStringLiteral("no keychain service (%1); %2 kept for this run only").arg(why, m_what));
         return;
     }
-    emit diagnostic(QStringLiteral("no keychain service (%1); operator key kept in %2, readable "
-                                   "by its owner only")
-                        .arg(why, m_settings->fileName()));
+    emit diagnostic(QStringLiteral("no keychain service (%1); %2 kept in %3, readable by its owner "
+                                   "only")
+                        .arg(why, m_what, m_settings->fileName()));
     // The file may already hold a key from an earlier run.
     restrictPermissions();
 }
 
 QString OperatorKeyStore::settingsKey() const {
-    return m_settings ? m_settings->value(kKeyName).toString() : QString();
+    return m_settings ? m_settings->value(m_keyName).toString() : QString();
 }
 
 void OperatorKeyStore::writeSettings() {
@@ -198,9 +203,9 @@ void OperatorKeyStore::writeSettings() {
     // takes the old one's permissions, so the key is never readable by others, not even briefly.
     prepareOwnerOnlyFile(m_settings->fileName());
     if (m_key.isEmpty())
-        m_settings->remove(kKeyName);
+        m_settings->remove(m_keyName);
     else
-        m_settings->setValue(kKeyName, m_key);
+        m_settings->setValue(m_keyName, m_key);
     m_settings->sync();
     restrictPermissions();
 }
@@ -234,9 +239,9 @@ void OperatorKeyStore::restrictPermissions() {
 }
 
 void OperatorKeyStore::dropSettingsCopy() {
-    if (!m_settings || !m_settings->contains(kKeyName))
+    if (!m_settings || !m_settings->contains(m_keyName))
         return;
-    m_settings->remove(kKeyName);
+    m_settings->remove(m_keyName);
     m_settings->sync();
 }
 

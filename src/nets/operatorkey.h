@@ -29,6 +29,10 @@ class OperatorKeyStore : public QObject {
     Q_OBJECT
 public:
     explicit OperatorKeyStore(QSettings* fallback, QObject* parent = nullptr);
+    // Any other secret kept the same way, under `keyName` in the keychain and the settings;
+    // `what` names it in diagnostics ("web log API key").
+    OperatorKeyStore(QSettings* fallback, const QString& keyName, const QString& what,
+                     QObject* parent = nullptr);
     ~OperatorKeyStore() override;
 
     // Reads the stored key; `loaded` follows, also when nothing was stored (key() is then "").
@@ -61,6 +65,8 @@ private:
     void dropSettingsCopy();
 
     QPointer<QSettings> m_settings;
+    QString m_keyName;
+    QString m_what;
     QString m_key;
     Backend m_backend = Backend::Unknown;
     QPointer<QKeychain::Job> m_readJob;

@@ -105,7 +105,7 @@ QString FilterSettings::toText() const {
     return QStringLiteral("%1;%2;%3;%4")
         .arg(int(band))
         .arg(int(mode))
-        .arg(onePerActivator ? 1 : 0)
+        .arg((onePerActivator ? 1 : 0) | (hideWorked ? 2 : 0))
         .arg(search);
 }
 
@@ -117,11 +117,14 @@ FilterSettings FilterSettings::fromText(const QString& text) {
     const int band = parts[0].toInt(&ok[0]);
     const int mode = parts[1].toInt(&ok[1]);
     const int one = parts[2].toInt(&ok[2]);
+    // The third field holds the switches as bits; the one per activator is the first.
     if (!ok[0] || !ok[1] || !ok[2] || band < 0 || band > int(Band::M6) || mode < 0 ||
-        mode > int(ModeClass::Other))
+        mode > int(ModeClass::Other) || one < 0 || one > 3)
         return {};
     // The search text may itself hold ';'.
-    return {Band(band), ModeClass(mode), parts.mid(3).join(u';'), one == 1};
+    FilterSettings settings{Band(band), ModeClass(mode), parts.mid(3).join(u';'), (one & 1) != 0};
+    settings.hideWorked = (one & 2) != 0;
+    return settings;
 }
 
 ListFilter::ListFilter(ListModel* source, QObject* parent)
@@ -132,6 +135,12 @@ ListFilter::ListFilter(ListModel* source, QObject* parent)
     setDynamicSortFilter(false);
     connect(source, &QAbstractItemModel::modelAboutToBeReset, this,
             [this] { m_newestKnown = false; });
+    // The marks follow the log: what is worked today hides as it is logged.
+    connect(source, &QAbstractItemModel::dataChanged, this,
+            [this](const QModelIndex&, const QModelIndex&, const QList<int>& roles) {
+                if (m_settings.hideWorked && roles.contains(MarkRole))
+                    invalidateFilter();
+            });
 }
 
 void ListFilter::setSettings(const FilterSettings& settings) {
@@ -166,6 +175,8 @@ bool ListFilter::filterAcceptsRow(int row, const QModelIndex&) const {
         return false;
     if (!m_settings.search.isEmpty() &&
         !facts.text.contains(m_settings.search.trimmed(), Qt::CaseInsensitive))
+        return false;
+    if (m_settings.hideWorked && m_source->mark(row).text == u"Worked")
         return false;
     if (m_settings.onePerActivator) {
         if (!m_newestKnown || m_newest.size() != std::size_t(m_source->rowCount()))

@@ -23,6 +23,7 @@ struct FilterSettings {
     ModeClass mode = ModeClass::Any;
     QString search;               // any shown text, without regard to case
     bool onePerActivator = false; // the newest spot of each activator and reference
+    bool hideWorked = false;      // the spots the log marks Worked (today, this band)
 
     bool operator==(const FilterSettings&) const = default;
     // As the settings store keeps it, and back; an unreadable text gives no filter.

@@ -76,6 +76,23 @@ void ListModel::setCells(std::vector<Cell>&& cells, std::vector<RowFacts>&& fact
     m_facts = std::move(facts);
     m_rows = int(m_facts.size());
     m_highlighted.assign(m_facts.size(), false);
+    m_marks.assign(m_facts.size(), {});
+}
+
+void ListModel::setMarks(const std::vector<RowMark>& marks) {
+    // One change over the rows that changed, so that a filter re-reads the list once.
+    int first = -1;
+    int last = -1;
+    for (int row = 0; row < m_rows && row < int(marks.size()); ++row) {
+        if (m_marks[std::size_t(row)] == marks[std::size_t(row)])
+            continue;
+        m_marks[std::size_t(row)] = marks[std::size_t(row)];
+        first = first < 0 ? row : first;
+        last = row;
+    }
+    if (first >= 0)
+        emit dataChanged(index(first, 0), index(last, columnCount() - 1),
+                         {MarkRole, Qt::AccessibleTextRole});
 }
 
 void ListModel::setHighlighted(const QList<int>& rows) {
@@ -191,12 +208,17 @@ QVariant ListModel::data(const QModelIndex& index, int role) const {
         return {};
     if (role == HighlightRole)
         return bool(m_highlighted[std::size_t(index.row())]);
+    const RowMark& mark = m_marks[std::size_t(index.row())];
+    if (role == MarkRole)
+        return mark.text;
     const CellKind kind = m_columns[index.column()].kind;
     if (kind != CellKind::Text && kind != CellKind::Link) {
         if (role == Qt::DisplayRole)
             return buttonLabel(kind);
+        // The row's name for a screen reader ends with what the log says of it.
         if (role == Qt::AccessibleTextRole)
-            return buttonDescription(kind, m_facts[std::size_t(index.row())]);
+            return buttonDescription(kind, m_facts[std::size_t(index.row())]) +
+                   (mark.spoken.isEmpty() ? QString() : QStringLiteral(", ") + mark.spoken);
         return role == ButtonRole ? QVariant(int(kind)) : QVariant();
     }
     switch (role) {

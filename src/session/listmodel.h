@@ -19,6 +19,15 @@ inline constexpr int IdentifierRole = Qt::UserRole + 2;
 inline constexpr int ButtonRole = Qt::UserRole + 3;
 // True on the rows of a watched spot that has just appeared.
 inline constexpr int HighlightRole = Qt::UserRole + 4;
+// What the log says of the row: "New", "New band", "Worked", or "" for nothing.
+inline constexpr int MarkRole = Qt::UserRole + 5;
+
+// A row's mark from the log: its short text and what a screen reader says ("new park").
+struct RowMark {
+    QString text;
+    QString spoken;
+    bool operator==(const RowMark&) const = default;
+};
 
 // What a button of the kind says.
 QString buttonLabel(CellKind kind);
@@ -67,6 +76,9 @@ public:
     // New texts for one column, one per row, for what changes with the time rather than with a
     // load; the rows, their order and the selection stay.
     void setColumnTexts(QStringView identifier, const QStringList& texts);
+    // The log's marks, one per row of the latest load; a reload clears them.
+    void setMarks(const std::vector<RowMark>& marks);
+    const RowMark& mark(int row) const { return m_marks.at(std::size_t(row)); }
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -99,6 +111,7 @@ private:
     std::vector<Cell> m_cells;
     std::vector<RowFacts> m_facts;
     std::vector<bool> m_highlighted;
+    std::vector<RowMark> m_marks;
     int m_rows = 0;
 };
 

@@ -46,6 +46,11 @@ FilterBar::FilterBar(core::ListKind list, QWidget* parent)
             tr("Show only the newest spot of each activator and reference"));
         layout->addWidget(m_onePerActivator);
         connect(m_onePerActivator, &QCheckBox::toggled, this, &FilterBar::emitChanged);
+        m_hideWorked = new QCheckBox(tr("Hide &worked today"), this);
+        m_hideWorked->setAccessibleName(
+            tr("Hide the spots of activators worked today at that reference on that band"));
+        layout->addWidget(m_hideWorked);
+        connect(m_hideWorked, &QCheckBox::toggled, this, &FilterBar::emitChanged);
     }
     connect(m_band, &QComboBox::currentIndexChanged, this, &FilterBar::emitChanged);
     connect(m_mode, &QComboBox::currentIndexChanged, this, &FilterBar::emitChanged);
@@ -54,8 +59,11 @@ FilterBar::FilterBar(core::ListKind list, QWidget* parent)
 }
 
 session::FilterSettings FilterBar::settings() const {
-    return {Band(m_band->currentIndex()), ModeClass(m_mode->currentIndex()), m_search->text(),
-            m_onePerActivator && m_onePerActivator->isChecked()};
+    session::FilterSettings settings{Band(m_band->currentIndex()),
+                                     ModeClass(m_mode->currentIndex()), m_search->text(),
+                                     m_onePerActivator && m_onePerActivator->isChecked()};
+    settings.hideWorked = m_hideWorked && m_hideWorked->isChecked();
+    return settings;
 }
 
 void FilterBar::setSettings(const session::FilterSettings& settings) {
@@ -65,6 +73,8 @@ void FilterBar::setSettings(const session::FilterSettings& settings) {
     m_search->setText(settings.search);
     if (m_onePerActivator)
         m_onePerActivator->setChecked(settings.onePerActivator);
+    if (m_hideWorked)
+        m_hideWorked->setChecked(settings.hideWorked);
     m_setting = false;
 }
 
@@ -76,7 +86,7 @@ void FilterBar::focusSearch() {
 QList<QWidget*> FilterBar::focusChain() const {
     QList<QWidget*> chain{m_band, m_mode, m_search};
     if (m_onePerActivator)
-        chain << m_onePerActivator;
+        chain << m_onePerActivator << m_hideWorked;
     return chain;
 }
 

@@ -36,6 +36,7 @@ private:
     QComboBox* m_mode;
     QLineEdit* m_search;
     QCheckBox* m_onePerActivator = nullptr;
+    QCheckBox* m_hideWorked = nullptr;
     bool m_setting = false;
 };
 

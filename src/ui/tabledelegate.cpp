@@ -73,6 +73,16 @@ void TableDelegate::initStyleOption(QStyleOptionViewItem* option, const QModelIn
         option->backgroundBrush = tint;
         option->font.setBold(true);
     }
+    // What the log says: new references on a light tint of the link colour, those worked today
+    // dimmed.
+    const QString mark = index.data(session::MarkRole).toString();
+    if (mark == u"Worked") {
+        option->palette.setBrush(QPalette::Text, option->palette.brush(QPalette::PlaceholderText));
+    } else if (!mark.isEmpty() && !index.data(session::HighlightRole).toBool()) {
+        QColor tint = option->palette.color(QPalette::Link);
+        tint.setAlpha(mark == u"New" ? 45 : 25);
+        option->backgroundBrush = tint;
+    }
     if (linkOf(index).isEmpty())
         return;
     option->font.setUnderline(true);

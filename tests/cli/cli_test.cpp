@@ -4,13 +4,14 @@
 #include "ptypair.h"
 #include "testing.h"
 
+#include <QSettings>
 #include <QTemporaryDir>
 
 // One run of the command-line tool with settings of its own, started at once.
 struct CliRun {
-    explicit CliRun(const QStringList& args)
+    explicit CliRun(const QStringList& args, const QString& settingsFile = {})
         : cli(args, outStream, errStream) {
-        cli.setSettingsFile(dir.filePath("settings.ini"));
+        cli.setSettingsFile(settingsFile.isEmpty() ? dir.filePath("settings.ini") : settingsFile);
         cli.start();
     }
     // The exit code, once the tool has finished; -1 if it does not.
@@ -152,4 +153,53 @@ TEST(Cli, TuneThroughRigctldSetsTheRadioAndChecksIt) {
     EXPECT_EQ(printed.out, "F 14074000\nM PKTUSB 0\nsay: \nRadio reports 14.074.000 MHz PKTUSB\n");
     const QString nobody = "127.0.0.1:" + QString::number(freePort());
     EXPECT_EQ(CliRun({"tune", "--list", "mw", "--rigctld", nobody, "540"}).code(), 1);
+}
+
+// The log from the command line, on one log file: a contact added (and appended to the ADIF file
+// the settings name), listed, exported and imported again as a duplicate; bad files refused with
+// the record's position; POTA's list of worked parks taken.
+TEST(Cli, LogCommands) {
+    QTemporaryDir dir;
+    const QString settings = dir.filePath("settings.ini");
+    QSettings(settings, QSettings::IniFormat).setValue("log/adifFile", dir.filePath("watched.adi"));
+    QFile bad(dir.filePath("bad.adi"));
+    ASSERT_TRUE(bad.open(QIODevice::WriteOnly) && bad.write("<CALL:4>N0AB<EOR>") > 0);
+    bad.close();
+    QFile parks(dir.filePath("hunter_parks.csv"));
+    ASSERT_TRUE(parks.open(QIODevice::WriteOnly) &&
+                parks.write("DX Entity,Location,HASC,Reference,Park Name,First QSO Date,QSOs\n"
+                            "Canada,CA-ON,CA-ON,CA-0001,Park,2023-01-01,2\n") > 0);
+    parks.close();
+    const QStringList log = {"--log", dir.filePath("log.sqlite")};
+    const std::tuple<QStringList, int, QString> cases[] = {
+        {{"add", "--call", "k1abc", "--frequency", "14080", "--mode", "FT4", "--pota",
+          "US-1234,US-5678", "--time", "2026-12-07T22:15", "--name", "Zoë"},
+         0,
+         R"({"band":"20m","call":"K1ABC","frequency_hz":14080000,"id":1,"mode":"MFSK",)"
+         R"("name":"Zoë","pota_ref":"US-1234,US-5678","rst_rcvd":"-10","rst_sent":"-10",)"
+         R"("sig":"POTA","sig_info":"US-1234,US-5678","submode":"FT4","time":"2026-12-07T22:15:00Z"})"
+         "\n"},
+        {{"list", "--from", "2026-12-07", "--to", "2026-12-07"},
+         0,
+         R"({"band":"20m","call":"K1ABC")"},
+        {{"export", "--output", dir.filePath("out.adi")}, 0, "exported 1 contact\n"},
+        {{"import", dir.filePath("out.adi")}, 0, "0 contacts imported, 1 duplicates skipped"},
+        {{"import", dir.filePath("bad.adi")}, 1, "record 1 (byte 0): no QSO_DATE"},
+        {{"import", dir.filePath("hunter_parks.csv")}, 0, "1 parks worked before added"},
+        {{"send"}, 0, ""},
+        {{"add", "--mode", "CW"}, 2, "bandhopper-cli: log add needs --call"},
+        {{"add", "--call", "K1ABC", "--frequency", "x"}, 2, "bandhopper-cli: --frequency"},
+        {{"frobnicate"}, 2, "bandhopper-cli: unknown log command frobnicate"},
+    };
+    for (const auto& [args, code, text] : cases) {
+        CliRun run(QStringList{"log"} + args + log, settings);
+        SCOPED_TRACE(args.join(' ').toStdString());
+        EXPECT_EQ(run.code(), code) << run.err.toStdString();
+        EXPECT_TRUE((code == 0 && args[0] != "import" && args[0] != "export" ? run.out : run.err)
+                        .contains(text))
+            << run.out.toStdString() << run.err.toStdString();
+    }
+    QFile watched(dir.filePath("watched.adi"));
+    ASSERT_TRUE(watched.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(watched.readAll().contains("<CALL:5>K1ABC <QSO_DATE:8>20261207"));
 }

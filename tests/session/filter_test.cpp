@@ -24,7 +24,9 @@ TEST(Bands, EdgesAndModeClasses) {
         {"DATA", ModeClass::Data}, {"AM", ModeClass::Other}, {"", ModeClass::Other}};
     for (const auto& [mode, modeClass] : modes)
         EXPECT_EQ(modeClassOf(mode), modeClass) << mode.toStdString();
-    const FilterSettings stored{Band::M20, ModeClass::CW, "a;b", true};
+    FilterSettings stored{Band::M20, ModeClass::CW, "a;b", true};
+    EXPECT_EQ(FilterSettings::fromText(stored.toText()), stored);
+    stored.hideWorked = true;
     EXPECT_EQ(FilterSettings::fromText(stored.toText()), stored);
     EXPECT_EQ(FilterSettings::fromText("99;x"), FilterSettings{});
 }
@@ -86,6 +88,16 @@ TEST(ListFilter, HidesRowsOfTheRealCapture) {
     const QStringList single = shown({Band::Any, ModeClass::Any, {}, true});
     EXPECT_EQ(single.size(), 54);
     EXPECT_EQ(filter.sourceRow(0), 0) << "the newer spot stays";
+    // Hiding what was worked today follows the marks as they change.
+    FilterSettings hideWorked;
+    hideWorked.hideWorked = true;
+    EXPECT_EQ(shown(hideWorked).size(), 55);
+    std::vector<RowMark> marks(55);
+    marks[3] = {"Worked", "worked today"};
+    marks[4] = {"New", "new park"};
+    model.setMarks(marks);
+    EXPECT_EQ(filter.rowCount(), 54);
+    EXPECT_FALSE(shown(hideWorked).contains(model.facts(3).activator));
     model.setRows({});
     EXPECT_EQ(filter.rowCount(), 0);
 }
