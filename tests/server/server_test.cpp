@@ -238,15 +238,16 @@ protected:
 
 TEST_P(DirectoryServerTest, ServesTheBundledDirectoryAndTheRelease) {
     const quint16 port = start();
-    // The bundled nets start 1700, 2100, 0300 and 1145 UTC: from Monday noon the one running
-    // (1145 for two hours) first, then the soonest.
+    // From Monday noon the net running (1145 UTC for two hours) first, then the soonest: the
+    // weekday and Sunday nets in the week's order, two at one minute in the file's order.
     const Reply nets = get(port, "/nets.php");
     EXPECT_EQ(nets.status, 200);
     QList<QByteArray> ids;
     for (const QByteArray& line : nets.body.split('\n'))
         if (line.startsWith("<NetID>"))
             ids << line.mid(7, line.size() - 15);
-    EXPECT_EQ(ids, QList<QByteArray>({"4", "1", "3", "2"}));
+    EXPECT_EQ(ids, QList<QByteArray>({"4", "6", "1", "11", "14", "3", "12", "8", "7", "10", "13",
+                                      "2", "5", "15", "9"}));
     EXPECT_TRUE(get(port, "/mw.php").body.contains("<Station>WGN</Station>\n<Frequency>720"));
     EXPECT_EQ(get(port, "/healthz").status, 200);
     const QByteArray bundled = bundledDirectory().version.toUtf8();
@@ -333,15 +334,15 @@ TEST_P(DirectoryServerTest, ImportReplacesAListWholeAndKeepsNetIds) {
     const QString first = writeFile("first.csv", header + ",New Net,7.2,1300,daily,LSB,,\n"
                                                           "1,Renamed,14.3,1700,daily,USB,,540\n");
     ASSERT_EQ(run({"import", "nets", first, "--database", m_database.display()}), 0);
-    EXPECT_EQ(settledCount(port, "5", 0), 0); // 1 to 4 were taken, so never handed out again
-    EXPECT_EQ(confirmedCount(port, "1"), 1);  // kept net, kept confirmations
+    EXPECT_EQ(settledCount(port, "16", 0), 0); // 1 to 15 were taken, so never handed out again
+    EXPECT_EQ(confirmedCount(port, "1"), 1);   // kept net, kept confirmations
     EXPECT_EQ(confirmedCount(port, "2"), -1);
     EXPECT_EQ(confirm(port, kKeyA, "2").status, 404);
     const QString second = writeFile("second.csv", header + "1,Renamed,14.3,1700,daily,USB,,540\n"
                                                             ",Newer,7.2,1300,daily,LSB,,\n");
     ASSERT_EQ(run({"import", "nets", second, "--database", m_database.display()}), 0);
-    EXPECT_EQ(settledCount(port, "5", -1), -1);
-    EXPECT_EQ(confirmedCount(port, "6"), 0);
+    EXPECT_EQ(settledCount(port, "16", -1), -1);
+    EXPECT_EQ(confirmedCount(port, "17"), 0);
 
     const QByteArray before = get(port, "/nets.php").body;
     const QString bad = writeFile("bad.csv", header + "9,Fine,7.2,1300,daily,LSB,,\n"
