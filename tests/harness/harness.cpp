@@ -1,5 +1,5 @@
 // Opens the real window with every service pointed at a loopback server that serves the
-// captured replies in tests/data, so the filled window can be looked at without the internet.
+// captured replies in fixtures/, so the filled window can be looked at without the internet.
 #include "app/application.h"
 #include "fixtures.h"
 #include "loopbackserver.h"

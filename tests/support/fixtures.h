@@ -4,7 +4,7 @@
 #include <QFile>
 #include <QString>
 
-// A file of tests/data: real captured replies and small hand-made ones.
+// A file of fixtures/: real captured replies and small hand-made ones.
 inline QByteArray fixture(const QString& name) {
     QFile file(QStringLiteral(BH_FIXTURES_DIR "/") + name);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
