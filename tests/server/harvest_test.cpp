@@ -1,8 +1,7 @@
+#include "databasetest.h"
 #include "loopbackserver.h"
 #include "server/commands.h"
-#include "server/directoryserver.h"
 #include "server/harvest.h"
-#include "testing.h"
 
 #include <QCoreApplication>
 #include <QLoggingCategory>
@@ -72,41 +71,11 @@ static QStringList listed(quint16 port) {
     return nets.values();
 }
 
-enum class Driver { Sqlite, Postgresql };
-
-class HarvestTest : public ::testing::TestWithParam<Driver> {
+class HarvestTest : public DatabaseTest {
 protected:
     void SetUp() override {
         QLoggingCategory::setFilterRules(QStringLiteral("bandhopper.server*.info=false"));
-        m_database = DatabaseUrl::sqlite(m_dir.filePath(QStringLiteral("directory.sqlite")));
-        if (GetParam() == Driver::Postgresql) {
-            const QString base = qEnvironmentVariable("BANDHOPPER_TEST_POSTGRES");
-            if (base.isEmpty())
-                GTEST_SKIP() << "BANDHOPPER_TEST_POSTGRES is not set; run the tests under "
-                                "tools/with-postgres.sh to include PostgreSQL";
-            m_admin = *DatabaseUrl::parse(base);
-            m_database = m_admin;
-            m_database.name =
-                QStringLiteral("bh_harvest_%1").arg(QCoreApplication::applicationPid());
-            admin(QStringLiteral("DROP DATABASE IF EXISTS %1").arg(m_database.name));
-            admin(QStringLiteral("CREATE DATABASE %1").arg(m_database.name));
-        }
-    }
-    void TearDown() override {
-        m_servers.clear();
-        if (GetParam() == Driver::Postgresql && !m_admin.name.isEmpty())
-            admin(QStringLiteral("DROP DATABASE %1 WITH (FORCE)").arg(m_database.name));
-    }
-    void admin(const QString& sql) {
-        {
-            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), "admin");
-            db.setHostName(m_admin.host);
-            db.setUserName(m_admin.user);
-            db.setDatabaseName(m_admin.name);
-            ASSERT_TRUE(db.open());
-            ASSERT_TRUE(QSqlQuery(db).exec(sql)) << sql.toStdString();
-        }
-        QSqlDatabase::removeDatabase("admin");
+        DatabaseTest::SetUp();
     }
     quint16 serve() {
         DirectoryServer& server = m_servers.emplace_back(
@@ -119,12 +88,6 @@ protected:
     void setNow(const char* iso) {
         m_now = QDateTime::fromString(QString::fromLatin1(iso), Qt::ISODate).toSecsSinceEpoch();
     }
-    QString file(const QString& name, const QByteArray& contents) {
-        QFile f(m_dir.filePath(name));
-        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(contents);
-        return f.fileName();
-    }
     int run(QStringList arguments, QString* output = nullptr) {
         QString outText, errText;
         QTextStream out(&outText), err(&errText);
@@ -135,14 +98,10 @@ protected:
         return status;
     }
     int harvest(const QByteArray& reply, const char* at) {
-        return run({"harvest", file("reply.xml", reply), "--at", QString::fromLatin1(at)});
+        return run({"harvest", writeFile("reply.xml", reply), "--at", QString::fromLatin1(at)});
     }
 
-    QTemporaryDir m_dir;
-    DatabaseUrl m_database;
-    DatabaseUrl m_admin;
     std::atomic<qint64> m_now{0};
-    std::list<DirectoryServer> m_servers;
 };
 
 // Two weeks of replies: a Monday net and a weekday net become entries beside the bundled ones,
@@ -172,8 +131,8 @@ TEST_P(HarvestTest, LearnsTheScheduleFromRepliesAndServesIt) {
 
     // Imported nets win: the same name and frequency lists the imported one only.
     const QString curated =
-        file("curated.csv", "id,name,frequency_mhz,utc,days,mode,url,duration_min\n"
-                            ",Moonlighters,7.279,2320,Mon,LSB,,45\n");
+        writeFile("curated.csv", "id,name,frequency_mhz,utc,days,mode,url,duration_min\n"
+                                 ",Moonlighters,7.279,2320,Mon,LSB,,45\n");
     ASSERT_EQ(run({"import", "nets", curated}), 0);
     expectSettled([&] { return listed(port); },
                   QStringList({learned[0], "18|Moonlighters|7.279|2320|Mon|45"}));
@@ -183,7 +142,7 @@ TEST_P(HarvestTest, LearnsTheScheduleFromRepliesAndServesIt) {
     EXPECT_EQ(exported, "id,name,frequency_mhz,utc,days,mode,url,duration_min\n"
                         "18,Moonlighters,7.279,2320,Mon,LSB,,45\n"
                         "16,The Maine Potato Net,3.958,2100,daily,SSB,,60\n");
-    ASSERT_EQ(run({"import", "nets", file("export.csv", exported.toUtf8())}), 0);
+    ASSERT_EQ(run({"import", "nets", writeFile("export.csv", exported.toUtf8())}), 0);
     ASSERT_EQ(run({"export", "nets"}, &again), 0);
     EXPECT_EQ(again, exported);
 
@@ -250,8 +209,5 @@ TEST_P(HarvestTest, OneHarvesterFeedsEveryServerAndOutlastsBadReplies) {
                       QStringList({"16|MOONLIGHTERS|7.279|2320|Mon|30"}));
 }
 
-static std::string driverName(const ::testing::TestParamInfo<Driver>& info) {
-    return info.param == Driver::Sqlite ? "SQLite" : "PostgreSQL";
-}
 INSTANTIATE_TEST_SUITE_P(Storage, HarvestTest,
                          ::testing::Values(Driver::Sqlite, Driver::Postgresql), driverName);

@@ -1,6 +1,5 @@
+#include "databasetest.h"
 #include "server/commands.h"
-#include "server/directoryserver.h"
-#include "testing.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -148,40 +147,11 @@ struct LogCapture {
     QtMessageHandler previous;
 };
 
-enum class Driver { Sqlite, Postgresql };
-
-class DirectoryServerTest : public ::testing::TestWithParam<Driver> {
+class DirectoryServerTest : public DatabaseTest {
 protected:
     void SetUp() override {
         QLoggingCategory::setFilterRules(QStringLiteral("bandhopper.server.http.info=false"));
-        m_database = DatabaseUrl::sqlite(m_dir.filePath(QStringLiteral("directory.sqlite")));
-        if (GetParam() == Driver::Postgresql) {
-            const QString base = qEnvironmentVariable("BANDHOPPER_TEST_POSTGRES");
-            if (base.isEmpty())
-                GTEST_SKIP() << "BANDHOPPER_TEST_POSTGRES is not set; run the tests under "
-                                "tools/with-postgres.sh to include PostgreSQL";
-            m_admin = *DatabaseUrl::parse(base);
-            m_database = m_admin;
-            m_database.name = QStringLiteral("bh_test_%1").arg(QCoreApplication::applicationPid());
-            admin(QStringLiteral("DROP DATABASE IF EXISTS %1").arg(m_database.name));
-            admin(QStringLiteral("CREATE DATABASE %1").arg(m_database.name));
-        }
-    }
-    void TearDown() override {
-        m_servers.clear();
-        if (GetParam() == Driver::Postgresql && !m_admin.name.isEmpty())
-            admin(QStringLiteral("DROP DATABASE %1 WITH (FORCE)").arg(m_database.name));
-    }
-    void admin(const QString& sql) {
-        {
-            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), "admin");
-            db.setHostName(m_admin.host);
-            db.setUserName(m_admin.user);
-            db.setDatabaseName(m_admin.name);
-            ASSERT_TRUE(db.open());
-            ASSERT_TRUE(QSqlQuery(db).exec(sql)) << sql.toStdString();
-        }
-        QSqlDatabase::removeDatabase("admin");
+        DatabaseTest::SetUp();
     }
     quint16 start(const std::function<void(ServerConfig&)>& adjust = {}) {
         ServerConfig config{
@@ -221,19 +191,8 @@ protected:
     void setNow(const char* iso) {
         m_nowMs = QDateTime::fromString(QString::fromLatin1(iso), Qt::ISODate).toMSecsSinceEpoch();
     }
-    QString writeFile(const QString& name, const QByteArray& contents) {
-        QFile file(m_dir.filePath(name));
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(contents);
-        return file.fileName();
-    }
-
-    QTemporaryDir m_dir;
-    DatabaseUrl m_database;
-    DatabaseUrl m_admin;
     std::atomic<qint64> m_nowMs{QDateTime(QDate(2024, 6, 3), QTime(12, 0), Qt::UTC)
                                     .toMSecsSinceEpoch()}; // a Monday, noon UTC
-    std::list<DirectoryServer> m_servers;
 };
 
 TEST_P(DirectoryServerTest, ServesTheBundledDirectoryAndTheRelease) {
@@ -379,9 +338,6 @@ TEST_P(DirectoryServerTest, InstancesShareTheDatabaseAcrossRestarts) {
     EXPECT_EQ(confirmedCount(start(), "3"), 2);
 }
 
-static std::string driverName(const ::testing::TestParamInfo<Driver>& info) {
-    return info.param == Driver::Sqlite ? "SQLite" : "PostgreSQL";
-}
 INSTANTIATE_TEST_SUITE_P(Storage, DirectoryServerTest,
                          ::testing::Values(Driver::Sqlite, Driver::Postgresql), driverName);
 
