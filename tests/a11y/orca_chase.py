@@ -264,6 +264,8 @@ def chase(harness):
         desktop.expect(r"Report received")
         desktop.keys("Return")
         desktop.expect(r"^Logged %s on 20 m$" % re.escape(call))
+        # This desktop has no window manager to give the closed dialog's focus back.
+        subprocess.run(["xdotool", "windowfocus", window], env=desktop.env, check=True)
 
         # The search field keeps the reader; Enter there tunes the first row it leaves.
         desktop.keys("ctrl+f")
