@@ -186,12 +186,13 @@ void Application::addLog() {
         printLine(m_log->errorText());
     QObject::connect(m_log.get(), &session::LogSession::statusChanged, m_window.get(),
                      [this](const QString& text) {
-                         m_window->statusBar()->showMessage(text);
-                         m_station->announce(text);
+                         m_controller->tell(text);
+                         if (!m_station->screenReaderActive())
+                             m_station->announce(text);
                      });
-    // The marks of POTA and SOTA follow every load and every change of the log; a watch list's
-    // "new:POTA", "new:SOTA" or "new:WWFF" is told of each new reference once, like a watched
-    // callsign.
+    // The marks of POTA, SOTA and WWFF follow every load and every change of the log; a watch
+    // list's "new:POTA", "new:SOTA" or "new:WWFF" is told of each new reference once, like a
+    // watched callsign.
     const auto applyMarks = [this](core::ListKind list) {
         session::ListModel* model = m_station->lists().model(list);
         model->setMarks(m_log->rowMarks(list, *model, QDateTime::currentDateTimeUtc().date()));
@@ -215,8 +216,9 @@ void Application::addLog() {
                          }
                      });
     QObject::connect(m_log.get(), &session::LogSession::marksChanged, m_window.get(), [applyMarks] {
-        applyMarks(core::ListKind::Pota);
-        applyMarks(core::ListKind::Sota);
+        for (core::ListKind list : core::kAllLists)
+            if (session::programOf(list))
+                applyMarks(list);
     });
     const WindowControls& controls = m_window->controls();
     auto* tab = new LogTab(*m_log);
@@ -257,8 +259,10 @@ void Application::addLog() {
 void Application::askContact() {
     const WindowControls& controls = m_window->controls();
     const QDateTime now = QDateTime::currentDateTimeUtc();
-    logbook::Contact contact =
-        session::prefilledContact(core::ListKind::NetLogger, {}, {}, 0, now, m_log->ownStation());
+    // The radio's own word on where it is beats the spot's.
+    const qint64 radioHz = m_station->radio().lastReadBackHz();
+    logbook::Contact contact = session::prefilledContact(core::ListKind::NetLogger, {}, {}, radioHz,
+                                                         now, m_log->ownStation());
     // The selected row of the list in front, if one is.
     for (core::ListKind list : core::kAllLists) {
         QTableView* table = controls.tableOf(list);
@@ -278,7 +282,7 @@ void Application::askContact() {
         // SOTA's spots name the activator.
         const QString name =
             list == core::ListKind::Sota ? model->rowColumns(index.row()).value(1) : QString();
-        contact = session::prefilledContact(list, model->facts(index.row()), name, 0, now,
+        contact = session::prefilledContact(list, model->facts(index.row()), name, radioHz, now,
                                             m_log->ownStation());
         break;
     }

@@ -51,6 +51,8 @@ public:
 
     session::Station& station() const { return m_station; }
     const WindowControls& window() const { return m_window; }
+    // Said in the status bar, and to a screen reader where the desktop has one.
+    void tell(const QString& text);
 
 public slots:
     void tuneRequested(core::ListKind list, int row);
@@ -65,8 +67,6 @@ private:
     // The filters of one list: stored, applied, counted on the status line and told.
     void bindFilter(core::ListKind list, QTableView* view);
     void accessibilityActiveChanged(bool active) override;
-    // Said in the status bar, and to a screen reader where the desktop has one.
-    void tell(const QString& text);
     // In rigctldcontrols.cpp.
     void bindRigctldAndReadBack();
     void showLinkState(session::LinkState state);

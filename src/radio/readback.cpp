@@ -272,12 +272,15 @@ TuneCheck judgeReadBack(qint64 requested, const std::optional<ReadBack>& readBac
         QString spoken = QStringLiteral("Tuned ") + spokenMegahertz(readBack->hertz);
         if (!readBack->mode.isEmpty())
             spoken += u' ' + readBack->mode;
-        return {TuneVerdict::Tuned, QStringLiteral("Tuned"), reportText(*readBack), spoken};
+        return {TuneVerdict::Tuned, QStringLiteral("Tuned"), reportText(*readBack), spoken, {},
+                readBack->hertz};
     }
     return {TuneVerdict::NotFollowed,
             QStringLiteral("Radio did not follow: reports ") + megahertzText(readBack->hertz),
             reportText(*readBack),
-            QStringLiteral("Radio did not follow: it reports ") + spokenMegahertz(readBack->hertz)};
+            QStringLiteral("Radio did not follow: it reports ") + spokenMegahertz(readBack->hertz),
+            {},
+            readBack->hertz};
 }
 
 std::unique_ptr<TuneProtocol> makeTuneProtocol(tuning::Family family, const QString& civAddress,

@@ -36,6 +36,7 @@ struct TuneCheck {
     QString report;            // for the radio controls; "" without a read-back
     QString spoken;            // one short sentence for a screen reader: "Tuned 14.074 USB"
     QStringList refusals = {}; // one line per command the radio refused during the tune
+    qint64 readBackHz = 0;     // where the radio says it is; 0 without a read-back
 };
 
 // Tuned when the radio reports exactly the requested hertz, NotFollowed for any other

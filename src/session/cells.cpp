@@ -112,6 +112,9 @@ Cell cellFor(const core::PotaSpot& row, QStringView id, const ServiceHosts& host
     if (id == u"reference")
         return linkedCell(row.reference, parkUrl(row.reference, hosts),
                           Qt::AlignRight | Qt::AlignVCenter);
+    // What the log says of the row comes with the log, not with the row.
+    if (id == u"mark")
+        return Cell{};
     return noView();
 }
 
@@ -138,6 +141,9 @@ Cell cellFor(const core::SotaSpot& row, QStringView id, const ServiceHosts&) {
         return plain(row.height);
     if (id == u"reference2")
         return plain(row.points);
+    // What the log says of the row comes with the log, not with the row.
+    if (id == u"mark")
+        return Cell{};
     return noView();
 }
 
@@ -158,6 +164,9 @@ Cell cellFor(const core::WwffSpot& row, QStringView id, const ServiceHosts& host
         return plain(minutesText(row.age));
     if (id == u"comment")
         return plain(row.remarks);
+    // What the log says of the row comes with the log, not with the row.
+    if (id == u"mark")
+        return Cell{};
     return noView();
 }
 
@@ -227,6 +236,7 @@ QList<ColumnSpec> columnsFor(ListKind list) {
     case ListKind::Pota:
         return {button(u"tune", CellKind::TuneButton),
                 text(u"activator", u"Activator"),
+                text(u"mark", u"Log"),
                 text(u"frequency", u"kHz"),
                 text(u"mode", u"Mode"),
                 link(u"reference", u"Park"),
@@ -237,6 +247,7 @@ QList<ColumnSpec> columnsFor(ListKind list) {
     case ListKind::Sota:
         return {button(u"tune2", CellKind::TuneButton),
                 text(u"activator2", u"Activator"),
+                text(u"mark", u"Log"),
                 text(u"activatorName", u"Name"),
                 text(u"frequency2", u"kHz"),
                 text(u"mode2", u"Mode"),
@@ -248,6 +259,7 @@ QList<ColumnSpec> columnsFor(ListKind list) {
     case ListKind::Wwff:
         return {button(u"tune", CellKind::TuneButton),
                 text(u"activator", u"Activator"),
+                text(u"mark", u"Log"),
                 text(u"frequency", u"kHz"),
                 text(u"mode", u"Mode"),
                 link(u"reference", u"Reference"),

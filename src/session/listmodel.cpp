@@ -69,7 +69,8 @@ ListModel::ListModel(core::ListKind list, const core::ServiceHosts& hosts, QObje
     : QAbstractTableModel(parent)
     , m_list(list)
     , m_hosts(hosts)
-    , m_columns(columnsFor(list)) {}
+    , m_columns(columnsFor(list))
+    , m_markColumn(columnOf(u"mark")) {}
 
 void ListModel::setCells(std::vector<Cell>&& cells, std::vector<RowFacts>&& facts) {
     m_cells = std::move(cells);
@@ -92,7 +93,7 @@ void ListModel::setMarks(const std::vector<RowMark>& marks) {
     }
     if (first >= 0)
         emit dataChanged(index(first, 0), index(last, columnCount() - 1),
-                         {MarkRole, Qt::AccessibleTextRole});
+                         {MarkRole, Qt::DisplayRole, Qt::AccessibleTextRole});
 }
 
 void ListModel::setHighlighted(const QList<int>& rows) {
@@ -221,14 +222,15 @@ QVariant ListModel::data(const QModelIndex& index, int role) const {
                    (mark.spoken.isEmpty() ? QString() : QStringLiteral(", ") + mark.spoken);
         return role == ButtonRole ? QVariant(int(kind)) : QVariant();
     }
+    const QString& shown = index.column() == m_markColumn ? mark.text : cell.text;
     switch (role) {
     case Qt::AccessibleTextRole:
         // What a screen reader says of the cell: the column, then what it shows.
         return m_columns[index.column()].title + QStringLiteral(": ") +
-               (cell.text.trimmed().isEmpty() ? tr("empty") : cell.text) +
+               (shown.trimmed().isEmpty() ? tr("empty") : shown) +
                (cell.linked ? tr(", link") : QString());
     case Qt::DisplayRole:
-        return cell.text;
+        return shown;
     case Qt::TextAlignmentRole:
         return QVariant::fromValue(cell.alignment);
     case Qt::ToolTipRole:

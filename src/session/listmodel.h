@@ -112,6 +112,7 @@ private:
     std::vector<RowFacts> m_facts;
     std::vector<bool> m_highlighted;
     std::vector<RowMark> m_marks;
+    int m_markColumn = -1; // the short column of the marks, where the list has one
     int m_rows = 0;
 };
 

@@ -6,6 +6,8 @@
 #include <QSettings>
 #include <QTimeZone>
 
+#include <algorithm>
+
 namespace session {
 
 using logbook::Contact;
@@ -107,6 +109,19 @@ void LogSession::rebuildSender() {
     m_sender.setDestinations(m_destinations.make(m_nam, m_webLogKey->key()));
 }
 
+QString loggedSentence(const logbook::Contact& contact) {
+    const QString call = contact.call.isEmpty() ? LogSession::tr("a contact") : contact.call;
+    if (contact.band.isEmpty())
+        return LogSession::tr("Logged %1").arg(call);
+    // ADIF's "20m" as it is written in prose, "20 m".
+    QString band = contact.band;
+    const auto unit =
+        std::find_if(band.cbegin(), band.cend(), [](QChar c) { return c.isLetter(); });
+    if (unit != band.cbegin() && unit != band.cend())
+        band.insert(unit - band.cbegin(), u' ');
+    return LogSession::tr("Logged %1 on %2").arg(call, band);
+}
+
 std::optional<qint64> LogSession::log(const Contact& contact) {
     const std::optional<qint64> id = m_store.add(contact, m_destinations.ids());
     if (!id) {
@@ -118,7 +133,7 @@ std::optional<qint64> LogSession::log(const Contact& contact) {
     m_marks.add(stored);
     emit contactAdded(stored);
     emit marksChanged();
-    emit statusChanged(tr("Logged %1").arg(contact.call));
+    emit statusChanged(loggedSentence(contact));
     sendUnsent();
     return id;
 }

@@ -41,6 +41,9 @@ logbook::Contact prefilledContact(core::ListKind list, const RowFacts& facts,
                                   const QString& operatorName, qint64 radioHz, const QDateTime& now,
                                   const OwnStation& own);
 
+// What is said when a contact is logged: "Logged K1ABC on 20 m" ("Logged K1ABC" without a band).
+QString loggedSentence(const logbook::Contact& contact);
+
 // The log of the running application: the store, the destinations set in Preferences, Logging,
 // and the New and Worked marks of every list, which follow each change of the log at once.
 class LogSession : public QObject {

@@ -231,6 +231,8 @@ void RadioSession::send(const QList<QByteArray>& writes) {
 
 void RadioSession::tune(core::ListKind list, const tuning::TuneCommands& commands) {
     using radio::TuneVerdict;
+    // A read-back of an earlier Tune would pass for this one's.
+    m_readBackHz = 0;
     const auto fail = [this, list](const QString& text, TuneVerdict verdict) {
         emit tuneOutcome(list, text, verdict);
         emit tuneTold(list, text);
@@ -252,6 +254,7 @@ void RadioSession::onTuneChecked(core::ListKind list, const radio::TuneCheck& ch
     using radio::TuneVerdict;
     // An empty report clears the last one: it would pass for this tune's.
     emit radioReported(check.report);
+    m_readBackHz = check.readBackHz;
     // A refusal is the radio's answer, not a fault of the port: the lists stay in front.
     const QString link = m_link ? m_link->kind() + u' ' + m_link->description() : QString();
     for (const QString& line : check.refusals)

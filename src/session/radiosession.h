@@ -82,6 +82,8 @@ public:
     // Sends a composed Tune, asks the radio back and reports through radioReported and
     // tuneOutcome; a refused composition or a closed link is reported at once.
     void tune(core::ListKind list, const tuning::TuneCommands& commands);
+    // Where the radio said it was after the last Tune; 0 when it did not answer that Tune.
+    qint64 lastReadBackHz() const { return m_readBackHz; }
     // How long a tune waits for the radio's next answer (1 s).
     void setAnswerTimeoutMs(int ms) { m_checker.setTimeoutMs(ms); }
 
@@ -133,6 +135,7 @@ private:
     TuneChecker m_checker;
     QString m_shownPort;
     qint32 m_baud = 19200;
+    qint64 m_readBackHz = 0;
     bool m_rigctld = false;
     QString m_rigctldAddress = QStringLiteral("localhost:4532");
 };

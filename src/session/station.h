@@ -7,8 +7,8 @@
 #include "session/listssession.h"
 #include "session/preferences.h"
 #include "session/radiosession.h"
-#include "session/spotsources.h"
 #include "session/reminders.h"
+#include "session/spotsources.h"
 #include "session/watchlist.h"
 
 #include <QObject>
@@ -72,6 +72,7 @@ public:
     // With a screen reader running, what it is told (watched spots, confirmation answers) is
     // not spoken by the voice guide as well; the guide keeps to the names it speaks on a Tune.
     void setScreenReaderActive(bool active) { m_screenReader = active; }
+    bool screenReaderActive() const { return m_screenReader; }
     void fetchBandConditions();
     // Opens the installer's page; the answer to updateAvailable.
     void downloadInstaller();

@@ -72,6 +72,12 @@ TableBinder::TableBinder(QTableView* view, session::ListModel* model, QAbstractP
     m_sizing.setInterval(0);
     connect(&m_sizing, &QTimer::timeout, this, &TableBinder::sizeColumns);
     connect(view->model(), &QAbstractItemModel::modelReset, &m_sizing, qOverload<>(&QTimer::start));
+    // The log's marks arrive after the rows, and "New band" is wider than an empty column.
+    connect(view->model(), &QAbstractItemModel::dataChanged, this,
+            [this](const QModelIndex&, const QModelIndex&, const QList<int>& roles) {
+                if (roles.contains(session::MarkRole))
+                    m_sizing.start();
+            });
     // A reload keeps the selected row selected when it is still there, and the scroll position.
     connect(view->model(), &QAbstractItemModel::modelAboutToBeReset, this,
             &TableBinder::rememberPlace);

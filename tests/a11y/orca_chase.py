@@ -254,10 +254,18 @@ def chase(harness):
         desktop.keys("Return")  # the adapter vanishes; the Radio tab comes to the front
         desktop.expect(r"^Radio: combo box")
         desktop.keys("ctrl+2")
-        desktop.expect(r"^Tune ")
+        call = re.match(r"^Tune (\S+),", desktop.expect(r"^Tune ")).group(1)
         for _ in range(2):
             desktop.keys("Return")
             desktop.expect(r"^Not connected to a radio$")
+
+        # Ctrl+L logs the row: the dialog stands on the report received, Enter logs it.
+        desktop.keys("ctrl+l")
+        desktop.expect(r"Report received")
+        desktop.keys("Return")
+        desktop.expect(r"^Logged %s on 20 m$" % re.escape(call))
+        # This desktop has no window manager to give the closed dialog's focus back.
+        subprocess.run(["xdotool", "windowfocus", window], env=desktop.env, check=True)
 
         # The search field keeps the reader; Enter there tunes the first row it leaves.
         desktop.keys("ctrl+f")

@@ -40,11 +40,11 @@ static QString shown(const ListModel& model) {
 
 TEST(ListModel, ShowsEveryColumnOfEveryList) {
     EXPECT_EQ(shown(*modelOf<core::PotaSpot>({kPota})),
-              "Tune|KN4AL|14272.0|SSB|US-6795|Three Rivers State Game Land|US-MI|12 min|cq pota");
+              "Tune|KN4AL||14272.0|SSB|US-6795|Three Rivers State Game Land|US-MI|12 min|cq pota");
     EXPECT_EQ(shown(*modelOf<core::SotaSpot>({kSota})),
-              "Tune|7N1FRE/1|Kaz|21062.0|CW|Higashimikaboyama|1246m|8 points|5 min|qrv now");
+              "Tune|7N1FRE/1||Kaz|21062.0|CW|Higashimikaboyama|1246m|8 points|5 min|qrv now");
     EXPECT_EQ(shown(*modelOf<core::WwffSpot>({kWwff})),
-              "Tune|F4ILK/P|7006.0|CW|FFF-3970|Le Buisson|7 min|Auto-spotted via RBN");
+              "Tune|F4ILK/P||7006.0|CW|FFF-3970|Le Buisson|7 min|Auto-spotted via RBN");
     EXPECT_EQ(shown(*modelOf<core::NetLoggerNet>({kNetLogger})), "Tune|MOONLIGHTERS|7279.0|SSB|12");
     const auto nets = modelOf<core::DirectoryNet>({kNet});
     EXPECT_EQ(shown(*nets), "Tune|Night Owls|3.940|0300||LSB|Yes||Confirm|Unconfirm|Remind Me");
@@ -57,6 +57,30 @@ TEST(ListModel, ShowsEveryColumnOfEveryList) {
         "Tune|Night Owls|3.940|0300|Mon 03:00, in 5 min|LSB|Yes||Confirm|Unconfirm|Remind Me");
     EXPECT_EQ(changed.count(), 1);
     EXPECT_EQ(shown(*modelOf<core::MwStation>({kStation})), "Tune|WABC|770|New York|50 kW");
+}
+
+// The lists of activators show the log's mark beside the activator, and follow a change of the
+// marks at once; the screen reader hears the column's name and the mark.
+TEST(ListModel, MarksColumnFollowsTheLog) {
+    const auto pota = modelOf<core::PotaSpot>({kPota, kPota, kPota});
+    const auto sota = modelOf<core::SotaSpot>({kSota, kSota, kSota});
+    const auto wwff = modelOf<core::WwffSpot>({kWwff, kWwff, kWwff});
+    const std::vector<RowMark> marks{{"New", "new park"}, {"New band", "new band"}, {}};
+    for (ListModel* model : std::initializer_list<ListModel*>{pota.get(), sota.get(), wwff.get()}) {
+        const int column = model->columnOf(u"mark");
+        ASSERT_EQ(model->columns().value(column - 1).title, "Activator");
+        QSignalSpy changed(model, &QAbstractItemModel::dataChanged);
+        model->setMarks(marks);
+        ASSERT_EQ(changed.size(), 1);
+        EXPECT_TRUE(changed[0][2].value<QList<int>>().contains(Qt::DisplayRole));
+        QStringList shown;
+        for (int row = 0; row < model->rowCount(); ++row)
+            shown << model->index(row, column).data().toString() + u'/' +
+                         model->index(row, column).data(Qt::AccessibleTextRole).toString();
+        EXPECT_EQ(shown, (QStringList{"New/Log: New", "New band/Log: New band", "/Log: empty"}));
+        model->setMarks({{"Worked", "worked today"}, marks[1], marks[2]});
+        EXPECT_EQ(model->index(0, column).data(), "Worked");
+    }
 }
 
 // What an odd value shows, and which cells link where.

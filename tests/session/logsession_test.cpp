@@ -17,7 +17,7 @@ using logbook::Mark;
 
 // The dialog's first values from a row of each list: the activator and the references for the
 // lists of activators only, the radio's frequency over the row's, ADIF's mode and the mode's
-// reports, the station's own callsign and grid.
+// reports, the station's own callsign and grid; and what is said once it is logged.
 TEST(LogSession, PrefillsFromEveryList) {
     const QDateTime now(QDate(2026, 12, 7), QTime(22, 15, 30, 999), QTimeZone::utc());
     const OwnStation own{"n0call", "FN31pr"};
@@ -26,28 +26,35 @@ TEST(LogSession, PrefillsFromEveryList) {
     RowFacts net{3'940'000, "SSB", "Night Owls", "", "", 0, ""};
     RowFacts mw{770'000, "AM", "WABC", "", "", 0, ""};
     const std::tuple<core::ListKind, RowFacts, const char*, qint64, QStringList> cases[] = {
-        // list, row, operator name, radio's frequency; call, refs, sig, band, mode, submode, rst
+        // list, row, operator name, radio's frequency; call, refs, sig, band, mode, submode, rst,
+        // frequency, what is said when it is logged
         {core::ListKind::Pota,
          pota,
          "",
          0,
-         {"K1ABC", "US-1234,US-5678", "", "POTA", "20m", "FT8", "", "-10", "14074000"}},
+         {"K1ABC", "US-1234,US-5678", "", "POTA", "20m", "FT8", "", "-10", "14074000",
+          "Logged K1ABC on 20 m"}},
         {core::ListKind::Sota,
          sota,
          "Zoë",
          7'185'000,
-         {"W7X/P", "", "W7O/CN-001", "", "40m", "SSB", "LSB", "59", "7185000"}},
+         {"W7X/P", "", "W7O/CN-001", "", "40m", "SSB", "LSB", "59", "7185000",
+          "Logged W7X/P on 40 m"}},
         {core::ListKind::NetLogger,
          net,
          "",
          0,
-         {"", "", "", "", "80m", "SSB", "LSB", "59", "3940000"}},
-        {core::ListKind::MW, mw, "", 0, {"", "", "", "", "", "AM", "", "59", "770000"}},
+         {"", "", "", "", "80m", "SSB", "LSB", "59", "3940000", "Logged a contact on 80 m"}},
+        {core::ListKind::MW,
+         mw,
+         "",
+         0,
+         {"", "", "", "", "", "AM", "", "59", "770000", "Logged a contact"}},
     };
     for (const auto& [list, facts, name, radioHz, expected] : cases) {
         const logbook::Contact c = prefilledContact(list, facts, name, radioHz, now, own);
         EXPECT_EQ((QStringList{c.call, c.potaRef, c.sotaRef, c.sig, c.band, c.mode, c.submode,
-                               c.rstSent, QString::number(c.frequencyHz)}),
+                               c.rstSent, QString::number(c.frequencyHz), loggedSentence(c)}),
                   expected);
         EXPECT_EQ(c.rstReceived, c.rstSent);
         EXPECT_EQ(c.name, QString::fromUtf8(name));
@@ -102,7 +109,7 @@ TEST(LogSession, LogsSendsAndMarks) {
         model.index(0, tune).data(Qt::AccessibleTextRole).toString().endsWith(", worked today"));
     EXPECT_TRUE(
         model.index(1, tune).data(Qt::AccessibleTextRole).toString().endsWith(", new park"));
-    EXPECT_EQ(status.first().first().toString(), "Logged " + first.activator);
+    EXPECT_EQ(status.first().first().toString(), loggedSentence(contact));
     ASSERT_TRUE(waitFor([&] { return listener.hasPendingDatagrams(); }, 5000));
     EXPECT_TRUE(listener.receiveDatagram().data().contains(first.activator.toUtf8()));
     ASSERT_TRUE(waitFor([&] { return status.size() == 2; }, 5000));

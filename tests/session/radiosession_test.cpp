@@ -106,6 +106,31 @@ TEST_F(RadioTest, ARefusalIsTheRadiosAnswerNotAPortError) {
     EXPECT_TRUE(front.isEmpty());
 }
 
+// Where the radio said it was after the last Tune, followed or not, for the contact's frequency;
+// a Tune it does not answer forgets the earlier one's.
+TEST_F(RadioTest, KeepsTheLastReadBack) {
+    radio().chooseRadio(10, "Icom IC-7300");
+    FakeLink* link = choose("ttyUSB0");
+    radio().openOrClose();
+    radio().setAnswerTimeoutMs(20);
+    const QByteArray acks = QByteArray::fromHex("FEFEE094FBFD").repeated(3);
+    const std::tuple<const char*, QByteArray, qint64> cases[] = {
+        // kHz tuned, the radio's replies, the read-back kept
+        {"14074", acks + QByteArray::fromHex("FEFEE094030040071400FD"), 14'074'000},
+        {"7074", acks + QByteArray::fromHex("FEFEE094030040071400FD"), 14'074'000},
+        {"7074", {}, 0},
+    };
+    for (const auto& [khz, replies, kept] : cases) {
+        QSignalSpy outcomes(&radio(), &session::RadioSession::tuneOutcome);
+        radio().tune(core::ListKind::Pota,
+                     tuning::composeTune({core::ListKind::Pota, khz, "FT8", "", "I", "94"}));
+        if (!replies.isEmpty())
+            emit link->dataReceived(replies);
+        ASSERT_TRUE(!outcomes.isEmpty() || outcomes.wait(2000)) << khz;
+        EXPECT_EQ(radio().lastReadBackHz(), kept) << khz;
+    }
+}
+
 // Ports that appear are announced one by one and restore the settings once; a vanishing port
 // that is the open one takes the removal path, however its vanishing is noticed: no "Bottle", no
 // closed colour.
