@@ -47,11 +47,10 @@ Station::Station(const Platform& platform, QObject* parent)
     connect(&m_radio, &RadioSession::portsAppeared, this, &Station::settingsRestore);
     connect(&m_radio, &RadioSession::tuneOutcome, &m_lists, &ListsSession::setTuneOutcome);
     // A refresh the service's rule held back is answered at once with when the next may go.
-    connect(&m_lists, &ListsSession::loadHeldBack, this,
-            [this](ListKind list, const QString& why) {
-                if (m_funkAfterLoad.remove(list))
-                    emit loadTold(list, why);
-            });
+    connect(&m_lists, &ListsSession::loadHeldBack, this, [this](ListKind list, const QString& why) {
+        if (m_funkAfterLoad.remove(list))
+            emit loadTold(list, why);
+    });
     connect(
         &m_lists, &ListsSession::listShown, this, [this](ListKind list, const QString& failure) {
             if (m_funkAfterLoad.remove(list)) {

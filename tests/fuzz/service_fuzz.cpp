@@ -138,8 +138,8 @@ void checkHarvest(const QByteArray& body) {
 // What the service reads: a client's request, a confirmation as its body, a file of nets or
 // stations to import and a NetLogger reply to harvest. The first byte gives the size of each read
 // (its low six bits) and whether the file holds nets (its top bit). However the rest is cut into
-// reads, the parser reaches the same verdict and request, a body never exceeds its limit, and what is
-// taken is framed one way.
+// reads, the parser reaches the same verdict and request, a body never exceeds its limit, and what
+// is taken is framed one way.
 FUZZ_TARGET(input) {
     fuzzcheck::ByteReader reader{input};
     const uint8_t choice = reader.byte();

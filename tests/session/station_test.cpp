@@ -74,8 +74,7 @@ TEST_F(StationTest, FirstStartFetchesEverythingOnceAndRefreshesReloadTheirList) 
     // Fresh settings read SOTA from its current API.
     for (const char* path :
          {"/spot/activator", "/api/GetActiveNets.php", "/api/spots/epoch", "/api/spots/-3/all/all",
-          "/static/spots.json",
-          "/nets.php", "/mw.php", "/solarxml.php", "/bandhopper/version.txt"})
+          "/static/spots.json", "/nets.php", "/mw.php", "/solarxml.php", "/bandhopper/version.txt"})
         EXPECT_EQ(server.count(path), 1) << path;
     EXPECT_TRUE(sounds.played.isEmpty());
     st().refresh(Refresh::Conditions);
