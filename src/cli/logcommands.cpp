@@ -114,10 +114,14 @@ void Cli::runLog() {
         return usageError(command.isEmpty() ? QStringLiteral("give a log command")
                                             : QStringLiteral("unknown log command ") + command,
                           help);
-    if (positional.size() != (command == u"import" ? 2 : 1))
+    // import names the file it reads; export may name the one it writes, like --output.
+    const bool takesFile = command == u"import" || command == u"export";
+    if (positional.size() > (takesFile ? 2 : 1) || (command == u"import" && positional.size() < 2))
         return usageError(command == u"import" ? QStringLiteral("give one file to import")
                                                : QStringLiteral("too many arguments"),
                           help);
+    if (command == u"export" && positional.size() == 2 && parser.isSet(output))
+        return usageError(QStringLiteral("give the file to export to once"), help);
     QDateTime fromTime;
     QDateTime toTime;
     if (parser.isSet(from) && !(fromTime = readTime(parser.value(from), false)).isValid())
@@ -150,7 +154,8 @@ void Cli::runLog() {
     }
     const QByteArray adif = logbook::adifFile(contacts, QCoreApplication::applicationVersion(),
                                               QDateTime::currentDateTimeUtc());
-    if (!parser.isSet(output) || parser.value(output) == u"-") {
+    const QString target = positional.size() == 2 ? positional[1] : parser.value(output);
+    if (target.isEmpty() || target == u"-") {
         m_out.flush();
         QFile out;
         if (!out.open(stdout, QIODevice::WriteOnly) || out.write(adif) != adif.size()) {
@@ -158,7 +163,7 @@ void Cli::runLog() {
             return finish(1);
         }
     } else {
-        QFile out(parser.value(output));
+        QFile out(target);
         if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
             out.write(adif) != adif.size() || !out.flush()) {
             m_err << kProgram << ": " << out.fileName() << ": " << out.errorString() << "\n";
