@@ -328,8 +328,9 @@ void WindowBinding::tell(const QString& text) {
 
 void WindowBinding::bindKeys() {
     QWidget* window = m_window.mainTab->window();
-    // Ctrl+1 to Ctrl+8 bring the tabs to the front, in their order.
-    for (int tab = 0; tab < m_window.mainTab->count() && tab < 9; ++tab) {
+    // Ctrl+1 to Ctrl+9 bring the tabs to the front, in their order; the last is the Log tab, which
+    // the application adds after this binding.
+    for (int tab = 0; tab < 9; ++tab) {
         auto* key = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key(Qt::Key_1 + tab)), window);
         m_keys << key;
         connect(key, &QShortcut::activated, this, [this, tab] {
