@@ -221,7 +221,7 @@ void Application::addLog() {
                 applyMarks(list);
     });
     const WindowControls& controls = m_window->controls();
-    auto* tab = new LogTab(*m_log);
+    auto* tab = new LogTab(*m_log, m_station->preferences());
     controls.mainTab->addTab(tab, QObject::tr("Log"));
 
     QMenu* menu = m_window->menuBar()->addMenu(QObject::tr("&Log"));

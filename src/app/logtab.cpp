@@ -1,40 +1,53 @@
 #include "app/logtab.h"
 
 #include "app/logdialogs.h"
+#include "session/liststatus.h"
 #include "session/logmodel.h"
 #include "session/logsession.h"
+#include "session/preferences.h"
+#include "ui/filterbar.h"
 
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeySequence>
 #include <QLabel>
-#include <QLineEdit>
 #include <QPushButton>
 #include <QShortcut>
-#include <QSortFilterProxyModel>
 #include <QTableView>
 #include <QVBoxLayout>
 
 namespace app {
 
-LogTab::LogTab(session::LogSession& log, QWidget* parent)
+namespace {
+
+const QString kFilterKey = QStringLiteral("filter/log");
+
+} // namespace
+
+LogTab::LogTab(session::LogSession& log, session::Preferences& preferences, QWidget* parent)
     : QWidget(parent)
     , m_log(log)
+    , m_preferences(preferences)
     , m_model(new session::LogModel(this))
-    , m_filter(new QSortFilterProxyModel(this))
-    , m_search(new QLineEdit(this))
+    , m_filter(new session::LogFilter(m_model, this))
+    , m_bar(new ui::FilterBar(QStringLiteral("log"), tr("log"), this))
     , m_table(new QTableView(this))
     , m_undo(new QPushButton(tr("&Undo Delete"), this))
     , m_status(new QLabel(this)) {
     setObjectName(QStringLiteral("logTab"));
-    m_filter->setSourceModel(m_model);
-    m_filter->setFilterKeyColumn(-1);
-    m_filter->setFilterCaseSensitivity(Qt::CaseInsensitive);
-    m_search->setPlaceholderText(tr("Search the log"));
-    m_search->setAccessibleName(tr("Search the log"));
-    m_search->setClearButtonEnabled(true);
-    connect(m_search, &QLineEdit::textChanged, m_filter,
-            &QSortFilterProxyModel::setFilterFixedString);
+    const auto settings = session::FilterSettings::fromText(m_preferences.text(kFilterKey));
+    m_bar->setSettings(settings);
+    m_filter->setSettings(settings);
+    connect(m_bar, &ui::FilterBar::settingsChanged, this,
+            [this](const session::FilterSettings& chosen) {
+                m_filter->setSettings(chosen);
+                m_preferences.setText(kFilterKey, chosen.toText());
+                showStatus();
+            });
+    // Read and copied like the lists' status lines.
+    m_status->setObjectName(QStringLiteral("logStatus"));
+    m_status->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_status->setWordWrap(true);
     m_table->setObjectName(QStringLiteral("logTable"));
     m_table->setAccessibleName(tr("Log"));
     m_table->setModel(m_filter);
@@ -57,7 +70,7 @@ LogTab::LogTab(session::LogSession& log, QWidget* parent)
     connect(del, &QShortcut::activated, this, &LogTab::deleteSelected);
 
     auto* top = new QHBoxLayout;
-    top->addWidget(m_search, 1);
+    top->addWidget(m_bar, 1);
     top->addWidget(edit);
     top->addWidget(remove);
     top->addWidget(m_undo);
@@ -71,8 +84,27 @@ LogTab::LogTab(session::LogSession& log, QWidget* parent)
     connect(
         &m_log, &session::LogSession::contactChanged, m_model,
         [this](const logbook::Contact&, const logbook::Contact& after) { m_model->change(after); });
-    connect(&m_log, &session::LogSession::statusChanged, m_status, &QLabel::setText);
+    connect(&m_log, &session::LogSession::statusChanged, this,
+            [this](const QString& text) { showStatus(text); });
+    // The count follows every contact in or out, shown or hidden.
+    for (QAbstractItemModel* model :
+         {static_cast<QAbstractItemModel*>(m_model), static_cast<QAbstractItemModel*>(m_filter)}) {
+        connect(model, &QAbstractItemModel::modelReset, this, [this] { showStatus(); });
+        connect(model, &QAbstractItemModel::rowsInserted, this, [this] { showStatus(); });
+        connect(model, &QAbstractItemModel::rowsRemoved, this, [this] { showStatus(); });
+    }
+    // Tab goes through the filters and the buttons to the rows, Shift+Tab back.
+    QList<QWidget*> chain = m_bar->focusChain();
+    chain << edit << remove << m_undo << m_table;
+    for (qsizetype i = 1; i < chain.size(); ++i)
+        QWidget::setTabOrder(chain[i - 1], chain[i]);
     reload();
+}
+
+void LogTab::showStatus(const QString& done) {
+    if (!done.isEmpty())
+        m_done = done;
+    m_status->setText(session::logStatusText(m_model->rowCount(), m_filter->hiddenRows(), m_done));
 }
 
 void LogTab::reload() {
@@ -94,8 +126,7 @@ void LogTab::editSelected() {
     auto* dialog = new LogContactDialog(*contact, true, this);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     connect(dialog, &LogContactDialog::chosen, this, [this](const logbook::Contact& changed) {
-        m_status->setText(m_log.update(changed) ? tr("Changed %1").arg(changed.call)
-                                                : m_log.errorText());
+        showStatus(m_log.update(changed) ? tr("Changed %1").arg(changed.call) : m_log.errorText());
     });
     dialog->open();
 }
@@ -107,14 +138,14 @@ void LogTab::deleteSelected() {
     m_deleted = m_log.remove(*id);
     m_undo->setEnabled(m_deleted.has_value());
     if (m_deleted)
-        m_status->setText(tr("Deleted %1; Undo Delete brings it back").arg(m_deleted->call));
+        showStatus(tr("Deleted %1; Undo Delete brings it back").arg(m_deleted->call));
 }
 
 void LogTab::undoDelete() {
     if (!m_deleted)
         return;
     if (m_log.restore(*m_deleted))
-        m_status->setText(tr("%1 is back in the log").arg(m_deleted->call));
+        showStatus(tr("%1 is back in the log").arg(m_deleted->call));
     m_deleted.reset();
     m_undo->setEnabled(false);
 }

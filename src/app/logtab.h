@@ -7,24 +7,29 @@
 #include <optional>
 
 class QLabel;
-class QLineEdit;
 class QPushButton;
-class QSortFilterProxyModel;
 class QTableView;
 
 namespace session {
+class LogFilter;
 class LogModel;
 class LogSession;
+class Preferences;
 } // namespace session
+
+namespace ui {
+class FilterBar;
+}
 
 namespace app {
 
-// The Log tab: the contacts, newest first, a filter over every column, editing in the contact
-// dialog, deleting with one undo, and a status line.
+// The Log tab: the contacts, newest first, the lists' band, mode and search filter (remembered
+// under "filter/log"), editing in the contact dialog, deleting with one undo, and a status line
+// counting the contacts and those the filter hides.
 class LogTab : public QWidget {
     Q_OBJECT
 public:
-    LogTab(session::LogSession& log, QWidget* parent = nullptr);
+    LogTab(session::LogSession& log, session::Preferences& preferences, QWidget* parent = nullptr);
 
     QTableView* table() const { return m_table; }
     void editSelected();
@@ -33,15 +38,19 @@ public:
 
 private:
     void reload();
+    // The count and hidden contacts, then `done` when given, else the last thing done before.
+    void showStatus(const QString& done = {});
     std::optional<qint64> selectedId() const;
 
     session::LogSession& m_log;
+    session::Preferences& m_preferences;
     session::LogModel* m_model;
-    QSortFilterProxyModel* m_filter;
-    QLineEdit* m_search;
+    session::LogFilter* m_filter;
+    ui::FilterBar* m_bar;
     QTableView* m_table;
     QPushButton* m_undo;
     QLabel* m_status;
+    QString m_done;
     std::optional<logbook::Contact> m_deleted;
 };
 

@@ -14,6 +14,10 @@ QString rowsText(int rows) {
     return rows == 1 ? QStringLiteral("1 row") : QStringLiteral("%1 rows").arg(rows);
 }
 
+QString hiddenText(int hidden) {
+    return hidden > 0 ? QStringLiteral(", %1 hidden by the filter").arg(hidden) : QString();
+}
+
 } // namespace
 
 QString statusText(const ListStatus& status) {
@@ -29,8 +33,7 @@ QString statusText(const ListStatus& status) {
                    .arg(rowsText(status.rows), clock(status.loadedAt), status.failure);
     else
         text = QStringLiteral("%1, loaded %2").arg(rowsText(status.rows), clock(status.loadedAt));
-    if (status.hidden > 0)
-        text += QStringLiteral(", %1 hidden by the filter").arg(status.hidden);
+    text += hiddenText(status.hidden);
     if (!status.notice.isEmpty())
         text += QStringLiteral(". ") + status.notice;
     if (status.heldBackAt.isValid())
@@ -40,6 +43,16 @@ QString statusText(const ListStatus& status) {
         text += QStringLiteral(". ") + status.pause;
     if (!status.tuned.isEmpty())
         text += QStringLiteral(". ") + status.tuned;
+    return text;
+}
+
+QString logStatusText(int contacts, int hidden, const QString& done) {
+    QString text = contacts == 0   ? QStringLiteral("No contacts")
+                   : contacts == 1 ? QStringLiteral("1 contact")
+                                   : QStringLiteral("%1 contacts").arg(contacts);
+    text += hiddenText(hidden);
+    if (!done.isEmpty())
+        text += QStringLiteral(". ") + done;
     return text;
 }
 

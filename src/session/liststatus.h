@@ -30,6 +30,11 @@ struct ListStatus {
 // there are any.
 QString statusText(const ListStatus& status);
 
+// The line under the Log tab's table, worded like a list's: "12 contacts", "No contacts",
+// "12 contacts, 3 hidden by the filter", followed by the last thing done to the log when there is
+// one ("12 contacts. Deleted K1ABC; Undo Delete brings it back").
+QString logStatusText(int contacts, int hidden, const QString& done = {});
+
 // "54 spots", "1 net", "12 stations": what the rows of the list are, counted.
 QString rowWords(core::ListKind list, int rows);
 // The outcome of a load the operator asked for, as one sentence: "POTA: 54 spots",

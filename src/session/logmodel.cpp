@@ -109,6 +109,52 @@ QVariant LogModel::headerData(int section, Qt::Orientation orientation, int role
     return section >= 0 && section < ColumnCount ? tr(kTitles[section]) : QVariant();
 }
 
+Band bandOf(const logbook::Contact& c) {
+    if (c.frequencyHz > 0)
+        return bandOf(c.frequencyHz);
+    // ADIF writes "20m", the filter "20 m".
+    const QString band = c.band.trimmed().toLower();
+    for (int b = int(Band::M160); b <= int(Band::M6); ++b)
+        if (bandName(Band(b)).remove(u' ') == band)
+            return Band(b);
+    return Band::Any;
+}
+
+ModeClass modeClassOf(const logbook::Contact& c) {
+    const ModeClass sub = c.submode.isEmpty() ? ModeClass::Other : modeClassOf(c.submode);
+    return sub != ModeClass::Other ? sub : modeClassOf(c.mode);
+}
+
+LogFilter::LogFilter(LogModel* source, QObject* parent)
+    : QSortFilterProxyModel(parent)
+    , m_source(source) {
+    setSourceModel(source);
+    // The log keeps its own order, newest first.
+    setDynamicSortFilter(false);
+}
+
+void LogFilter::setSettings(const FilterSettings& settings) {
+    if (settings == m_settings)
+        return;
+    m_settings = settings;
+    invalidateFilter();
+}
+
+bool LogFilter::filterAcceptsRow(int row, const QModelIndex&) const {
+    const logbook::Contact& contact = m_source->contact(row);
+    if (m_settings.band != Band::Any && bandOf(contact) != m_settings.band)
+        return false;
+    if (m_settings.mode != ModeClass::Any && modeClassOf(contact) != m_settings.mode)
+        return false;
+    const QString search = m_settings.search.trimmed();
+    if (search.isEmpty())
+        return true;
+    const QStringList& texts = m_source->texts(row);
+    return std::any_of(texts.cbegin(), texts.cend(), [&search](const QString& text) {
+        return text.contains(search, Qt::CaseInsensitive);
+    });
+}
+
 QString contactDescription(const logbook::Contact& c) {
     QStringList parts{c.call};
     for (const QString& part : {c.band, modeText(c), referencesText(c)})

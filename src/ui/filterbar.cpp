@@ -12,12 +12,20 @@ using session::Band;
 using session::ModeClass;
 
 FilterBar::FilterBar(core::ListKind list, QWidget* parent)
+    : FilterBar(core::listName(list), core::listTitle(list),
+                list == core::ListKind::Pota || list == core::ListKind::Sota ||
+                    list == core::ListKind::Wwff,
+                parent) {}
+
+FilterBar::FilterBar(const QString& name, const QString& title, QWidget* parent)
+    : FilterBar(name, title, false, parent) {}
+
+FilterBar::FilterBar(const QString& name, const QString& what, bool perActivator, QWidget* parent)
     : QWidget(parent)
     , m_band(new QComboBox(this))
     , m_mode(new QComboBox(this))
     , m_search(new QLineEdit(this)) {
-    setObjectName(core::listName(list) + QStringLiteral("Filter"));
-    const QString what = core::listTitle(list);
+    setObjectName(name + QStringLiteral("Filter"));
     for (int band = int(Band::Any); band <= int(Band::M6); ++band)
         m_band->addItem(session::bandName(Band(band)));
     for (int mode = int(ModeClass::Any); mode <= int(ModeClass::Other); ++mode)
@@ -39,8 +47,7 @@ FilterBar::FilterBar(core::ListKind list, QWidget* parent)
     layout->addWidget(modeLabel);
     layout->addWidget(m_mode);
     layout->addWidget(m_search, 1);
-    if (list == core::ListKind::Pota || list == core::ListKind::Sota ||
-        list == core::ListKind::Wwff) {
+    if (perActivator) {
         m_onePerActivator = new QCheckBox(tr("One row per &activator"), this);
         m_onePerActivator->setAccessibleName(
             tr("Show only the newest spot of each activator and reference"));

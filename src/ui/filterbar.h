@@ -16,6 +16,9 @@ class FilterBar : public QWidget {
     Q_OBJECT
 public:
     FilterBar(core::ListKind list, QWidget* parent = nullptr);
+    // Band, mode and search alone, for a table that is none of the lists: `name` makes the object
+    // name ("log" gives "logFilter"), `title` what the screen reader hears ("Search the log rows").
+    FilterBar(const QString& name, const QString& title, QWidget* parent = nullptr);
 
     session::FilterSettings settings() const;
     void setSettings(const session::FilterSettings& settings);
@@ -30,6 +33,7 @@ signals:
     void searchEntered();
 
 private:
+    FilterBar(const QString& name, const QString& title, bool perActivator, QWidget* parent);
     void emitChanged();
 
     QComboBox* m_band;

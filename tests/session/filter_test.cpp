@@ -40,6 +40,9 @@ TEST(Sentences, SayWhatIsLeftAndWhatLoaded) {
         {filterSentence({Band::M160, ModeClass::CW, "k1", true}, 1, rowWords(ListKind::Sota, 1)),
          "160 metres, CW, “k1”, newest per activator: 1 of 1 spot"},
         {filterSentence({}, 3, rowWords(ListKind::MW, 3)), "All bands: 3 of 3 stations"},
+        {logStatusText(12, 3, "Deleted K1ABC"),
+         "12 contacts, 3 hidden by the filter. Deleted K1ABC"},
+        {logStatusText(1, 0), "1 contact"},
         {loadSentence(ListKind::NetLogger, 0, ""), "NetLogger: 0 nets"},
         {loadSentence(ListKind::Pota, 0, "no reply from api.pota.app within 2 s"),
          "POTA did not load: no reply from api.pota.app within 2 s"}};

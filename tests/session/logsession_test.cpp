@@ -151,3 +151,56 @@ TEST(LogModel, KeepsNewestFirstThroughChanges) {
     EXPECT_EQ(model.index(0, 0).data(LogModel::IdRole), 1);
     EXPECT_EQ(model.index(0, 0).data(Qt::AccessibleTextRole), "C1, 2026-12-07 06:00 UTC");
 }
+
+// The Log tab's filter sorts contacts into the lists' bands and modes: the frequency's band, or
+// ADIF's band without one; the submode's class, or the mode's when the submode says no more.
+TEST(LogFilter, HidesContactsByBandModeAndText) {
+    const auto contact = [](qint64 id, const char* call, qint64 hz, const char* band,
+                            const char* mode, const char* submode, const char* comment = "") {
+        logbook::Contact c;
+        c.id = id;
+        c.call = call;
+        c.start = QDateTime(QDate(2026, 12, 7), QTime(int(id), 0), QTimeZone::utc());
+        c.frequencyHz = hz;
+        c.band = band;
+        c.mode = mode;
+        c.submode = submode;
+        c.comment = comment;
+        return c;
+    };
+    LogModel model;
+    QList<logbook::Contact> contacts{
+        contact(1, "K1ABC", 14'074'000, "20m", "FT8", ""),
+        contact(2, "W2DEF", 0, "40m", "CW", "", "Park by the lake"),
+        contact(3, "N3GHI", 7'200'000, "40m", "SSB", "LSB"),
+        contact(4, "VE4JKL", 21'074'000, "15m", "MFSK", "FT4"),
+        contact(5, "G5MNO", 14'070'000, "20m", "OLIVIA", "OLIVIA 8/250"),
+        contact(6, "JA6PQR", 14'230'000, "20m", "AM", "")};
+    contacts[5].potaRef = "US-1234";
+    model.setContacts(contacts);
+    LogFilter filter(&model);
+    const std::tuple<Band, ModeClass, QString, QStringList> cases[] = {
+        {Band::Any, ModeClass::Any, "", {"JA6PQR", "G5MNO", "VE4JKL", "N3GHI", "W2DEF", "K1ABC"}},
+        {Band::M20, ModeClass::Any, "", {"JA6PQR", "G5MNO", "K1ABC"}},
+        {Band::M40, ModeClass::Any, "", {"N3GHI", "W2DEF"}},
+        {Band::Any, ModeClass::FT4, "", {"VE4JKL"}},
+        {Band::Any, ModeClass::SSB, "", {"N3GHI"}},
+        {Band::Any, ModeClass::Data, "", {"G5MNO"}},
+        {Band::Any, ModeClass::Other, "", {"JA6PQR"}},
+        {Band::M20, ModeClass::FT8, "", {"K1ABC"}},
+        {Band::M40, ModeClass::FT8, "", {}},
+        {Band::Any, ModeClass::Any, " us-1234 ", {"JA6PQR"}},
+        {Band::Any, ModeClass::Any, "LAKE", {"W2DEF"}}};
+    for (const auto& [band, mode, search, calls] : cases) {
+        FilterSettings settings;
+        settings.band = band;
+        settings.mode = mode;
+        settings.search = search;
+        filter.setSettings(settings);
+        QStringList shown;
+        for (int row = 0; row < filter.rowCount(); ++row)
+            shown << filter.index(row, LogModel::Call).data().toString();
+        EXPECT_EQ(shown, calls) << settings.toText().toStdString();
+        EXPECT_EQ(filter.hiddenRows(), 6 - calls.size());
+    }
+}
