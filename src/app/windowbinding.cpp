@@ -365,7 +365,11 @@ void WindowBinding::bindKeys() {
     m_keys << find;
     connect(find, &QShortcut::activated, this, [this] {
         if (const auto list = shownList(); list && m_filterBars[core::listIndex(*list)])
-            m_filterBars[core::listIndex(*list)]->focusSearch();
+            return m_filterBars[core::listIndex(*list)]->focusSearch();
+        // A tab of its own with a filter bar, such as the log's, searches there.
+        if (QWidget* tab = m_window.mainTab->currentWidget())
+            if (auto* bar = tab->findChild<ui::FilterBar*>())
+                bar->focusSearch();
     });
 }
 
