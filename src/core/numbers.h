@@ -20,4 +20,15 @@ QString shortestFloatText(float value);
 // An optional '+' or '-' followed by ASCII digits only, fitting a 64-bit signed integer.
 std::optional<qint64> parseWholeNumber(QStringView text);
 
+// The value of one hexadecimal digit of either case; -1 for any other character.
+constexpr int hexDigitValue(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
 } // namespace core

@@ -1,5 +1,7 @@
 #include "feeds/jsonrecords.h"
 
+#include "core/numbers.h"
+
 #include <QStringDecoder>
 
 #include <string>
@@ -13,16 +15,6 @@ constexpr int kMaxDepth = 256;
 
 bool isDigit(char c) {
     return c >= '0' && c <= '9';
-}
-
-int hexValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
 }
 
 void appendUtf8(std::string& out, char32_t code) {
@@ -377,7 +369,7 @@ private:
             return fail("unterminated string");
         value = 0;
         for (int i = 0; i < 4; ++i) {
-            const int digit = hexValue(m_p[i]);
+            const int digit = core::hexDigitValue(m_p[i]);
             if (digit < 0)
                 return fail("invalid \\u escape in a string");
             value = value * 16 + digit;

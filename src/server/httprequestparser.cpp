@@ -1,5 +1,7 @@
 #include "server/httprequestparser.h"
 
+#include "core/numbers.h"
+
 #include <QByteArrayView>
 
 #include <utility>
@@ -61,16 +63,6 @@ bool isDigits(QByteArrayView text) {
         if (c < '0' || c > '9')
             return false;
     return true;
-}
-
-int hexValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
 }
 
 bool equalsLower(QByteArrayView text, QByteArrayView lower) {
@@ -313,8 +305,8 @@ HttpRequestParser::Status HttpRequestParser::readChunked(QByteArray& input) {
             // Hex digits only: no sign, no 0x, no blank before them (RFC 9112, 7.1).
             qsizetype digits = 0;
             qint64 length = 0;
-            for (; digits < line.size() && hexValue(line[digits]) >= 0; ++digits) {
-                length = length * 16 + hexValue(line[digits]);
+            for (; digits < line.size() && core::hexDigitValue(line[digits]) >= 0; ++digits) {
+                length = length * 16 + core::hexDigitValue(line[digits]);
                 if (length > m_limits.bodyBytes)
                     return fail(413);
             }
