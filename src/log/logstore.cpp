@@ -281,6 +281,16 @@ bool LogStore::isDuplicate(const Contact& contact, bool* failed) const {
     return query.next();
 }
 
+ImportReport LogStore::finishImport(QSqlDatabase& db, const ImportReport& report) {
+    if (!db.commit()) {
+        db.rollback();
+        return {0, 0, QStringLiteral("the import could not be saved: ") + db.lastError().text()};
+    }
+    if (report.added > 0)
+        emit changed();
+    return report;
+}
+
 ImportReport LogStore::import(const QList<Contact>& contacts) {
     ImportReport report;
     QSqlDatabase db = QSqlDatabase::database(m_connection);
@@ -300,13 +310,7 @@ ImportReport LogStore::import(const QList<Contact>& contacts) {
         }
         ++report.added;
     }
-    if (!db.commit()) {
-        db.rollback();
-        return {0, 0, QStringLiteral("the import could not be saved: ") + db.lastError().text()};
-    }
-    if (report.added > 0)
-        emit changed();
-    return report;
+    return finishImport(db, report);
 }
 
 ImportReport LogStore::importWorked(Program program, const QStringList& references) {
@@ -324,13 +328,7 @@ ImportReport LogStore::importWorked(Program program, const QStringList& referenc
         }
         ++(query.numRowsAffected() > 0 ? report.added : report.duplicates);
     }
-    if (!db.commit()) {
-        db.rollback();
-        return {0, 0, QStringLiteral("the import could not be saved: ") + db.lastError().text()};
-    }
-    if (report.added > 0)
-        emit changed();
-    return report;
+    return finishImport(db, report);
 }
 
 QList<QPair<Program, QString>> LogStore::workedReferences() const {

@@ -62,6 +62,9 @@ signals:
     void changed();
 
 private:
+    // Commits an import's transaction and tells of what it added; nothing is kept when the commit
+    // fails.
+    ImportReport finishImport(QSqlDatabase& db, const ImportReport& report);
     bool exec(const QString& sql);
     bool createSchema();
     bool insert(const Contact& contact, bool keepId, qint64* id);

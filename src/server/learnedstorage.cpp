@@ -111,16 +111,9 @@ QList<NetRecord> Storage::withLearned(QList<NetRecord> curated) {
             {directory::netNameKey(net.name), megahertzHertz(net.frequencyMhz).value_or(-1)});
     }
     for (const QVariantList& row :
-         select(QStringLiteral("SELECT id, name, frequency_mhz, utc, days, mode, duration_min "
-                               "FROM learned_nets WHERE listed = 1 ORDER BY id"))) {
-        NetRecord net;
-        net.id = row[0].toInt();
-        net.name = row[1].toString();
-        net.frequencyMhz = row[2].toString();
-        net.utc = row[3].toString();
-        net.days = directory::Weekdays(row[4].toInt());
-        net.mode = row[5].toString();
-        net.durationMin = row[6].toInt();
+         select(QStringLiteral("SELECT id, name, frequency_mhz, utc, days, mode, '' AS url, "
+                               "duration_min FROM learned_nets WHERE listed = 1 ORDER BY id"))) {
+        const NetRecord net = netFromRow(row);
         if (ids.contains(net.id) || named.contains({directory::netNameKey(net.name),
                                                     megahertzHertz(net.frequencyMhz).value_or(-2)}))
             continue;

@@ -52,19 +52,6 @@ QList<QStringList> migrations(bool sqlite) {
     }};
 }
 
-NetRecord netFromRow(const QVariantList& row) {
-    NetRecord net;
-    net.id = row[0].toInt();
-    net.name = row[1].toString();
-    net.frequencyMhz = row[2].toString();
-    net.utc = row[3].toString();
-    net.days = directory::Weekdays(row[4].toInt());
-    net.mode = row[5].toString();
-    net.url = row[6].toString();
-    net.durationMin = row[7].toInt();
-    return net;
-}
-
 // Driver messages may span lines; a log line and a 503 body take one.
 std::string oneLine(QString text) {
     text.replace(QLatin1Char('\n'), QLatin1Char(' '));
@@ -330,6 +317,19 @@ void Storage::migrate(const Seed& seed) {
         change(QStringLiteral("UPDATE schema_version SET version = ?"), {kSchemaVersion});
     }
     transaction.commit();
+}
+
+NetRecord Storage::netFromRow(const QVariantList& row) {
+    NetRecord net;
+    net.id = row[0].toInt();
+    net.name = row[1].toString();
+    net.frequencyMhz = row[2].toString();
+    net.utc = row[3].toString();
+    net.days = directory::Weekdays(row[4].toInt());
+    net.mode = row[5].toString();
+    net.url = row[6].toString();
+    net.durationMin = row[7].toInt();
+    return net;
 }
 
 QList<NetRecord> Storage::nets() {

@@ -106,6 +106,8 @@ private:
     static QStringList learnedSchema(); // the second version's additions
     void inTransaction(bool serialised, const std::function<void()>& work);
     QList<directory::NetRecord> withLearned(QList<directory::NetRecord> curated);
+    // A net from a row of id, name, frequency_mhz, utc, days, mode, url, duration_min.
+    static directory::NetRecord netFromRow(const QVariantList& row);
     void writeLearned(const QList<LearnedNet>& learned);
     bool isSqlite() const { return m_url.driver == DatabaseUrl::Driver::Sqlite; }
 

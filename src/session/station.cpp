@@ -167,32 +167,29 @@ void Station::settingsRestore() {
 }
 
 void Station::refresh(Refresh what) {
+    ListKind list = ListKind::Pota;
     switch (what) {
     case Refresh::Conditions:
         m_funkAfterConditions = true;
         fetchBandConditions();
         return;
     case Refresh::Pota:
-        m_funkAfterLoad.insert(ListKind::Pota);
-        m_lists.load(ListKind::Pota);
-        return;
+        break;
     case Refresh::NetLogger:
-        m_funkAfterLoad.insert(ListKind::NetLogger);
-        m_lists.load(ListKind::NetLogger);
-        return;
+        list = ListKind::NetLogger;
+        break;
     case Refresh::Sota:
-        m_funkAfterLoad.insert(ListKind::Sota);
-        m_lists.load(ListKind::Sota);
-        return;
+        list = ListKind::Sota;
+        break;
     case Refresh::Wwff:
-        m_funkAfterLoad.insert(ListKind::Wwff);
-        m_lists.load(ListKind::Wwff);
-        return;
+        list = ListKind::Wwff;
+        break;
     case Refresh::Nets:
-        m_funkAfterLoad.insert(ListKind::Nets);
-        m_lists.load(ListKind::Nets);
-        return;
+        list = ListKind::Nets;
+        break;
     }
+    m_funkAfterLoad.insert(list);
+    m_lists.load(list);
 }
 
 void Station::showHelp() {
