@@ -53,6 +53,12 @@ protected:
         }
         QSqlDatabase::removeDatabase("admin");
     }
+    static int bundledNets() {
+        static const int count = int(server::bundledDirectory().netsCsv.count('\n')) - 1;
+        return count;
+    }
+    // The identifiers after the bundled nets', in the order imports and the harvest hand them out.
+    static QString nextId(int nth = 1) { return QString::number(bundledNets() + nth); }
     QString writeFile(const QString& name, const QByteArray& contents) {
         QFile file(m_dir.filePath(name));
         EXPECT_TRUE(file.open(QIODevice::WriteOnly));

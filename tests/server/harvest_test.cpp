@@ -122,26 +122,27 @@ TEST_P(HarvestTest, LearnsTheScheduleFromRepliesAndServesIt) {
     }
     setNow("2024-06-15T12:00:00Z");
     const quint16 port = serve();
-    const QStringList learned = {"16|The Maine Potato Net|3.958|2100|daily|60",
-                                 "17|MOONLIGHTERS|7.279|2320|Mon|30"};
-    expectSettled([&] { return listed(port).mid(15); }, learned); // after the fifteen bundled nets
-    EXPECT_TRUE(ask(port, "POST /netconf.php HTTP/1.1",
-                    R"({"key":"operator-key-aaaa","net_id":"17","action":1})")
-                    .contains(R"("confirmed":1)"));
+    const QStringList learned = {nextId(1) + "|The Maine Potato Net|3.958|2100|daily|60",
+                                 nextId(2) + "|MOONLIGHTERS|7.279|2320|Mon|30"};
+    expectSettled([&] { return listed(port).mid(bundledNets()); }, learned);
+    EXPECT_TRUE(
+        ask(port, "POST /netconf.php HTTP/1.1",
+            R"({"key":"operator-key-aaaa","net_id":")" + nextId(2).toLatin1() + R"(","action":1})")
+            .contains(R"("confirmed":1)"));
 
     // Imported nets win: the same name and frequency lists the imported one only.
     const QString curated =
         writeFile("curated.csv", "id,name,frequency_mhz,utc,days,mode,url,duration_min\n"
                                  ",Moonlighters,7.279,2320,Mon,LSB,,45\n");
     ASSERT_EQ(run({"import", "nets", curated}), 0);
-    expectSettled([&] { return listed(port); },
-                  QStringList({learned[0], "18|Moonlighters|7.279|2320|Mon|45"}));
+    const QString curatedRow = nextId(3) + "|Moonlighters|7.279|2320|Mon|45";
+    expectSettled([&] { return listed(port); }, QStringList({learned[0], curatedRow}));
 
     QString exported, again;
     ASSERT_EQ(run({"export", "nets"}, &exported), 0);
-    EXPECT_EQ(exported, "id,name,frequency_mhz,utc,days,mode,url,duration_min\n"
-                        "18,Moonlighters,7.279,2320,Mon,LSB,,45\n"
-                        "16,The Maine Potato Net,3.958,2100,daily,SSB,,60\n");
+    EXPECT_EQ(exported, "id,name,frequency_mhz,utc,days,mode,url,duration_min\n" + nextId(3) +
+                            ",Moonlighters,7.279,2320,Mon,LSB,,45\n" + nextId(1) +
+                            ",The Maine Potato Net,3.958,2100,daily,SSB,,60\n");
     ASSERT_EQ(run({"import", "nets", writeFile("export.csv", exported.toUtf8())}), 0);
     ASSERT_EQ(run({"export", "nets"}, &again), 0);
     EXPECT_EQ(again, exported);
@@ -150,10 +151,10 @@ TEST_P(HarvestTest, LearnsTheScheduleFromRepliesAndServesIt) {
     // gives the net without an identifier a new one).
     ASSERT_EQ(run({"import", "nets", curated}), 0);
     ASSERT_EQ(harvest(activeNets({}), "2024-07-12T20:59:59Z"), 0);
-    expectSettled([&] { return listed(port); },
-                  QStringList({learned[0], "19|Moonlighters|7.279|2320|Mon|45"}));
+    const QString reimported = nextId(4) + "|Moonlighters|7.279|2320|Mon|45";
+    expectSettled([&] { return listed(port); }, QStringList({learned[0], reimported}));
     ASSERT_EQ(harvest(activeNets({}), "2024-07-12T21:00:00Z"), 0);
-    expectSettled([&] { return listed(port); }, QStringList({"19|Moonlighters|7.279|2320|Mon|45"}));
+    expectSettled([&] { return listed(port); }, QStringList({reimported}));
 }
 
 // Two serving processes on one database while one harvester asks a NetLogger that pauses,
@@ -205,8 +206,8 @@ TEST_P(HarvestTest, OneHarvesterFeedsEveryServerAndOutlastsBadReplies) {
     EXPECT_EQ(recorded.count(), 1); // the bad replies changed nothing
     EXPECT_TRUE(netLogger.requests().first().header("User-Agent").startsWith("Bandhopper/"));
     for (const quint16 port : {first, second})
-        expectSettled([&] { return listed(port).mid(15); },
-                      QStringList({"16|MOONLIGHTERS|7.279|2320|Mon|30"}));
+        expectSettled([&] { return listed(port).mid(bundledNets()); },
+                      QStringList({nextId() + "|MOONLIGHTERS|7.279|2320|Mon|30"}));
 }
 
 INSTANTIATE_TEST_SUITE_P(Storage, HarvestTest,

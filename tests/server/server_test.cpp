@@ -293,15 +293,16 @@ TEST_P(DirectoryServerTest, ImportReplacesAListWholeAndKeepsNetIds) {
     const QString first = writeFile("first.csv", header + ",New Net,7.2,1300,daily,LSB,,\n"
                                                           "1,Renamed,14.3,1700,daily,USB,,540\n");
     ASSERT_EQ(run({"import", "nets", first, "--database", m_database.display()}), 0);
-    EXPECT_EQ(settledCount(port, "16", 0), 0); // 1 to 15 were taken, so never handed out again
-    EXPECT_EQ(confirmedCount(port, "1"), 1);   // kept net, kept confirmations
+    EXPECT_EQ(settledCount(port, nextId().toLatin1(), 0),
+              0);                            // the bundled ids are never handed out again
+    EXPECT_EQ(confirmedCount(port, "1"), 1); // kept net, kept confirmations
     EXPECT_EQ(confirmedCount(port, "2"), -1);
     EXPECT_EQ(confirm(port, kKeyA, "2").status, 404);
     const QString second = writeFile("second.csv", header + "1,Renamed,14.3,1700,daily,USB,,540\n"
                                                             ",Newer,7.2,1300,daily,LSB,,\n");
     ASSERT_EQ(run({"import", "nets", second, "--database", m_database.display()}), 0);
-    EXPECT_EQ(settledCount(port, "16", -1), -1);
-    EXPECT_EQ(confirmedCount(port, "17"), 0);
+    EXPECT_EQ(settledCount(port, nextId().toLatin1(), -1), -1);
+    EXPECT_EQ(confirmedCount(port, nextId(2).toLatin1()), 0);
 
     const QByteArray before = get(port, "/nets.php").body;
     const QString bad = writeFile("bad.csv", header + "9,Fine,7.2,1300,daily,LSB,,\n"
