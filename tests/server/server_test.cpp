@@ -205,8 +205,8 @@ TEST_P(DirectoryServerTest, ServesTheBundledDirectoryAndTheRelease) {
     for (const QByteArray& line : nets.body.split('\n'))
         if (line.startsWith("<NetID>"))
             ids << line.mid(7, line.size() - 15);
-    EXPECT_EQ(ids, QList<QByteArray>({"4", "6", "1", "11", "14", "3", "12", "8", "7", "10", "13",
-                                      "2", "5", "15", "9"}));
+    EXPECT_EQ(ids, QList<QByteArray>({"4", "16", "20", "6",  "1",  "11", "14", "3", "19", "12",
+                                      "8", "18", "7",  "10", "17", "13", "2",  "5", "15", "9"}));
     EXPECT_TRUE(get(port, "/mw.php").body.contains("<Station>WGN</Station>\n<Frequency>720"));
     EXPECT_EQ(get(port, "/healthz").status, 200);
     const QByteArray bundled = bundledDirectory().version.toUtf8();
