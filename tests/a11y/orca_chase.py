@@ -220,8 +220,9 @@ def chase(harness):
             desktop.env["ASAN_OPTIONS"] += ":strict_string_checks=0"
         desktop.start([harness, "--radio-pty", "follow,7074000,silent,unplug",
                        "--failing", "/static/spots.json"])
+        # Named before it is mapped, and focus on an unmapped window is refused.
         window = desktop.wait("the window", lambda: subprocess.run(
-            ["xdotool", "search", "--name", "^Bandhopper$"], env=desktop.env,
+            ["xdotool", "search", "--onlyvisible", "--name", "^Bandhopper$"], env=desktop.env,
             capture_output=True, text=True).stdout.split(), 20)[0]
         subprocess.run(["xdotool", "windowfocus", window], env=desktop.env, check=True)
         # The watched activator's spot, once, as the lists arrive.
