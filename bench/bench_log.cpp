@@ -109,7 +109,7 @@ void BM_LoadStoreAndIndex(benchmark::State& state) {
     }
     for (auto _ : state) {
         Marks marks;
-        marks.load(store);
+        marks.load(store.contacts(), store.workedReferences());
         benchmark::DoNotOptimize(marks);
     }
     state.counters["contacts"] = store.count();

@@ -182,8 +182,6 @@ QLabel* statusOf(const WindowControls& controls, core::ListKind list) {
 
 void Application::addLog() {
     m_log = std::make_unique<session::LogSession>(&m_settings, &m_nam);
-    if (!m_log->open())
-        printLine(m_log->errorText());
     QObject::connect(m_log.get(), &session::LogSession::statusChanged, m_window.get(),
                      [this](const QString& text) {
                          m_controller->tell(text);
@@ -254,6 +252,9 @@ void Application::addLog() {
         row->addWidget(button);
         box->insertLayout(at, row);
     }
+    // Once the Log tab and the marks follow the log, so that its one reading reaches both.
+    if (!m_log->open())
+        printLine(m_log->errorText());
 }
 
 void Application::askContact() {

@@ -78,6 +78,7 @@ LogTab::LogTab(session::LogSession& log, session::Preferences& preferences, QWid
     layout->addLayout(top);
     layout->addWidget(m_table, 1);
     layout->addWidget(m_status);
+    connect(&m_log, &session::LogSession::opened, m_model, &session::LogModel::setContacts);
     connect(&m_log, &session::LogSession::contactAdded, m_model, &session::LogModel::add);
     connect(&m_log, &session::LogSession::contactRemoved, m_model,
             [this](const logbook::Contact& contact) { m_model->remove(contact.id); });
@@ -98,17 +99,12 @@ LogTab::LogTab(session::LogSession& log, session::Preferences& preferences, QWid
     chain << edit << remove << m_undo << m_table;
     for (qsizetype i = 1; i < chain.size(); ++i)
         QWidget::setTabOrder(chain[i - 1], chain[i]);
-    reload();
 }
 
 void LogTab::showStatus(const QString& done) {
     if (!done.isEmpty())
         m_done = done;
     m_status->setText(session::logStatusText(m_model->rowCount(), m_filter->hiddenRows(), m_done));
-}
-
-void LogTab::reload() {
-    m_model->setContacts(m_log.store().contacts());
 }
 
 std::optional<qint64> LogTab::selectedId() const {

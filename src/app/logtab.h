@@ -37,7 +37,6 @@ public:
     void undoDelete();
 
 private:
-    void reload();
     // The count and hidden contacts, then `done` when given, else the last thing done before.
     void showStatus(const QString& done = {});
     std::optional<qint64> selectedId() const;

@@ -1,7 +1,5 @@
 #include "log/marks.h"
 
-#include "log/logstore.h"
-
 namespace logbook {
 
 namespace {
@@ -96,11 +94,11 @@ void Marks::addWorked(Program program, const QString& reference) {
     }
 }
 
-void Marks::load(const LogStore& store) {
+void Marks::load(const QList<Contact>& contacts, const QList<QPair<Program, QString>>& worked) {
     clear();
-    for (const Contact& contact : store.contacts())
+    for (const Contact& contact : contacts)
         add(contact);
-    for (const auto& [program, reference] : store.workedReferences())
+    for (const auto& [program, reference] : worked)
         addWorked(program, reference);
 }
 

@@ -8,8 +8,6 @@
 
 namespace logbook {
 
-class LogStore;
-
 // What the log says of a spot.
 enum class Mark {
     None,    // nothing to say: the reference was worked on this band before, or there is none
@@ -35,7 +33,7 @@ public:
     // A reference worked before this log, on a band not known.
     void addWorked(Program program, const QString& reference);
     // The whole log and the references imported as worked before.
-    void load(const LogStore& store);
+    void load(const QList<Contact>& contacts, const QList<QPair<Program, QString>>& worked);
 
     // `references` may be a comma list (one activation at several parks): the spot is New when
     // one of them was never worked, New band when one was never worked on `band`, and Worked

@@ -84,7 +84,11 @@ LogSession::~LogSession() = default;
 bool LogSession::open(const QString& path) {
     if (!m_store.open(path.isEmpty() ? logbook::LogStore::defaultPath() : path))
         return false;
-    reindex();
+    // Read once: a large log is read at start-up for the marks and for the Log tab alike.
+    const QList<Contact> contacts = m_store.contacts();
+    m_marks.load(contacts, m_store.workedReferences());
+    emit marksChanged();
+    emit opened(contacts);
     // The web log's key is needed only once there is a web log to send to.
     if (m_destinations.webLog)
         m_webLogKey->load();
@@ -98,11 +102,6 @@ OwnStation LogSession::ownStation() const {
         return {};
     return {m_settings->value(QStringLiteral("callsign")).toString(),
             m_settings->value(QStringLiteral("grid")).toString()};
-}
-
-void LogSession::reindex() {
-    m_marks.load(m_store);
-    emit marksChanged();
 }
 
 void LogSession::rebuildSender() {

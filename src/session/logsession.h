@@ -52,8 +52,8 @@ public:
     LogSession(QSettings* settings, QNetworkAccessManager* nam, QObject* parent = nullptr);
     ~LogSession() override;
 
-    // Opens the log (LogStore::defaultPath() when empty) and indexes it; false with
-    // errorText() when it cannot be used.
+    // Opens the log (LogStore::defaultPath() when empty), indexes it and hands its contacts to
+    // opened(); false with errorText() when it cannot be used.
     bool open(const QString& path = {});
     QString errorText() const { return m_store.errorText(); }
     logbook::LogStore& store() { return m_store; }
@@ -84,6 +84,8 @@ public:
                                 const QDate& todayUtc);
 
 signals:
+    // The log was read whole, oldest first, when it opened.
+    void opened(const QList<logbook::Contact>& contacts);
     // One line for the status bar: "Logged K1ABC", "Not sent to ...; 1 contact waiting".
     void statusChanged(const QString& text);
     // The log changed: every list's marks may have.
@@ -94,7 +96,6 @@ signals:
     void contactRemoved(const logbook::Contact& contact);
 
 private:
-    void reindex();
     void rebuildSender();
 
     QSettings* m_settings;
