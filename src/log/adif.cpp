@@ -182,25 +182,37 @@ std::optional<qint64> readDecimal(QStringView text, int scaleDigits) {
     return hz;
 }
 
-// The members a field name fills; the others go to `extra`.
+// The fields a contact keeps as text, in the order they are written.
+struct TextField {
+    const char* name;
+    QString Contact::*member;
+};
+constexpr TextField kTextFields[] = {
+    {"CALL", &Contact::call},
+    {"BAND", &Contact::band},
+    {"MODE", &Contact::mode},
+    {"SUBMODE", &Contact::submode},
+    {"RST_SENT", &Contact::rstSent},
+    {"RST_RCVD", &Contact::rstReceived},
+    {"NAME", &Contact::name},
+    {"POTA_REF", &Contact::potaRef},
+    {"SOTA_REF", &Contact::sotaRef},
+    {"WWFF_REF", &Contact::wwffRef},
+    {"SIG", &Contact::sig},
+    {"SIG_INFO", &Contact::sigInfo},
+    {"COMMENT", &Contact::comment},
+    {"STATION_CALLSIGN", &Contact::stationCallsign},
+    {"MY_GRIDSQUARE", &Contact::myGrid},
+};
+
+// The member a field name fills; the others go to `extra`.
 QString* member(Contact& contact, const QByteArray& name) {
-    static const QHash<QByteArray, QString Contact::*> kMembers = {
-        {"CALL", &Contact::call},
-        {"NAME", &Contact::name},
-        {"BAND", &Contact::band},
-        {"MODE", &Contact::mode},
-        {"SUBMODE", &Contact::submode},
-        {"RST_SENT", &Contact::rstSent},
-        {"RST_RCVD", &Contact::rstReceived},
-        {"POTA_REF", &Contact::potaRef},
-        {"SOTA_REF", &Contact::sotaRef},
-        {"WWFF_REF", &Contact::wwffRef},
-        {"SIG", &Contact::sig},
-        {"SIG_INFO", &Contact::sigInfo},
-        {"COMMENT", &Contact::comment},
-        {"STATION_CALLSIGN", &Contact::stationCallsign},
-        {"MY_GRIDSQUARE", &Contact::myGrid},
-    };
+    static const QHash<QByteArray, QString Contact::*> kMembers = [] {
+        QHash<QByteArray, QString Contact::*> members;
+        for (const TextField& field : kTextFields)
+            members.insert(field.name, field.member);
+        return members;
+    }();
     const auto found = kMembers.constFind(name);
     return found == kMembers.constEnd() ? nullptr : &(contact.*found.value());
 }
@@ -363,25 +375,16 @@ QByteArray adifHeader(const QString& programVersion, const QDateTime& created) {
 QByteArray adifRecord(const Contact& contact) {
     QByteArray out;
     const QDateTime start = contact.start.toUTC();
-    appendField(out, "CALL", contact.call);
-    appendField(out, "QSO_DATE", start.toString(QStringLiteral("yyyyMMdd")));
-    appendField(out, "TIME_ON", start.toString(QStringLiteral("HHmmss")));
-    appendField(out, "BAND", contact.band);
-    if (contact.frequencyHz > 0)
-        appendField(out, "FREQ", megahertzText(contact.frequencyHz));
-    appendField(out, "MODE", contact.mode);
-    appendField(out, "SUBMODE", contact.submode);
-    appendField(out, "RST_SENT", contact.rstSent);
-    appendField(out, "RST_RCVD", contact.rstReceived);
-    appendField(out, "NAME", contact.name);
-    appendField(out, "POTA_REF", contact.potaRef);
-    appendField(out, "SOTA_REF", contact.sotaRef);
-    appendField(out, "WWFF_REF", contact.wwffRef);
-    appendField(out, "SIG", contact.sig);
-    appendField(out, "SIG_INFO", contact.sigInfo);
-    appendField(out, "COMMENT", contact.comment);
-    appendField(out, "STATION_CALLSIGN", contact.stationCallsign);
-    appendField(out, "MY_GRIDSQUARE", contact.myGrid);
+    for (const TextField& field : kTextFields) {
+        appendField(out, field.name, contact.*field.member);
+        // When after the call, and the frequency after the band, as loggers list them.
+        if (field.member == &Contact::call) {
+            appendField(out, "QSO_DATE", start.toString(QStringLiteral("yyyyMMdd")));
+            appendField(out, "TIME_ON", start.toString(QStringLiteral("HHmmss")));
+        } else if (field.member == &Contact::band && contact.frequencyHz > 0) {
+            appendField(out, "FREQ", megahertzText(contact.frequencyHz));
+        }
+    }
     for (const auto& [name, value] : contact.extra)
         appendField(out, name.toLatin1().constData(), value);
     out += "<EOR>\n";
