@@ -100,24 +100,24 @@ WindowBinding::WindowBinding(const WindowControls& window, session::Station& sta
             &WindowBinding::showSwitches);
 
     // Refresh commands.
-    const auto bindRefresh = [this](QObject* control, session::Refresh what) {
-        if (auto* action = qobject_cast<QAction*>(control))
-            connect(action, &QAction::triggered, this, [this, what] { m_station.refresh(what); });
-        else if (auto* button = qobject_cast<QPushButton*>(control))
-            connect(button, &QPushButton::clicked, this, [this, what] { m_station.refresh(what); });
+    const struct {
+        QAction* action;
+        QPushButton* button;
+        session::Refresh what;
+    } refreshes[] = {
+        {m_window.actionRefreshConditions, m_window.bandRefresh, session::Refresh::Conditions},
+        {m_window.actionRefreshPota, m_window.potaTabRefresh, session::Refresh::Pota},
+        {m_window.actionRefreshNetLogger, m_window.netLoggerTabRefresh,
+         session::Refresh::NetLogger},
+        {m_window.actionRefreshSota, m_window.sotaTabRefresh, session::Refresh::Sota},
+        {m_window.actionRefreshWwff, m_window.wwffTabRefresh, session::Refresh::Wwff},
+        {m_window.actionRefreshNets, m_window.netsTabRefresh, session::Refresh::Nets},
     };
-    bindRefresh(m_window.actionRefreshConditions, session::Refresh::Conditions);
-    bindRefresh(m_window.bandRefresh, session::Refresh::Conditions);
-    bindRefresh(m_window.actionRefreshPota, session::Refresh::Pota);
-    bindRefresh(m_window.potaTabRefresh, session::Refresh::Pota);
-    bindRefresh(m_window.actionRefreshNetLogger, session::Refresh::NetLogger);
-    bindRefresh(m_window.netLoggerTabRefresh, session::Refresh::NetLogger);
-    bindRefresh(m_window.actionRefreshSota, session::Refresh::Sota);
-    bindRefresh(m_window.sotaTabRefresh, session::Refresh::Sota);
-    bindRefresh(m_window.actionRefreshWwff, session::Refresh::Wwff);
-    bindRefresh(m_window.wwffTabRefresh, session::Refresh::Wwff);
-    bindRefresh(m_window.actionRefreshNets, session::Refresh::Nets);
-    bindRefresh(m_window.netsTabRefresh, session::Refresh::Nets);
+    for (const auto& [action, button, what] : refreshes) {
+        const auto refresh = [this, what] { m_station.refresh(what); };
+        connect(action, &QAction::triggered, this, refresh);
+        connect(button, &QPushButton::clicked, this, refresh);
+    }
     for (QAction* page : {m_window.actionHelp, m_window.actionWebPage})
         connect(page, &QAction::triggered, &station, &session::Station::showHelp);
 
