@@ -4,6 +4,9 @@
 
 #include <QStringDecoder>
 
+#include <charconv>
+#include <cmath>
+#include <limits>
 #include <string>
 
 namespace feeds {
@@ -435,6 +438,59 @@ JsonRecords readJsonRecords(const QByteArray& body, std::span<const std::string_
     JsonRecords records;
     Reader(body, keys).read(records);
     return records;
+}
+
+QString RecordReader::required(std::size_t key) {
+    JsonField& f = m_fields[key];
+    if (f.type == JsonType::String)
+        return std::move(f.text);
+    if (f.type == JsonType::Missing)
+        fail(QStringLiteral("key \"%1\" is missing").arg(name(key)));
+    else
+        wrongType(key, "a string");
+    return {};
+}
+
+std::optional<QString> RecordReader::optionalText(std::size_t key) {
+    JsonField& f = m_fields[key];
+    if (f.type == JsonType::Missing || f.type == JsonType::Null)
+        return std::nullopt;
+    if (f.type == JsonType::String)
+        return std::move(f.text);
+    wrongType(key, "a string");
+    return std::nullopt;
+}
+
+std::optional<float> RecordReader::optionalFloat(std::size_t key) {
+    const JsonField& f = m_fields[key];
+    if (f.type == JsonType::Missing || f.type == JsonType::Null)
+        return std::nullopt;
+    if (f.type != JsonType::Number) {
+        wrongType(key, "a number");
+        return std::nullopt;
+    }
+    const char* const begin = f.number.data();
+    const char* const end = begin + f.number.size();
+    double number = 0;
+    // Beyond a double's range from_chars leaves `number` at 0, which would read 1e400 as 0;
+    // the float reading tells that overflow (an infinity) from an underflow (a zero).
+    if (std::from_chars(begin, end, number).ec == std::errc::result_out_of_range)
+        number = core::parseFloat32(QString::fromLatin1(begin, end - begin)).value_or(0.0f);
+    if (!(std::abs(number) <= double(std::numeric_limits<float>::max()))) {
+        fail(QStringLiteral("key \"%1\": the number %2 does not fit in a 32-bit float")
+                 .arg(name(key), QLatin1String(f.number)));
+        return std::nullopt;
+    }
+    // Straight from the text, so the float is not rounded twice.
+    float value = 0;
+    if (std::from_chars(begin, end, value).ec != std::errc())
+        value = float(number);
+    return value;
+}
+
+void RecordReader::wrongType(std::size_t key, const char* expected) {
+    fail(QStringLiteral("key \"%1\": expected %2 but found %3")
+             .arg(name(key), QLatin1String(expected), jsonTypeName(m_fields[key].type)));
 }
 
 } // namespace feeds

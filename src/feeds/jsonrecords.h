@@ -3,6 +3,9 @@
 #include <QByteArray>
 #include <QString>
 
+#include <QLatin1String>
+
+#include <optional>
 #include <span>
 #include <string_view>
 #include <vector>
@@ -38,5 +41,43 @@ struct JsonRecords {
 // The fields point into `body`, which must outlive the result.
 JsonRecords readJsonRecords(const QByteArray& body, std::span<const std::string_view> keys);
 JsonRecords readJsonRecords(QByteArray&& body, std::span<const std::string_view> keys) = delete;
+
+// Reads the fields of one record; the first broken rule leaves its description in error(), and
+// the record is then skipped whole.
+class RecordReader {
+public:
+    RecordReader(JsonField* fields, std::span<const std::string_view> keys)
+        : m_fields(fields)
+        , m_keys(keys) {}
+
+    bool ok() const { return m_error.isEmpty(); }
+    const QString& error() const { return m_error; }
+    JsonField& field(std::size_t key) { return m_fields[key]; }
+    QLatin1String name(std::size_t key) const {
+        return QLatin1String(m_keys[key].data(), qsizetype(m_keys[key].size()));
+    }
+
+    // A string that must be there.
+    QString required(std::size_t key);
+    // A string, or nothing when it is null or missing.
+    std::optional<QString> optionalText(std::size_t key);
+    // A string, "" when it is null or missing.
+    QString text(std::size_t key) { return optionalText(key).value_or(QString()); }
+    // A number that fits a 32-bit float, or nothing when it is null or missing.
+    std::optional<float> optionalFloat(std::size_t key);
+
+    // Keeps `description` when it is the first thing that broke the record.
+    void fail(const QString& description) {
+        if (m_error.isEmpty())
+            m_error = description;
+    }
+
+private:
+    void wrongType(std::size_t key, const char* expected);
+
+    JsonField* m_fields;
+    std::span<const std::string_view> m_keys;
+    QString m_error;
+};
 
 } // namespace feeds

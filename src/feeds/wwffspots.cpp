@@ -36,10 +36,6 @@ constexpr std::array<std::string_view, KeyCount> kKeys = {
 // Unix seconds this far out are no spot time (and would overflow as milliseconds).
 constexpr double kLatestSeconds = 1e11;
 
-QLatin1String keyName(std::size_t key) {
-    return QLatin1String(kKeys[key].data(), qsizetype(kKeys[key].size()));
-}
-
 // A text from the reply as a diagnostic quotes it: short, and on the one line of its diagnostic.
 QString quoted(const QString& text) {
     constexpr qsizetype kMaxChars = 40;
@@ -51,91 +47,62 @@ QString quoted(const QString& text) {
     return u'"' + shown + (text.size() > kMaxChars ? QStringLiteral("…\"") : QStringLiteral("\""));
 }
 
-// Reads the members of one spot; the first broken expectation is kept in error() and the spot is
-// then skipped whole.
-class SpotReader {
-public:
-    explicit SpotReader(JsonField* fields)
-        : m_fields(fields) {}
+// The activator's callsign, which every spot must have.
+QString activator(RecordReader& reader) {
+    const JsonField& field = reader.field(Activator);
+    QString call = field.type == JsonType::String ? field.text.trimmed() : QString();
+    if (call.isEmpty())
+        reader.fail(QStringLiteral("key \"activator\": no callsign but %1")
+                        .arg(field.type == JsonType::String ? QStringLiteral("an empty string")
+                                                            : jsonTypeName(field.type)));
+    return call;
+}
 
-    const QString& error() const { return m_error; }
-
-    // A string member; "" when null or missing.
-    QString text(std::size_t key) {
-        JsonField& field = m_fields[key];
-        if (field.type == JsonType::String)
-            return std::move(field.text);
-        if (field.type != JsonType::Missing && field.type != JsonType::Null)
-            fail(QStringLiteral("key \"%1\": expected a string but found %2")
-                     .arg(keyName(key), jsonTypeName(field.type)));
+// Kilohertz as the spot wrote them: a JSON number's own text, or a string holding one.
+QString kilohertz(RecordReader& reader) {
+    const JsonField& field = reader.field(Frequency);
+    QString text;
+    if (field.type == JsonType::Number)
+        text = QString::fromLatin1(field.number.data(), qsizetype(field.number.size()));
+    else if (field.type == JsonType::String)
+        text = field.text.trimmed();
+    const std::optional<float> value = core::parseFloat32(text);
+    if (!value || !std::isfinite(*value) || *value <= 0.0f) {
+        reader.fail(QStringLiteral("key \"frequency_khz\": no frequency but %1")
+                        .arg(field.type == JsonType::String   ? quoted(field.text)
+                             : field.type == JsonType::Number ? text
+                                                              : jsonTypeName(field.type)));
         return {};
     }
+    return text;
+}
 
-    QString activator() {
-        const JsonField& field = m_fields[Activator];
-        QString call = field.type == JsonType::String ? field.text.trimmed() : QString();
-        if (call.isEmpty())
-            fail(QStringLiteral("key \"activator\": no callsign but %1")
-                     .arg(field.type == JsonType::String ? QStringLiteral("an empty string")
-                                                         : jsonTypeName(field.type)));
-        return call;
+// Milliseconds since the Unix epoch: Unix seconds (a number or a string of digits), else the
+// formatted UTC time beside them; nothing when neither reads.
+std::optional<qint64> timeMsecs(RecordReader& reader) {
+    const JsonField& seconds = reader.field(SpotTime);
+    std::optional<double> value;
+    if (seconds.type == JsonType::Number) {
+        double number = 0;
+        const char* begin = seconds.number.data();
+        if (std::from_chars(begin, begin + seconds.number.size(), number).ec == std::errc())
+            value = number;
+    } else if (seconds.type == JsonType::String) {
+        if (const auto whole = core::parseWholeNumber(seconds.text.trimmed()))
+            value = double(*whole);
     }
-
-    // Kilohertz as the spot wrote them: a JSON number's own text, or a string holding one.
-    QString kilohertz() {
-        const JsonField& field = m_fields[Frequency];
-        QString text;
-        if (field.type == JsonType::Number)
-            text = QString::fromLatin1(field.number.data(), qsizetype(field.number.size()));
-        else if (field.type == JsonType::String)
-            text = field.text.trimmed();
-        const std::optional<float> value = core::parseFloat32(text);
-        if (!value || !std::isfinite(*value) || *value <= 0.0f) {
-            fail(QStringLiteral("key \"frequency_khz\": no frequency but %1")
-                     .arg(field.type == JsonType::String   ? quoted(field.text)
-                          : field.type == JsonType::Number ? text
-                                                           : jsonTypeName(field.type)));
-            return {};
-        }
-        return text;
-    }
-
-    // Milliseconds since the Unix epoch: Unix seconds (a number or a string of digits), else the
-    // formatted UTC time beside them; nothing when neither reads.
-    std::optional<qint64> timeMsecs() const {
-        const JsonField& seconds = m_fields[SpotTime];
-        std::optional<double> value;
-        if (seconds.type == JsonType::Number) {
-            double number = 0;
-            const char* begin = seconds.number.data();
-            if (std::from_chars(begin, begin + seconds.number.size(), number).ec == std::errc())
-                value = number;
-        } else if (seconds.type == JsonType::String) {
-            if (const auto whole = core::parseWholeNumber(seconds.text.trimmed()))
-                value = double(*whole);
-        }
-        if (value && std::abs(*value) < kLatestSeconds)
-            return qint64(*value) * 1000;
-        const JsonField& formatted = m_fields[SpotTimeFormatted];
-        if (formatted.type != JsonType::String)
-            return std::nullopt;
-        // "2026-05-14 16:48:39" is the ISO form with a blank for the 'T'.
-        QString iso = formatted.text;
-        if (iso.size() > 10 && iso[10] == u' ')
-            iso[10] = u'T';
-        const std::optional<QDateTime> time = parseSpotTime(iso);
-        return time ? std::optional<qint64>(time->toMSecsSinceEpoch()) : std::nullopt;
-    }
-
-private:
-    void fail(const QString& description) {
-        if (m_error.isEmpty())
-            m_error = description;
-    }
-
-    JsonField* m_fields;
-    QString m_error;
-};
+    if (value && std::abs(*value) < kLatestSeconds)
+        return qint64(*value) * 1000;
+    const JsonField& formatted = reader.field(SpotTimeFormatted);
+    if (formatted.type != JsonType::String)
+        return std::nullopt;
+    // "2026-05-14 16:48:39" is the ISO form with a blank for the 'T'.
+    QString iso = formatted.text;
+    if (iso.size() > 10 && iso[10] == u' ')
+        iso[10] = u'T';
+    const std::optional<QDateTime> time = parseSpotTime(iso);
+    return time ? std::optional<qint64>(time->toMSecsSinceEpoch()) : std::nullopt;
+}
 
 } // namespace
 
@@ -159,19 +126,19 @@ Parsed<core::WwffSpot> parseWwffSpots(const QByteArray& body, const QDateTime& n
             parsed.diagnostics.append(notAnObjectLine(kFeed, index, records->elements[index]));
             continue;
         }
-        SpotReader reader(&records->field(index, 0, KeyCount));
+        RecordReader reader(&records->field(index, 0, KeyCount), kKeys);
         core::WwffSpot row;
-        row.activator = reader.activator();
-        row.frequency = reader.kilohertz();
+        row.activator = activator(reader);
+        row.frequency = kilohertz(reader);
         row.mode = reader.text(Mode);
         row.reference = reader.text(Reference);
         row.referenceName = reader.text(ReferenceName);
         row.remarks = reader.text(Remarks);
-        if (!reader.error().isEmpty()) {
+        if (!reader.ok()) {
             parsed.diagnostics.append(skippedSpotLine(kFeed, index, reader.error()));
             continue;
         }
-        const std::optional<qint64> time = reader.timeMsecs();
+        const std::optional<qint64> time = timeMsecs(reader);
         // Integer division truncates toward zero, at the seconds as at the minutes.
         if (time)
             row.age = QString::number((nowMsecs - *time) / 1000 / 60);
