@@ -22,6 +22,8 @@ packages=(
 if [ "$mode" = test ]; then
     packages+=(postgresql-15 libhamlib-utils desktop-file-utils appstream lintian)
     packages+=(orca python3-pyatspi at-spi2-core dbus-x11 xvfb xdotool)
+    # Another logger's ADIF reader, for the test that reads our export with it.
+    packages+=(pyqso)
 fi
 missing=()
 for p in "${packages[@]}"; do
