@@ -31,6 +31,16 @@ directory::NetRecord scheduleOf(const core::DirectoryNet& row) {
     const int minutes = row.duration.toInt(&ok);
     net.durationMin =
         ok && minutes >= 1 && minutes <= 1440 ? minutes : directory::kDefaultDurationMin;
+    // Other directories write a session as "1600-0200": its start, and its length unless one
+    // was sent.
+    const QStringList ends = row.utc.split(u'-');
+    const QTime start = QTime::fromString(ends.value(0), QStringLiteral("HHmm"));
+    const QTime end = QTime::fromString(ends.value(1), QStringLiteral("HHmm"));
+    if (ends.size() == 2 && start.isValid() && end.isValid() && start != end) {
+        net.utc = ends[0];
+        if (!ok)
+            net.durationMin = int((start.secsTo(end) + 86400) % 86400 / 60);
+    }
     return net;
 }
 

@@ -7,6 +7,8 @@
 #include <QSettings>
 #include <QTimer>
 
+#include <algorithm>
+
 namespace session {
 
 using core::ListKind;
@@ -207,6 +209,11 @@ QString Station::remind(int row) {
     const core::DirectoryNet& net = nets[row];
     if (!m_reminders.add(net))
         return tr("%1 has no session to be reminded of").arg(net.name);
+    // A session within the lead time is told of at once, and that is the one thing to say.
+    const auto& waiting = m_reminders.list();
+    if (std::none_of(waiting.begin(), waiting.end(),
+                     [&net](const Reminder& r) { return r.netId == net.netId; }))
+        return {};
     return tr("You will be reminded %1 minutes before %2 starts")
         .arg(m_reminders.leadMinutes())
         .arg(net.name);

@@ -30,6 +30,8 @@ TEST(NetTimes, HowFarOffTheNextSessionIs) {
         {net("1700", "Wed"), "2024-06-03T12:00:00", "in 2 d 5 h"},
         {net("1700", "Mon"), "2024-06-03T14:50:00", "in 2 h 10 min"},
         {net("2500"), "2024-06-03T12:00:00", ""},
+        {net("1600-0200"), "2024-06-04T01:59:00", "on now"}, // a start and an end
+        {net("1600-0200"), "2024-06-04T02:00:00", "in 14 h"},
     };
     for (const auto& c : cases) {
         const QDateTime now = utc(c.now);

@@ -273,4 +273,8 @@ TEST_F(StationTest, ANetReminderIsSpokenNotifiedAndToldBeforeTheNetStarts) {
     EXPECT_EQ(due[0][0].toString(), said);
     EXPECT_EQ(speech.spoken, QStringList{said});
     EXPECT_EQ(notifier.shown, QStringList{"Net reminder | " + said});
+    // Within the lead time the reminder is due at once, and nothing is said after it.
+    EXPECT_EQ(st().remind(0), "");
+    ASSERT_EQ(due.size(), 2);
+    EXPECT_EQ(due[1][0].toString(), "Maritime Mobile starts in 5 minutes on 14.300");
 }
