@@ -211,7 +211,9 @@ def chase(harness):
         settings = os.path.join(desktop.env["XDG_CONFIG_HOME"], "BandhopperHarness")
         os.makedirs(settings)
         with open(os.path.join(settings, "BandhopperHarness.conf"), "w") as conf:
-            conf.write("[General]\nwatchList=%s\nvoice=0\nsounds=0\n" % WATCHED)
+            # A day's lead makes any daily net's reminder due as soon as it is set.
+            conf.write("[General]\nwatchList=%s\nvoice=0\nsounds=0\nreminderLeadMinutes=1440\n"
+                       % WATCHED)
         desktop.env.update(QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", QT_ACCESSIBILITY="1",
                            QT_QPA_PLATFORM="xcb")
         if "ASAN_OPTIONS" in desktop.env:
@@ -289,6 +291,14 @@ def chase(harness):
         desktop.expect(r"^SOTA list")
         desktop.keys("ctrl+r")
         desktop.expect(r"^SOTA asks for one request a minute; next at \d\d:\d\d:\d\d UTC$")
+
+        # Remind Me on the Nets row's own cell: due at once, it is said at once.
+        desktop.keys("ctrl+6")
+        desktop.expect(r"Maritime Mobile Service Net")
+        desktop.keys("End")
+        desktop.expect(r"Remind me before Maritime Mobile Service Net starts$")
+        desktop.keys("Return")
+        desktop.expect(r"^Maritime Mobile Service Net starts in .+ on 14\.300")
 
         # In a process of its own: a lost accessibility bus aborts the process that asked.
         walked = subprocess.run(["/usr/bin/python3", os.path.abspath(__file__), "--walk",
